@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <memory>
+
+#include "platform/GraphFactory.h"
+#include "platform/IBasicAudio.h"
+#include "platform/IMediaControl.h"
+#include "platform/IMediaEvent.h"
+#include "platform/IMediaPosition.h"
+#include "platform/IVideoWindow.h"
+#include "platform/WindowHandle.h"
+
+namespace corvid {
+
+// The media engine: at most one media graph, opened from a file and driven by the
+// player panel. GUI thread only.
+class clsDShowControl {
+public:
+    explicit clsDShowControl(std::shared_ptr<IGraphFactory> factory = GraphFactory::current());
+    // Releases every reference, and with them the graph, at once.
+    ~clsDShowControl();
+    clsDShowControl(const clsDShowControl&) = delete;
+    clsDShowControl& operator=(const clsDShowControl&) = delete;
+
+    QString MediaFile;
+    bool IsAudioOnly = false;
+    bool DS_Playing = false;
+    std::int32_t orgmheight = 0;
+    std::int32_t orgmwidth = 0;
+
+    void DS_Remove();
+    void DS_CorrectAspect(std::int16_t TargetWidth, std::int16_t TargetHeight);
+    void DS_UpdateMovie();
+    void DS_FullScreenMovie();
+    void DS_StretchMovie(std::int16_t TargetWidth, std::int16_t TargetHeight);
+    void DS_OpenFile(const QString& FileName, std::int16_t rectTop, std::int16_t rectLeft,
+                     std::int16_t rectWidth, std::int16_t rectHeight, WindowHandle hWndTarget);
+    void DS_Play();
+    void DS_Pause();
+    void DS_Stop();
+    void DS_Seek(double Amount);
+    bool DS_StillPlaying(std::int32_t msTimeout);
+    double DS_GetRate();
+    double DS_GetDuration();
+    double DS_GetPosition();
+    void DS_SetPosition(double newPosition);
+    std::int32_t DS_GetVolume();
+    void DS_SetVolume(std::int32_t newVolume);
+    std::int32_t DS_GetBalance();
+    void DS_SetBalance(std::int32_t newBalance);
+    static QString SecToTime(double NewSec);
+
+private:
+    std::shared_ptr<IGraphFactory> factory_;
+    std::shared_ptr<IBasicAudio> BasicAudio;
+    std::shared_ptr<IMediaEvent> MediaEvent;
+    std::shared_ptr<IVideoWindow> VideoWindow;
+    std::shared_ptr<IMediaControl> MediaControl;
+    std::shared_ptr<IMediaPosition> MediaPosition;
+};
+
+}  // namespace corvid
