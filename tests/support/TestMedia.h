@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace corvid::test {
+
+// How a generated file looks and sounds. Every video frame carries its own index as a
+// binary code (see PictureReader), so tests can tell which frame is shown.
+struct MediaRecipe {
+    enum class Pattern { Solid, Stripes };
+
+    int width = 352;
+    int height = 288;
+    double fps = 25.0;
+    double seconds = 4.0;
+    std::string videoCodec = "wmv2";  // empty: no video
+    bool audio = true;
+    std::string audioCodec = "wmav2";
+    int toneHz = 440;
+    int sampleRate = 44100;
+    std::uint32_t colour = 0x4060C0;  // 0xRRGGBB, the picture's background
+    Pattern pattern = Pattern::Solid;
+    int gop = 0;           // key frame distance in frames; 0 lets the encoder choose
+    int videoQuality = 3;  // the encoder's q scale: lower is better and bigger
+};
+
+// Test media generated with the ffmpeg command-line tool into CORVID_TEST_MEDIA_DIR.
+// Files are cached by recipe and written under a temporary name first, so several test
+// binaries may ask for the same file at once. Every call throws std::runtime_error when
+// the file cannot be made.
+class TestMedia {
+public:
+    static std::string directory();
+
+    // The cached file for a recipe (extension .asf).
+    static std::string make(const MediaRecipe& recipe);
+
+    // WMV2 352x288, 25 fps, 4 s, with a 440 Hz WMA tone (stereo, 44.1 kHz).
+    static std::string wmv2WithAudio();
+    // MS-MPEG4 (v3) 704x576, 25 fps, 3 s, no audio.
+    static std::string msmpeg4NoAudio();
+    // WMA only, 440 Hz, 3 s.
+    static std::string audioOnly();
+    // Random bytes named .asf.
+    static std::string garbage();
+    // A path that does not exist.
+    static std::string missing();
+    // A WMV2 + WMA recording whose writer was killed with SIGKILL after a few seconds:
+    // its header was never finished and it has no index.
+    static std::string killedRecording();
+    // Ten hours of 128x96 video at 1 fps, no audio.
+    static std::string tenHourRecording();
+
+    // Presentation times in seconds of the video packets, in file order (ffprobe).
+    static std::vector<double> videoPacketTimes(const std::string& path);
+    // The end time of the last packet of any stream (ffprobe).
+    static double lastPacketEnd(const std::string& path);
+
+private:
+    static std::string run(const std::vector<std::string>& arguments, int timeoutMs);
+};
+
+}  // namespace corvid::test
