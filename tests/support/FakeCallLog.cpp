@@ -18,6 +18,10 @@ void FakeCallLog::record(int graph, const std::string& name, const std::string& 
     if (fail) throw Failure(Failure::Injected, "Injected failure of " + name);
 }
 
+void FakeCallLog::markLastFailed() {
+    if (!entries_.empty()) entries_.back().failed = true;
+}
+
 void FakeCallLog::failOn(const std::string& name) {
     faults_.push_back({name, 0, 0});
 }

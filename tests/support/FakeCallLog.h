@@ -13,11 +13,14 @@ public:
     struct Entry {
         int graph;  // 0 for the factory, else the graph's number (1 for the first)
         std::string call;
-        bool failed;
+        bool failed;  // the call threw
     };
 
     // Appends the call; throws Failure(Injected) when a fault is armed for `name`.
     void record(int graph, const std::string& name, const std::string& args = {});
+
+    // Marks the call recorded last as failed (a fake failing on its own account).
+    void markLastFailed();
 
     // Makes every later call of `name` fail.
     void failOn(const std::string& name);

@@ -39,12 +39,17 @@ void FakeGraph::record(const std::string& name, const std::string& args) {
     log_->record(number, name, args);
 }
 
-void FakeGraph::requireVideo() const {
-    if (!hasVideo()) throw Failure(Failure::NoVideo, "The graph has no video");
+void FakeGraph::fail(std::int32_t code, const std::string& message) {
+    log_->markLastFailed();
+    throw Failure(code, message);
 }
 
-void FakeGraph::requireAudio() const {
-    if (!hasAudio()) throw Failure(Failure::NotImplemented, "The graph has no audio");
+void FakeGraph::requireVideo() {
+    if (!hasVideo()) fail(Failure::NoVideo, "The graph has no video");
+}
+
+void FakeGraph::requireAudio() {
+    if (!hasAudio()) fail(Failure::NotImplemented, "The graph has no audio");
 }
 
 void FakeGraph::advance(double seconds) {
@@ -84,9 +89,9 @@ std::shared_ptr<IVideoFrameStep> FakeGraph::QueryVideoFrameStep() {
 
 void FakeGraph::RenderFile(const std::string& fileName) {
     record("RenderFile", fileName);
-    if (media) throw Failure(Failure::NotReady, "The graph already holds a file");
+    if (media) fail(Failure::NotReady, "The graph already holds a file");
     media = catalog_->find(fileName);
-    if (!media) throw Failure(Failure::CannotOpen, "Cannot render " + fileName);
+    if (!media) fail(Failure::CannotOpen, "Cannot render " + fileName);
     renderedFile = fileName;
     if (hasVideo()) {
         windowWidth = media->width;
@@ -135,7 +140,7 @@ double FakeGraph::get_Rate() {
 
 void FakeGraph::put_Rate(double newRate) {
     record("put_Rate", FakeCallLog::arg(newRate));
-    if (!(newRate > 0.0)) throw Failure(Failure::InvalidArgument, "Rate must be positive");
+    if (!(newRate > 0.0)) fail(Failure::InvalidArgument, "Rate must be positive");
     rate = newRate;
 }
 
@@ -143,7 +148,7 @@ void FakeGraph::put_Volume(std::int32_t newVolume) {
     record("put_Volume", FakeCallLog::arg(newVolume));
     requireAudio();
     if (newVolume < -10000 || newVolume > 0) {
-        throw Failure(Failure::InvalidArgument, "Volume out of range");
+        fail(Failure::InvalidArgument, "Volume out of range");
     }
     volume = newVolume;
 }
@@ -158,7 +163,7 @@ void FakeGraph::put_Balance(std::int32_t newBalance) {
     record("put_Balance", FakeCallLog::arg(newBalance));
     requireAudio();
     if (newBalance < -10000 || newBalance > 10000) {
-        throw Failure(Failure::InvalidArgument, "Balance out of range");
+        fail(Failure::InvalidArgument, "Balance out of range");
     }
     balance = newBalance;
 }

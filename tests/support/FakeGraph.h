@@ -120,8 +120,10 @@ public:
 
 private:
     void record(const std::string& name, const std::string& args = {});
-    void requireVideo() const;
-    void requireAudio() const;
+    // Throws a failure of the graph itself and marks the call being made as failed.
+    [[noreturn]] void fail(std::int32_t code, const std::string& message);
+    void requireVideo();
+    void requireAudio();
 
     std::shared_ptr<FakeCallLog> log_;
     std::shared_ptr<const FakeMediaCatalog> catalog_;
