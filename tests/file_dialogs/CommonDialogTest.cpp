@@ -6,6 +6,7 @@
 #include <string>
 
 #include "support/FakeFileChooser.h"
+#include "support/QtPrinters.h"
 
 namespace corvid {
 namespace {

@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include "support/MessageBoxRecorder.h"
+#include "support/QtPrinters.h"
 
 namespace corvid {
 namespace {
