@@ -156,6 +156,7 @@ std::optional<QString> FakeFileSystem::findFile(const QString& fullName) {
 
 bool FakeFileSystem::isOrdinaryFile(const QString& fullName) {
     ++calls_.isOrdinaryFile;
+    testedFiles_.append(fullName);
     const auto node = nodes_.find(normalized(fullName));
     return node != nodes_.end() && !node->second.folder && !nameOf(fullName).startsWith(u'.');
 }

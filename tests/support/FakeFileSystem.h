@@ -40,7 +40,12 @@ public:
     void setCurrentFolder(const QString& folder) { currentFolder_ = folder; }
 
     const Calls& calls() const { return calls_; }
-    void resetCalls() { calls_ = Calls{}; }
+    // The full names given to isOrdinaryFile, in order.
+    const QStringList& testedFiles() const { return testedFiles_; }
+    void resetCalls() {
+        calls_ = Calls{};
+        testedFiles_.clear();
+    }
 
     std::unique_ptr<IFolderReader> readRecordingFiles(const QString& folder) override;
     std::optional<QString> findFile(const QString& fullName) override;
@@ -73,6 +78,7 @@ private:
     std::vector<Volume> volumes_;
     QString currentFolder_ = QStringLiteral("/");
     Calls calls_;
+    QStringList testedFiles_;
 };
 
 }  // namespace corvid

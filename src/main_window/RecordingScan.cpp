@@ -1,0 +1,141 @@
+#include "main_window/RecordingScan.h"
+
+#include <QHash>
+#include <vector>
+
+#include "platform/DriveList.h"
+#include "platform/Failure.h"
+#include "platform/FileSystem.h"
+#include "platform/FolderList.h"
+#include "platform/MessageBox.h"
+
+namespace corvid {
+
+namespace {
+
+const QString Camera1Suffix = QStringLiteral("-1.asf");
+const QString Camera2Suffix = QStringLiteral("-2.asf");
+
+// The gathered names by folded letter case. Partner tests look here instead of reading the
+// folder once per name; a hit is confirmed on disk, so a partner deleted since the gather is
+// not reported. The list describes the folder as it was gathered: a file created later shows
+// up on the next scan.
+class GatheredNames {
+public:
+    void add(const QString& name) { byFolded_[name.toCaseFolded()].append(name); }
+
+    bool exists(IFileSystem& fs, const QString& prefix, const QString& name) const {
+        const auto found = byFolded_.constFind(name.toCaseFolded());
+        if (found == byFolded_.constEnd()) return false;
+        for (const QString& onDisk : *found) {
+            if (fs.isOrdinaryFile(prefix + onDisk)) return true;
+        }
+        return false;
+    }
+
+private:
+    QHash<QString, QStringList> byFolded_;
+};
+
+QListWidgetItem* line(const QString& marker, const QString& base) {
+    auto* item = new QListWidgetItem(marker + u'\t' + base);
+    item->setData(RecordingScan::BaseNameRole, base);
+    item->setData(RecordingScan::MarkerRole, marker);
+    return item;
+}
+
+bool endsWithSuffix(const QString& name, const QString& suffix) {
+    return name.size() > 6 && name.right(6).toLower() == suffix;
+}
+
+}  // namespace
+
+RecordingScan::RecordingScan(QListWidget* list, Yield yield)
+    : list_(list), yield_(std::move(yield)) {}
+
+RecordingScan::~RecordingScan() {
+    state_->destroyed = true;
+}
+
+void RecordingScan::keepInLine(DriveList* drives, FolderList* folders) {
+    drives_ = drives;
+    folders_ = folders;
+}
+
+QString RecordingScan::folderPrefix(const QString& folderPath) {
+    return folderPath.endsWith(u'/') ? folderPath : folderPath + u'/';
+}
+
+RecordingScan::Outcome RecordingScan::run(const QString& folderPath) {
+    // The scan object, the list or a newer scan may all change while events are processed.
+    const std::shared_ptr<State> state = state_;
+    const int generation = ++state->generation;
+    const auto superseded = [&] {
+        return state->destroyed || state->generation != generation || list_.isNull();
+    };
+    const std::shared_ptr<IFileSystem> fs = FileSystem::current();
+
+    try {
+        // 1. A blank path leaves the list as it is.
+        if (folderPath.trimmed().isEmpty()) return Outcome::BlankPath;
+        // 2. Every full name is the folder prefix followed directly by a file name.
+        const QString prefix = folderPrefix(folderPath);
+        if (drives_) drives_->showVolumeOf(folderPath);
+        // 3. Gather the names in the order the folder lists them, before anything else.
+        std::vector<QString> names;
+        GatheredNames gathered;
+        const auto reader = fs->readRecordingFiles(folderPath);
+        while (const std::optional<QString> name = reader->next()) {
+            names.push_back(*name);
+            gathered.add(*name);
+            yield_();
+            if (superseded()) return Outcome::Superseded;
+        }
+        // 4. Clear only now, so a gather that fails leaves no half-built list.
+        list_->clear();
+        // 5. One line per recording, in the gathered order; a complete pair's camera-2 file
+        //    adds nothing, its camera-1 file gives the line.
+        for (const QString& name : names) {
+            yield_();
+            if (superseded()) return Outcome::Superseded;
+            if (endsWithSuffix(name, Camera1Suffix)) {
+                const QString base = name.chopped(6);
+                const bool pair = gathered.exists(*fs, prefix, base + Camera2Suffix);
+                list_->addItem(line(pair ? QStringLiteral("AB") : QStringLiteral("A "), base));
+            } else if (endsWithSuffix(name, Camera2Suffix)) {
+                const QString base = name.chopped(6);
+                if (!gathered.exists(*fs, prefix, base + Camera1Suffix)) {
+                    list_->addItem(line(QStringLiteral(" B"), base));
+                }
+            } else {
+                list_->addItem(line(QStringLiteral("--"), name.chopped(4)));
+            }
+        }
+        // The lines would name files of a folder that is gone.
+        if (!fs->isFolder(folderPath)) {
+            throw Failure(Failure::FileSystem,
+                          QStringLiteral("The folder \"%1\" was removed during the scan.")
+                              .arg(folderPath)
+                              .toStdString());
+        }
+        // 6. No line is selected.
+        list_->setCurrentRow(-1);
+        return Outcome::Completed;
+    } catch (const Failure& failure) {
+        if (superseded()) return Outcome::Superseded;
+        // The list shows the folder that the folder list shows, or nothing.
+        list_->clear();
+        MessageBox::show(messageParent_, QString::fromStdString(failure.what()));
+        if (!superseded()) recover();
+        return Outcome::Failed;
+    }
+}
+
+void RecordingScan::recover() {
+    if (drives_) drives_->refresh();
+    // Moving to an existing folder raises the folder list's Change, which scans that folder.
+    if (folders_) folders_->refresh();
+    if (drives_ && folders_) drives_->showVolumeOf(folders_->Path());
+}
+
+}  // namespace corvid

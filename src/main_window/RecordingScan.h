@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QListWidget>
+#include <QPointer>
+#include <functional>
+#include <memory>
+
+class QWidget;
+
+namespace corvid {
+
+class DriveList;
+class FolderList;
+
+// Scans a folder for recordings and rebuilds the recording list: one line per recording, its
+// pair marker ("AB", "A ", " B" or "--"), a tab and its base name. The base name and the marker
+// are also kept as the line's data, so reading a line back never depends on splitting text
+// that may itself hold a tab.
+class RecordingScan {
+public:
+    static constexpr int BaseNameRole = Qt::UserRole;
+    static constexpr int MarkerRole = Qt::UserRole + 1;
+
+    using Yield = std::function<void()>;
+
+    enum class Outcome { Completed, BlankPath, Superseded, Failed };
+
+    // `yield` lets the window process its pending events; it runs once per name gathered and
+    // once per name classified.
+    RecordingScan(QListWidget* list, Yield yield);
+    ~RecordingScan();
+    RecordingScan(const RecordingScan&) = delete;
+    RecordingScan& operator=(const RecordingScan&) = delete;
+
+    // After a failed scan the drive and folder lists are moved to a folder that exists, so
+    // that the three lists agree again. Either may be null.
+    void keepInLine(DriveList* drives, FolderList* folders);
+    // The window over which failure messages are shown.
+    void setMessageParent(QWidget* parent) { messageParent_ = parent; }
+
+    // Scans the folder. A scan started while another one is yielding supersedes it: the older
+    // one returns Superseded and touches the list no more. A failure is shown in a message box,
+    // leaves the list empty and returns Failed.
+    Outcome run(const QString& folderPath);
+
+    // The folder path with "/" appended unless it already ends in one.
+    static QString folderPrefix(const QString& folderPath);
+
+private:
+    struct State {
+        int generation = 0;
+        bool destroyed = false;
+    };
+
+    void recover();
+
+    QPointer<QListWidget> list_;
+    Yield yield_;
+    QPointer<DriveList> drives_;
+    QPointer<FolderList> folders_;
+    QPointer<QWidget> messageParent_;
+    std::shared_ptr<State> state_ = std::make_shared<State>();
+};
+
+}  // namespace corvid
