@@ -64,7 +64,13 @@ void DriveList::showPopup() {
 }
 
 void DriveList::fill(const QString& keep) {
-    std::vector<Volume> volumes = FileSystem::current()->volumes();
+    std::vector<Volume> volumes;
+    try {
+        volumes = FileSystem::current()->volumes();
+    } catch (const Failure&) {
+        // Without the mount table the root still holds every folder.
+        volumes = {Volume{QStringLiteral("/"), QString(), QString()}};
+    }
     const QString next = indexOfMountPointIn(volumes, keep) >= 0 ? keep : volumeOf(keep, volumes);
     quiet_ = true;
     volumes_ = std::move(volumes);

@@ -9,6 +9,7 @@
 #include "platform/DriveList.h"
 #include "platform/Failure.h"
 #include "platform/FileSystem.h"
+#include "platform/MessageBox.h"
 
 namespace corvid {
 
@@ -46,6 +47,8 @@ FolderList::FolderList(QWidget* parent) : QTreeWidget(parent) {
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setIndentation(12);
+    // The rows show one path, always open: no expand arrows.
+    setStyleSheet(QStringLiteral("QTreeView::branch { image: none; border-image: none; }"));
     setSelectionMode(QAbstractItemView::SingleSelection);
     connect(this, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem* item) { openItem(item); });
@@ -102,16 +105,21 @@ void FolderList::openItem(QTreeWidgetItem* item) {
     QMetaObject::invokeMethod(
         this,
         [this, folder] {
-            const bool exists = FileSystem::current()->isFolder(folder);
-            open(exists ? folder : nearestExisting(path_));
+            // Nothing above this call would catch a failure: show it here.
+            try {
+                const bool exists = FileSystem::current()->isFolder(folder);
+                open(exists ? folder : nearestExisting(path_));
+            } catch (const Failure& failure) {
+                MessageBox::show(this, QString::fromStdString(failure.what()));
+            }
         },
         Qt::QueuedConnection);
 }
 
 void FolderList::open(const QString& folder) {
+    const QString volume = DriveList::volumeOf(folder, FileSystem::current()->volumes());
     const bool changed = folder != path_;
     path_ = folder;
-    const QString volume = DriveList::volumeOf(folder, FileSystem::current()->volumes());
     if (!volume.isEmpty()) lastShownOn_[volume] = folder;
     rebuild();
     if (changed) emit Change();
