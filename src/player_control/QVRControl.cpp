@@ -1,0 +1,420 @@
+#include "player_control/QVRControl.h"
+
+#include <QFileInfo>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPalette>
+#include <QResizeEvent>
+#include <limits>
+
+#include "platform/Attempt.h"
+#include "platform/Failure.h"
+#include "platform/MessageBox.h"
+#include "platform/Numeric.h"
+#include "platform/WindowHandles.h"
+
+namespace corvid {
+
+const QString QVRControl::kInitialFilter = QStringLiteral(
+    "Supported Media Files|*.avi;*.asf;*.mpg;*.mpeg;*.wmv;*.divx;*.dat;*.qvr|Divx/Avi files (divx "
+    "avi)|*.avi;*.divx|Mpeg/MPG/Dat files (mpg mpeg dat)|*.mpg;*.mpeg;*.dat|Windows Media files "
+    "(asf wmv)|*.asf;*.wmv");
+const QString QVRControl::kOpenFilter =
+    kInitialFilter + QStringLiteral("|Quiver Playlist (qvr)|*.qvr");
+const QString QVRControl::kDialogTitle = QStringLiteral("Choose media to play");
+
+namespace {
+
+// Design geometry of a child control, in twips.
+struct TwipsRect {
+    double left, top, width, height;
+};
+
+constexpr TwipsRect kPicVidDesign{0, 360, 4695, 2775};
+constexpr TwipsRect kSeekBackDesign{5640, 7740, 375, 315};
+constexpr TwipsRect kSeekForDesign{8640, 7740, 375, 315};
+constexpr TwipsRect kVolumeDesign{9060, 7740, 1575, 195};
+constexpr TwipsRect kPositionDesign{6000, 7800, 2655, 195};
+constexpr TwipsRect kBalanceDesign{360, 7920, 1215, 195};
+
+// The panel measures in pixels from its own top-left corner.
+constexpr int kScaleTop = 0;
+
+// The size properties of a picture box refuse negative values, as the toolkit does.
+void checkSize(int value, const char* what) {
+    if (value < 0)
+        throw Failure(Failure::InvalidArgument,
+                      std::string("Invalid ") + what + " " + std::to_string(value));
+}
+
+void setHeight(QWidget* widget, int height) {
+    checkSize(height, "height");
+    widget->resize(widget->width(), height);
+}
+
+void setWidth(QWidget* widget, int width) {
+    checkSize(width, "width");
+    widget->resize(width, widget->height());
+}
+
+void setTop(QWidget* widget, int top) {
+    widget->move(widget->x(), top);
+}
+
+// Window handlers never let a failure escape into the event loop: the user is told
+// and the panel stays usable.
+template <typename Handler>
+void guarded(QWidget* parent, Handler&& handler) {
+    try {
+        handler();
+    } catch (const Failure& failure) {
+        MessageBox::show(parent, QString::fromStdString(failure.what()));
+    }
+}
+
+}  // namespace
+
+QVRControl::QVRControl(QWidget* parent) : QWidget(parent) {
+    QPalette colours = palette();
+    colours.setColor(QPalette::Window, Qt::black);
+    setPalette(colours);
+    setAutoFillBackground(true);
+
+    createChildControls();
+    createMenu();
+    resize(toInt32(twipsToPixels(kDesignWidthTwips, logicalDpiX())),
+           toInt32(twipsToPixels(kDesignHeightTwips, logicalDpiY())));
+
+    UserControl_Initialize();
+}
+
+// The engine goes first: its video window lives inside PicVid.
+QVRControl::~QVRControl() {
+    clDShow.reset();
+}
+
+void QVRControl::createChildControls() {
+    const auto place = [this](QWidget* child, const TwipsRect& design) {
+        const double dpiX = logicalDpiX();
+        const double dpiY = logicalDpiY();
+        child->setGeometry(toInt32(twipsToPixels(design.left, dpiX)),
+                           toInt32(twipsToPixels(design.top, dpiY)),
+                           toInt32(twipsToPixels(design.width, dpiX)),
+                           toInt32(twipsToPixels(design.height, dpiY)));
+    };
+    const auto scrollBar = [this](const char* name, int minimum, int maximum, int smallChange,
+                                  int largeChange, int value) {
+        auto* bar = new ScrollBar(Qt::Horizontal, this);
+        bar->setObjectName(name);
+        bar->SetMin(minimum);
+        bar->SetMax(maximum);
+        bar->SetSmallChange(smallChange);
+        bar->SetLargeChange(largeChange);
+        bar->SetValue(value);
+        return bar;
+    };
+
+    PicVid = new VideoSurface(this);
+    PicVid->setObjectName("PicVid");
+    place(PicVid, kPicVidDesign);
+
+    cmdSeekBackButton = new QPushButton(QStringLiteral("<< "), this);
+    cmdSeekBackButton->setObjectName("cmdSeekBack");
+    place(cmdSeekBackButton, kSeekBackDesign);
+
+    cmdSeekForButton = new QPushButton(QStringLiteral(" >>"), this);
+    cmdSeekForButton->setObjectName("cmdSeekFor");
+    place(cmdSeekForButton, kSeekForDesign);
+
+    HScroll1 = scrollBar("HScroll1", 0, 100, 1, 10, 100);
+    place(HScroll1, kVolumeDesign);
+    HScroll2 = scrollBar("HScroll2", 0, 100, 1, 1, 0);
+    place(HScroll2, kPositionDesign);
+    HScroll3 = scrollBar("HScroll3", -5000, 5000, 50, 500, 0);
+    place(HScroll3, kBalanceDesign);
+
+    // Tab order follows the design's tab indices, 0 first.
+    setTabOrder(HScroll3, HScroll2);
+    setTabOrder(HScroll2, HScroll1);
+    setTabOrder(HScroll1, cmdSeekForButton);
+    setTabOrder(cmdSeekForButton, cmdSeekBackButton);
+    setTabOrder(cmdSeekBackButton, PicVid);
+
+    connect(PicVid, &VideoSurface::painted, this, &QVRControl::PicVid_Paint);
+    connect(PicVid, &VideoSurface::menuRequested, this, &QVRControl::showMenu);
+    connect(cmdSeekBackButton, &QPushButton::clicked, this,
+            [this] { guarded(this, [this] { cmdSeekBack(); }); });
+    connect(cmdSeekForButton, &QPushButton::clicked, this,
+            [this] { guarded(this, [this] { cmdSeekFor(); }); });
+    connect(HScroll1, &ScrollBar::Scroll, this, &QVRControl::HScroll1_Scroll);
+    connect(HScroll1, &ScrollBar::Change, this, &QVRControl::HScroll1_Change);
+    connect(HScroll2, &ScrollBar::Scroll, this, &QVRControl::HScroll2_Scroll);
+    connect(HScroll3, &ScrollBar::Scroll, this, &QVRControl::HScroll3_Scroll);
+    connect(HScroll3, &ScrollBar::Change, this, &QVRControl::HScroll3_Change);
+}
+
+void QVRControl::createMenu() {
+    mnuMain = new QMenu(QStringLiteral("弹出菜单"), this);
+    mnuMain->setObjectName("mnuMain");
+    mnuCAspect = mnuMain->addAction(QStringLiteral("自动大小(Correct Aspect)"));
+    mnuCAspect->setObjectName("mnuCAspect");
+    mnuSMovie = mnuMain->addAction(QStringLiteral("全屏(Stretch Movie)"));
+    mnuSMovie->setObjectName("mnuSMovie");
+    mnuOpen = mnuMain->addAction(QStringLiteral("打开"));
+    mnuOpen->setObjectName("mnuOpen");
+
+    connect(mnuCAspect, &QAction::triggered, this,
+            [this] { guarded(this, [this] { cmdCAspect(); }); });
+    connect(mnuSMovie, &QAction::triggered, this,
+            [this] { guarded(this, [this] { cmdStretch(); }); });
+    connect(mnuOpen, &QAction::triggered, this, [this] { guarded(this, [this] { OpenFile(); }); });
+}
+
+// ---- Host operations ----
+
+void QVRControl::SetPosition(float xPos) {
+    attempt([&] { cmdPause(); });
+    attempt([&] { clDShow->DS_SetPosition(clDShow->DS_GetDuration() / 100.0 * xPos); });
+}
+
+void QVRControl::SetPlay() {
+    attempt([&] { vol = narrowToInt16(clDShow->DS_GetVolume()); });
+    attempt([&] { cmdPlay(); });
+}
+
+void QVRControl::UserControl_Initialize() {
+    menu = true;
+    num = 0;
+    mnuMain->setEnabled(true);
+    clDShow = std::make_unique<clsDShowControl>();
+    clDialog = std::make_unique<CommonDialog>();
+    clDialog->setFilter(kInitialFilter);
+    clDialog->setDialogTitle(kDialogTitle);
+}
+
+void QVRControl::cmdStretch() {
+    if (clDShow->MediaFile.isEmpty()) return;
+    clDShow->DS_StretchMovie(toInt16(PicVid->width()), toInt16(PicVid->height()));
+}
+
+void QVRControl::cmdCAspect() {
+    if (clDShow->MediaFile.isEmpty()) return;
+    clDShow->DS_CorrectAspect(toInt16(PicVid->width()), toInt16(PicVid->height()));
+}
+
+void QVRControl::OpenFile() {
+    clDialog->setFilter(kOpenFilter);
+    clDialog->setDialogTitle(kDialogTitle);
+    clDialog->ShowOpen();
+    const QString path = clDialog->FileName();
+    if (path.isEmpty()) return;
+    runOpenTail(path);
+}
+
+void QVRControl::OpenFile2(const QString& file) {
+    if (file.isEmpty()) return;
+    runOpenTail(file);
+}
+
+void QVRControl::cmdOpenFile() {
+    if (clDShow->MediaFile.isEmpty()) return;
+    runOpenTail(clDShow->MediaFile);
+}
+
+std::int32_t QVRControl::Duration() {
+    return toInt32(clDShow->DS_GetDuration());
+}
+
+std::int32_t QVRControl::Position() {
+    return toInt32(clDShow->DS_GetPosition());
+}
+
+void QVRControl::cmdTogglePlay() {
+    vol = narrowToInt16(clDShow->DS_GetVolume());
+    if (!clDShow->DS_Playing) {
+        clDShow->DS_Play();
+    } else if (clDShow->DS_Playing) {
+        clDShow->DS_Pause();
+    }
+}
+
+void QVRControl::cmdPlay() {
+    clDShow->DS_Play();
+    vol = narrowToInt16(clDShow->DS_GetVolume());
+}
+
+void QVRControl::cmdPause() {
+    clDShow->DS_Pause();
+}
+
+void QVRControl::cmdStop() {
+    clDShow->DS_Stop();
+}
+
+void QVRControl::cmdSubVol() {
+    const std::int32_t volume = clDShow->DS_GetVolume();
+    clDShow->DS_SetVolume(volume - 10);
+    vol = narrowToInt16(clDShow->DS_GetVolume());
+}
+
+void QVRControl::cmdAddVol() {
+    const std::int32_t volume = clDShow->DS_GetVolume();
+    clDShow->DS_SetVolume(volume + 10);
+    vol = narrowToInt16(clDShow->DS_GetVolume());
+}
+
+std::int32_t QVRControl::GetVol() {
+    vol = narrowToInt16(clDShow->DS_GetVolume());
+    return clDShow->DS_GetVolume();
+}
+
+void QVRControl::SetVol(std::int32_t ivol) {
+    clDShow->DS_SetVolume(ivol);
+    vol = narrowToInt16(clDShow->DS_GetVolume());
+}
+
+// Only a change of the slider reaches the engine (HScroll3_Change): with the slider
+// already at 0 the balance set by cmdBalLft or cmdBalRgt stays.
+void QVRControl::cmdBalCen() {
+    HScroll3->SetValue(0);
+}
+
+void QVRControl::cmdBalLft() {
+    clDShow->DS_SetBalance(-10000);
+}
+
+void QVRControl::cmdBalRgt() {
+    clDShow->DS_SetBalance(10000);
+}
+
+void QVRControl::cmdSeekBack() {
+    clDShow->DS_Seek(-1.0);
+}
+
+void QVRControl::cmdSeekFor() {
+    clDShow->DS_Seek(1.0);
+}
+
+void QVRControl::setNotice(const QString& text) {
+    PicVid->setNotice(text);
+}
+
+void QVRControl::clearNotice() {
+    PicVid->clearNotice();
+}
+
+QString QVRControl::notice() const {
+    return PicVid->notice();
+}
+
+// ---- Opening ----
+
+void QVRControl::runOpenTail(const QString& path) {
+    clearNotice();
+    const std::int16_t width = toInt16(PicVid->width());
+    const std::int16_t height = toInt16(PicVid->height());
+    const WindowHandle surface = WindowHandles::handleOf(PicVid);
+    clDShow->DS_OpenFile(path, 0, 0, width, height, surface);
+    cmdCAspect();
+    double duration = 0;
+    try {
+        duration = clDShow->DS_GetDuration();
+    } catch (const Failure&) {
+        if (clDShow->IsAudioOnly) noticeFailedOpen(path);
+        throw;
+    }
+    if (duration <= 0 && clDShow->IsAudioOnly) noticeFailedOpen(path);
+    // Whole seconds in 32 bits: a recording runs for many hours, past the 16-bit
+    // range that the scroll bar's own Max allows.
+    HScroll2->setMaximum(toInt32(duration));
+    clDShow->DS_Play();
+    if (HScroll1->Value() < 100) clDShow->DS_SetVolume(HScroll1->Value());
+}
+
+void QVRControl::noticeFailedOpen(const QString& path) {
+    const QFileInfo file(path);
+    const QString reason = file.exists() ? tr("cannot be played") : tr("file not found");
+    setNotice(file.fileName() + QStringLiteral("\n") + reason);
+}
+
+// ---- Window events ----
+
+void QVRControl::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    UserControl_Resize();
+}
+
+void QVRControl::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    UserControl_Paint();
+}
+
+void QVRControl::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::RightButton) {
+        showMenu(event->globalPosition().toPoint());
+        event->accept();
+        return;
+    }
+    QWidget::mousePressEvent(event);
+}
+
+void QVRControl::mouseDoubleClickEvent(QMouseEvent* event) {
+    // Only the panel's own surface counts, never a child control the event came from.
+    if (event->button() == Qt::LeftButton && childAt(event->position().toPoint()) == nullptr) {
+        UserControl_DblClick();
+        event->accept();
+        return;
+    }
+    QWidget::mouseDoubleClickEvent(event);
+}
+
+void QVRControl::showMenu(const QPoint& globalPos) {
+    if (mnuMain->isEnabled()) mnuMain->popup(globalPos);
+}
+
+void QVRControl::UserControl_Resize() {
+    attempt([&] { setHeight(PicVid, height() - 2); });
+    attempt([&] { setTop(PicVid, kScaleTop + 2); });
+    attempt([&] { setWidth(PicVid, width()); });
+    attempt([&] { cmdCAspect(); });
+}
+
+void QVRControl::UserControl_Paint() {
+    guarded(this, [this] {
+        clDShow->DS_UpdateMovie();
+        cmdCAspect();
+    });
+}
+
+void QVRControl::PicVid_Paint() {
+    guarded(this, [this] { cmdCAspect(); });
+}
+
+void QVRControl::UserControl_DblClick() {
+    clDShow->DS_FullScreenMovie();
+    if (num < std::numeric_limits<std::int32_t>::max()) ++num;
+}
+
+void QVRControl::HScroll1_Scroll() {
+    clDShow->DS_SetVolume(HScroll1->Value());
+}
+
+void QVRControl::HScroll1_Change() {
+    clDShow->DS_SetVolume(HScroll1->Value());
+}
+
+// Dragging sends many seeks; one that fails is dropped and the next one tries again.
+// The position is read in 32 bits, like the Max set by an open.
+void QVRControl::HScroll2_Scroll() {
+    attempt([&] { clDShow->DS_SetPosition(HScroll2->value()); });
+}
+
+void QVRControl::HScroll3_Scroll() {
+    clDShow->DS_SetBalance(HScroll3->Value());
+}
+
+void QVRControl::HScroll3_Change() {
+    clDShow->DS_SetBalance(HScroll3->Value());
+}
+
+}  // namespace corvid

@@ -1,0 +1,127 @@
+#pragma once
+
+#include <QAction>
+#include <QMenu>
+#include <QPushButton>
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+#include <memory>
+
+#include "file_dialogs/CommonDialog.h"
+#include "media_engine/clsDShowControl.h"
+#include "platform/ScrollBar.h"
+#include "player_control/VideoSurface.h"
+
+namespace corvid {
+
+// The player panel: one media engine and one open-file dialog behind a video surface,
+// three sliders (volume, position, balance), two seek buttons and a popup menu.
+// Hosts drive it only through the public operations below.
+class QVRControl : public QWidget {
+    Q_OBJECT
+
+public:
+    // Client size of the panel as designed, in twips.
+    static constexpr double kDesignWidthTwips = 10980;
+    static constexpr double kDesignHeightTwips = 8115;
+
+    static const QString kInitialFilter;
+    static const QString kOpenFilter;
+    static const QString kDialogTitle;
+
+    explicit QVRControl(QWidget* parent = nullptr);
+    ~QVRControl() override;
+
+    // Public properties.
+    std::int32_t num = 0;
+    bool menu = false;
+    std::int16_t vol = 0;
+
+    // Host operations.
+    void SetPosition(float xPos);
+    void SetPlay();
+    void UserControl_Initialize();
+    void cmdStretch();
+    void cmdCAspect();
+    void OpenFile();
+    void OpenFile2(const QString& file);
+    void cmdOpenFile();
+    std::int32_t Duration();
+    std::int32_t Position();
+    void cmdTogglePlay();
+    void cmdPlay();
+    void cmdPause();
+    void cmdStop();
+    void cmdSubVol();
+    void cmdAddVol();
+    std::int32_t GetVol();
+    void SetVol(std::int32_t ivol);
+    void cmdBalCen();
+    void cmdBalLft();
+    void cmdBalRgt();
+    void cmdSeekBack();
+    void cmdSeekFor();
+
+    // The engine and dialog of the current initialization, for hosts and tests.
+    clsDShowControl* engine() const { return clDShow.get(); }
+    CommonDialog* dialog() const { return clDialog.get(); }
+
+    // A short text over the video surface saying why the last open shows nothing;
+    // every open clears it first.
+    void setNotice(const QString& text);
+    void clearNotice();
+    QString notice() const;
+
+    // Child controls. The two seek buttons carry a suffix in code because their design
+    // names belong to the seek operations; their object names are the design names.
+    VideoSurface* PicVid;
+    QPushButton* cmdSeekBackButton;
+    QPushButton* cmdSeekForButton;
+    ScrollBar* HScroll1;
+    ScrollBar* HScroll2;
+    ScrollBar* HScroll3;
+    QMenu* mnuMain;
+    QAction* mnuCAspect;
+    QAction* mnuSMovie;
+    QAction* mnuOpen;
+
+signals:
+    // Events declared for hosts; the panel raises none of them.
+    void Click();
+    void KeyDown(int KeyCode, int Shift);
+    void KeyPress(int KeyAscii);
+    void KeyUp(int KeyCode, int Shift);
+    void MouseDown(int Button, int Shift, float X, float Y);
+    void MouseMove(int Button, int Shift, float X, float Y);
+    void MouseUp(int Button, int Shift, float X, float Y);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    void createChildControls();
+    void createMenu();
+
+    void runOpenTail(const QString& path);
+    void noticeFailedOpen(const QString& path);
+    void showMenu(const QPoint& globalPos);
+
+    void UserControl_Resize();
+    void UserControl_Paint();
+    void UserControl_DblClick();
+    void PicVid_Paint();
+    void HScroll1_Scroll();
+    void HScroll1_Change();
+    void HScroll2_Scroll();
+    void HScroll3_Scroll();
+    void HScroll3_Change();
+
+    std::unique_ptr<clsDShowControl> clDShow;
+    std::unique_ptr<CommonDialog> clDialog;
+};
+
+}  // namespace corvid

@@ -1,0 +1,51 @@
+#include "player_control/VideoSurface.h"
+
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPalette>
+
+namespace corvid {
+
+VideoSurface::VideoSurface(QWidget* parent) : QWidget(parent) {
+    QPalette colours = palette();
+    colours.setColor(QPalette::Window, Qt::black);
+    setPalette(colours);
+    setAutoFillBackground(true);
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+void VideoSurface::setNotice(const QString& text) {
+    if (text == notice_) return;
+    notice_ = text;
+    update();
+}
+
+void VideoSurface::clearNotice() {
+    setNotice(QString());
+}
+
+void VideoSurface::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    if (!notice_.isEmpty()) {
+        QPainter painter(this);
+        // The foreground colour is the system's window text, which is dark: the notice
+        // needs its own light colour to be readable on the black surface.
+        painter.setPen(QColor(230, 230, 230));
+        painter.drawText(rect().adjusted(8, 8, -8, -8), Qt::AlignCenter | Qt::TextWordWrap,
+                         notice_);
+    }
+    emit painted();
+}
+
+void VideoSurface::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::RightButton) emit menuRequested(event->globalPosition().toPoint());
+    // Mouse input on the video stays here: it must not reach the panel's own handlers.
+    event->accept();
+}
+
+void VideoSurface::mouseDoubleClickEvent(QMouseEvent* event) {
+    event->accept();
+}
+
+}  // namespace corvid

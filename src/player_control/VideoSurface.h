@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QPoint>
+#include <QString>
+#include <QWidget>
+
+namespace corvid {
+
+// The panel's picture box for video: black, measured in pixels, host of the engine's
+// video window. It can show a short notice (why a file does not play) over the black.
+class VideoSurface : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit VideoSurface(QWidget* parent = nullptr);
+
+    void setNotice(const QString& text);
+    void clearNotice();
+    QString notice() const { return notice_; }
+
+signals:
+    // Raised on every repaint, after the surface has drawn itself.
+    void painted();
+    // A right-button press on the surface or on the video drained to it.
+    void menuRequested(const QPoint& globalPos);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    QString notice_;
+};
+
+}  // namespace corvid
