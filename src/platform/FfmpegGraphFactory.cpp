@@ -1,13 +1,11 @@
 #include "platform/FfmpegGraphFactory.h"
 
-#include "platform/Failure.h"
-#include "platform/FilgraphManager.h"
+#include "platform/player/FfmpegGraph.h"
 
 namespace corvid {
 
-// Scaffolding until the player core lands.
 std::shared_ptr<FilgraphManager> FfmpegGraphFactory::CreateFilgraphManager() {
-    throw Failure(Failure::NotImplemented, "The player core is not built yet");
+    return std::make_shared<FfmpegGraph>();
 }
 
 }  // namespace corvid

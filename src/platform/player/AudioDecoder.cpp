@@ -1,0 +1,187 @@
+#include "platform/player/AudioDecoder.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+
+extern "C" {
+#include <libavutil/channel_layout.h>
+}
+
+namespace corvid {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr double kSlowestAudible = 0.5;
+constexpr double kFastestAudible = 2.0;
+// How far ahead of the clock silent (dropped) sound may be decoded.
+constexpr double kDropLead = 0.25;
+
+}  // namespace
+
+AudioDecoder::AudioDecoder(const MediaFile& file, PacketQueue& packets, IAudioOutput& output,
+                           MediaClock& clock, const AudioLevels& levels,
+                           const std::atomic<int>& generation, bool releasesClock)
+    : file_(file),
+      codec_(file.audioCodec()),
+      packets_(packets),
+      output_(output),
+      clock_(clock),
+      levels_(levels),
+      generation_(generation),
+      releasesClock_(releasesClock) {
+    thread_ = std::thread([this] { run(); });
+}
+
+AudioDecoder::~AudioDecoder() {
+    stop();
+    if (thread_.joinable()) thread_.join();
+}
+
+void AudioDecoder::stop() {
+    stopping_ = true;
+    packets_.abort();
+}
+
+bool AudioDecoder::superseded() const {
+    return stopping_ || generation_.load() != decoding_;
+}
+
+void AudioDecoder::run() {
+    while (!stopping_) {
+        std::optional<PacketItem> item = packets_.pop(50ms);
+        if (!item) continue;
+        switch (item->kind) {
+            case PacketItem::Kind::Flush:
+                avcodec_flush_buffers(codec_);
+                decoding_ = item->generation;
+                seeking_ = true;
+                target_ = item->target;
+                nextTime_ = target_;
+                output_.discard();
+                if (resampler_) swr_init(resampler_.get());  // drops samples held inside
+                break;
+            case PacketItem::Kind::End:
+                if (item->generation != decoding_) break;
+                avcodec_send_packet(codec_, nullptr);
+                receiveFrames();
+                avcodec_flush_buffers(codec_);
+                if (releasesClock_) clock_.release(decoding_);
+                ended_ = decoding_;
+                break;
+            case PacketItem::Kind::Data:
+                if (item->generation != decoding_) break;
+                if (avcodec_send_packet(codec_, item->packet.get()) >= 0) receiveFrames();
+                break;
+        }
+    }
+}
+
+void AudioDecoder::receiveFrames() {
+    FrameHandle frame = makeFrame();
+    while (!superseded() && avcodec_receive_frame(codec_, frame.get()) >= 0) {
+        play(frame.get());
+        av_frame_unref(frame.get());
+    }
+}
+
+bool AudioDecoder::prepareResampler(const AVFrame* frame, int outRate) {
+    if (resampler_ && resamplerInRate_ == frame->sample_rate &&
+        resamplerInFormat_ == frame->format &&
+        resamplerInChannels_ == frame->ch_layout.nb_channels && resamplerOutRate_ == outRate)
+        return true;
+    resampler_.reset();
+    AVChannelLayout in{};
+    if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || frame->ch_layout.nb_channels == 0) {
+        av_channel_layout_default(&in, std::max(1, frame->ch_layout.nb_channels));
+    } else if (av_channel_layout_copy(&in, &frame->ch_layout) < 0) {
+        return false;
+    }
+    AVChannelLayout out = AV_CHANNEL_LAYOUT_STEREO;
+    SwrContext* raw = nullptr;
+    const int made = swr_alloc_set_opts2(&raw, &out, AV_SAMPLE_FMT_FLT, outRate, &in,
+                                         static_cast<AVSampleFormat>(frame->format),
+                                         frame->sample_rate, 0, nullptr);
+    av_channel_layout_uninit(&in);
+    ResamplerHandle resampler(raw);
+    if (made < 0 || swr_init(resampler.get()) < 0) return false;
+    resampler_ = std::move(resampler);
+    resamplerInRate_ = frame->sample_rate;
+    resamplerInFormat_ = frame->format;
+    resamplerInChannels_ = frame->ch_layout.nb_channels;
+    resamplerOutRate_ = outRate;
+    return true;
+}
+
+void AudioDecoder::waitWhileHeld() {
+    if (releasesClock_) {
+        clock_.release(decoding_);
+        return;
+    }
+    while (!superseded() && clock_.held()) std::this_thread::sleep_for(2ms);
+}
+
+void AudioDecoder::writeAll(const float* samples, std::size_t frames) {
+    while (frames > 0 && !superseded()) {
+        const std::size_t room = std::min(frames, output_.writable());
+        if (room == 0) {
+            std::this_thread::sleep_for(5ms);
+            continue;
+        }
+        output_.write(samples, room);
+        samples += room * IAudioOutput::kChannels;
+        frames -= room;
+    }
+}
+
+void AudioDecoder::play(const AVFrame* frame) {
+    if (frame->sample_rate <= 0 || frame->nb_samples <= 0) return;
+    const std::int64_t ts =
+        frame->best_effort_timestamp != AV_NOPTS_VALUE ? frame->best_effort_timestamp : frame->pts;
+    const double start = ts != AV_NOPTS_VALUE ? file_.seconds(ts, file_.audioIndex()) : nextTime_;
+    const double length = static_cast<double>(frame->nb_samples) / frame->sample_rate;
+    nextTime_ = start + length;
+    if (seeking_) {
+        if (start + length <= target_) return;  // wholly before the target
+        seeking_ = false;
+    }
+    const double rate = clock_.rate();
+    if (rate < kSlowestAudible || rate > kFastestAudible) {
+        // Too slow or fast to be heard: keep pace with the clock without sound.
+        waitWhileHeld();
+        while (!superseded() && clock_.position() < start - kDropLead)
+            std::this_thread::sleep_for(5ms);
+        return;
+    }
+    const int outRate = static_cast<int>(std::lround(output_.sampleRate() / rate));
+    if (!prepareResampler(frame, outRate)) return;
+    const int capacity = swr_get_out_samples(resampler_.get(), frame->nb_samples);
+    if (capacity <= 0) return;
+    buffer_.resize(static_cast<std::size_t>(capacity) * IAudioOutput::kChannels);
+    auto* out = reinterpret_cast<std::uint8_t*>(buffer_.data());
+    const int converted =
+        swr_convert(resampler_.get(), &out, capacity,
+                    const_cast<const std::uint8_t**>(frame->extended_data), frame->nb_samples);
+    if (converted <= 0) return;
+    // Samples before a seek target are cut off.
+    std::size_t skip = 0;
+    if (start < target_ && start + length > target_) {
+        skip = std::min<std::size_t>(static_cast<std::size_t>(converted),
+                                     static_cast<std::size_t>((target_ - start) * outRate));
+        target_ = 0;
+    }
+    const float left = static_cast<float>(levels_.leftGain());
+    const float right = static_cast<float>(levels_.rightGain());
+    for (int i = 0; i < converted; ++i) {
+        buffer_[2 * i] *= left;
+        buffer_[2 * i + 1] *= right;
+    }
+    waitWhileHeld();
+    writeAll(buffer_.data() + skip * IAudioOutput::kChannels,
+             static_cast<std::size_t>(converted) - skip);
+    if (output_.drivesClock()) clock_.syncToAudio(nextTime_ - output_.latency() * rate);
+}
+
+}  // namespace corvid

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "platform/player/AudioLevels.h"
+#include "platform/player/IAudioOutput.h"
+#include "platform/player/MediaClock.h"
+#include "platform/player/MediaFile.h"
+#include "platform/player/PacketQueue.h"
+
+namespace corvid {
+
+// Decodes the audio stream on its own thread, converts it to the output's format at
+// the playback rate, applies volume and balance and writes it to the output. Sound is
+// kept for rates 0.5..2 and dropped outside them. When the file has no video it also
+// ends the clock's seek hold and reports the end of the media.
+class AudioDecoder {
+public:
+    AudioDecoder(const MediaFile& file, PacketQueue& packets, IAudioOutput& output,
+                 MediaClock& clock, const AudioLevels& levels, const std::atomic<int>& generation,
+                 bool releasesClock);
+    ~AudioDecoder();
+    AudioDecoder(const AudioDecoder&) = delete;
+    AudioDecoder& operator=(const AudioDecoder&) = delete;
+
+    void stop();
+    // The generation whose last sound has been written; -1 before any.
+    int endedGeneration() const { return ended_.load(); }
+
+private:
+    void run();
+    void receiveFrames();
+    void play(const AVFrame* frame);
+    bool prepareResampler(const AVFrame* frame, int outRate);
+    bool superseded() const;
+    void waitWhileHeld();
+    void writeAll(const float* samples, std::size_t frames);
+
+    const MediaFile& file_;
+    AVCodecContext* codec_;
+    PacketQueue& packets_;
+    IAudioOutput& output_;
+    MediaClock& clock_;
+    const AudioLevels& levels_;
+    const std::atomic<int>& generation_;
+    const bool releasesClock_;
+    std::atomic<bool> stopping_{false};
+    std::atomic<int> ended_{-1};
+
+    int decoding_ = 0;
+    bool seeking_ = false;
+    double target_ = 0;
+    double nextTime_ = 0;
+    ResamplerHandle resampler_;
+    int resamplerInRate_ = 0;
+    int resamplerInFormat_ = -1;
+    int resamplerInChannels_ = 0;
+    int resamplerOutRate_ = 0;
+    std::vector<float> buffer_;
+    std::thread thread_;
+};
+
+}  // namespace corvid

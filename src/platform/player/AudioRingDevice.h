@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QIODevice>
+#include <atomic>
+#include <memory>
+
+#include "platform/player/AudioRing.h"
+
+namespace corvid {
+
+// The device an audio sink pulls from: the ring's samples, silence when it runs dry.
+class AudioRingDevice : public QIODevice {
+    Q_OBJECT
+public:
+    explicit AudioRingDevice(std::shared_ptr<AudioRing> ring, QObject* parent = nullptr);
+
+    bool isSequential() const override { return true; }
+    qint64 bytesAvailable() const override;
+
+    // Samples handed to the device so far.
+    std::int64_t samplesRead() const { return samplesRead_.load(); }
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override;
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    std::shared_ptr<AudioRing> ring_;
+    std::atomic<std::int64_t> samplesRead_{0};
+};
+
+}  // namespace corvid

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <memory>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libswresample/swresample.h>
+#include <libswscale/swscale.h>
+}
+
+namespace corvid {
+
+// Owning handles for the FFmpeg objects; each frees its object the library's way.
+struct FormatContextCloser {
+    void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
+};
+struct CodecContextFreer {
+    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
+};
+struct FrameFreer {
+    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
+};
+struct PacketFreer {
+    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
+};
+struct ScalerFreer {
+    void operator()(SwsContext* context) const { sws_freeContext(context); }
+};
+struct ResamplerFreer {
+    void operator()(SwrContext* context) const { swr_free(&context); }
+};
+
+using FormatContextHandle = std::unique_ptr<AVFormatContext, FormatContextCloser>;
+using CodecContextHandle = std::unique_ptr<AVCodecContext, CodecContextFreer>;
+using FrameHandle = std::unique_ptr<AVFrame, FrameFreer>;
+using PacketHandle = std::unique_ptr<AVPacket, PacketFreer>;
+using ScalerHandle = std::unique_ptr<SwsContext, ScalerFreer>;
+using ResamplerHandle = std::unique_ptr<SwrContext, ResamplerFreer>;
+
+inline FrameHandle makeFrame() {
+    return FrameHandle(av_frame_alloc());
+}
+inline PacketHandle makePacket() {
+    return PacketHandle(av_packet_alloc());
+}
+
+}  // namespace corvid

@@ -1,0 +1,20 @@
+#include "platform/player/CapturingAudioOutput.h"
+
+namespace corvid {
+
+void CapturingAudioOutput::write(const float* samples, std::size_t frames) {
+    std::lock_guard lock(mutex_);
+    samples_.insert(samples_.end(), samples, samples + frames * kChannels);
+}
+
+std::vector<float> CapturingAudioOutput::samples() const {
+    std::lock_guard lock(mutex_);
+    return samples_;
+}
+
+void CapturingAudioOutput::clear() {
+    std::lock_guard lock(mutex_);
+    samples_.clear();
+}
+
+}  // namespace corvid

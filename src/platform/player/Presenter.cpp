@@ -1,0 +1,184 @@
+#include "platform/player/Presenter.h"
+
+#include <chrono>
+#include <utility>
+
+namespace corvid {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// How often the clock is looked at when nothing wakes the presenter.
+constexpr auto kTick = 4ms;
+// A picture this close before its time is shown now rather than a tick late.
+constexpr double kEarly = 0.002;
+
+}  // namespace
+
+Presenter::Presenter(MediaClock& clock, Streams streams, const std::atomic<int>& generation,
+                     double duration, std::function<void(int)> onEnd)
+    : clock_(clock),
+      streams_(std::move(streams)),
+      generation_(generation),
+      duration_(duration),
+      onEnd_(std::move(onEnd)) {
+    thread_ = std::thread([this] { run(); });
+}
+
+Presenter::~Presenter() {
+    stop();
+    if (thread_.joinable()) thread_.join();
+}
+
+void Presenter::stop() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+}
+
+void Presenter::wake() {
+    {
+        std::lock_guard lock(mutex_);
+        woken_ = true;
+    }
+    wake_.notify_all();
+}
+
+void Presenter::snapClockOnSeek(int generation) {
+    std::lock_guard lock(mutex_);
+    snapGeneration_ = generation;
+}
+
+void Presenter::step(int frames) {
+    {
+        std::lock_guard lock(mutex_);
+        stepsWanted_ = frames;
+        woken_ = true;
+    }
+    wake_.notify_all();
+}
+
+void Presenter::run() {
+    for (;;) {
+        {
+            std::unique_lock lock(mutex_);
+            wake_.wait_for(lock, kTick, [this] { return stopping_ || woken_; });
+            if (stopping_) return;
+            woken_ = false;
+        }
+        const int generation = generation_.load();
+        if (streams_.frames != nullptr) presentVideo(generation);
+        checkEnd(generation);
+    }
+}
+
+void Presenter::presentVideo(int generation) {
+    FrameQueue& frames = *streams_.frames;
+    frames.dropStale(generation);
+    bool end = false;
+
+    if (shownGeneration_.load() != generation) {
+        // The first picture of a seek is shown whatever the clock says.
+        std::optional<VideoFrame> first = frames.pop();
+        if (!first || first->generation != generation) return;
+        if (first->end) {
+            videoEndedGeneration_ = generation;
+        } else {
+            bool snap = false;
+            {
+                std::lock_guard lock(mutex_);
+                snap = snapGeneration_ == generation;
+            }
+            if (snap) clock_.setPosition(first->time);
+            show(std::move(*first));
+        }
+        shownGeneration_ = generation;
+        clock_.release(generation);
+        return;
+    }
+
+    int wanted = 0;
+    {
+        std::lock_guard lock(mutex_);
+        wanted = stepsWanted_;
+    }
+    if (wanted > 0) {
+        const std::optional<double> time = frames.frontTime(end);
+        if (!time && videoEndedGeneration_ != generation) return;  // not decoded yet
+        std::optional<VideoFrame> next = frames.pop();
+        if (!next || next->end) {
+            videoEndedGeneration_ = generation;
+            wanted = 0;
+        } else {
+            clock_.setPosition(next->time);
+            show(std::move(*next));
+            --wanted;
+        }
+        {
+            std::lock_guard lock(mutex_);
+            stepsWanted_ = wanted;
+        }
+        if (wanted == 0) ++stepsDone_;
+        return;
+    }
+
+    const double position = clock_.position();
+    std::optional<VideoFrame> due;
+    for (;;) {
+        const std::optional<double> time = frames.frontTime(end);
+        if (!time) break;
+        if (end) {
+            frames.pop();
+            videoEndedGeneration_ = generation;
+            break;
+        }
+        if (*time > position + kEarly) break;
+        due = frames.pop();  // later due pictures replace earlier ones: late ones are dropped
+    }
+    if (due) {
+        show(std::move(*due));
+    } else if (current_ && streams_.slot->targetSize() != renderedSize_) {
+        render();
+    }
+}
+
+void Presenter::show(VideoFrame frame) {
+    current_ = std::move(frame.frame);
+    shownTime_ = frame.time;
+    render();
+}
+
+void Presenter::render() {
+    if (!current_ || streams_.slot == nullptr) return;
+    QSize size = streams_.slot->targetSize();
+    if (size.isEmpty()) size = QSize(current_->width, current_->height);
+    scaler_.reset(sws_getCachedContext(scaler_.release(), current_->width, current_->height,
+                                       static_cast<AVPixelFormat>(current_->format), size.width(),
+                                       size.height(), AV_PIX_FMT_RGB32, SWS_BILINEAR, nullptr,
+                                       nullptr, nullptr));
+    renderedSize_ = size;
+    if (!scaler_) return;
+    QImage picture(size, QImage::Format_RGB32);
+    std::uint8_t* planes[] = {picture.bits()};
+    const int strides[] = {static_cast<int>(picture.bytesPerLine())};
+    sws_scale(scaler_.get(), current_->data, current_->linesize, 0, current_->height, planes,
+              strides);
+    streams_.slot->publish(std::move(picture));
+}
+
+void Presenter::checkEnd(int generation) {
+    if (endReportedGeneration_ == generation) return;
+    const bool videoDone = streams_.frames == nullptr || videoEndedGeneration_ == generation;
+    const bool audioDone = !streams_.audioEnded || streams_.audioEnded(generation);
+    if (!videoDone || !audioDone || clock_.held()) return;
+    if (clock_.position() < duration_) return;
+    endReportedGeneration_ = generation;
+    clock_.pause();
+    clock_.setPosition(duration_);
+    onEnd_(generation);
+}
+
+}  // namespace corvid

@@ -1,0 +1,364 @@
+#include "platform/player/FfmpegGraph.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QWidget>
+#include <cmath>
+#include <thread>
+
+#include "platform/Failure.h"
+#include "platform/GraphFactory.h"
+#include "platform/IGraphFactory.h"
+#include "platform/WindowHandles.h"
+#include "platform/player/CapturingAudioOutput.h"
+#include "platform/player/ManualClock.h"
+#include "support/PictureReader.h"
+#include "support/TestMedia.h"
+
+namespace corvid {
+namespace {
+
+using test::MediaRecipe;
+using test::PictureReader;
+using test::TestMedia;
+
+const std::string kSamples = CORVID_SAMPLES_DIR;
+
+// Polls (processing events) until the condition holds or the time is up.
+template <typename Condition>
+bool eventually(Condition&& condition, int ms = 5000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > ms) return false;
+        QApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+double rms(const std::vector<float>& samples, int channel, std::size_t fromFrame) {
+    double sum = 0;
+    std::size_t count = 0;
+    for (std::size_t i = fromFrame * 2 + channel; i < samples.size(); i += 2) {
+        sum += double(samples[i]) * samples[i];
+        ++count;
+    }
+    return count == 0 ? 0.0 : std::sqrt(sum / count);
+}
+
+double decibels(double value, double reference) {
+    return 20.0 * std::log10(value / reference);
+}
+
+class FfmpegGraphTest : public ::testing::Test {
+protected:
+    // A graph on the manual clock whose sound is captured; its video shown in `host`.
+    std::shared_ptr<FfmpegGraph> open(const std::string& path, bool inHost = true) {
+        FfmpegGraph::Options options;
+        options.clock = clock;
+        options.audioOutput = [this](int rate) {
+            auto output = std::make_unique<CapturingAudioOutput>(rate);
+            captured = output.get();
+            return output;
+        };
+        auto graph = std::make_shared<FfmpegGraph>(options);
+        graph->RenderFile(path);
+        if (inHost && graph->videoWidget() != nullptr) {
+            host.resize(400, 320);
+            host.setStyleSheet("background: black");
+            host.setAutoFillBackground(true);
+            QPalette palette = host.palette();
+            palette.setColor(QPalette::Window, Qt::black);
+            host.setPalette(palette);
+            host.show();
+            graph->put_WindowStyle(IVideoWindow::kStyleVisible);
+            graph->put_Owner(WindowHandles::handleOf(&host));
+            graph->SetWindowPosition(0, 0, 352, 288);
+        }
+        return graph;
+    }
+
+    // Moves the clock on in steps (a seek holds it until its picture is ready) until
+    // the graph reports the end.
+    bool playToTheEnd(FfmpegGraph& graph) {
+        return eventually(
+            [&] {
+                clock->advance(0.25);
+                return graph.WaitForCompletion(0) == IMediaEvent::kComplete;
+            },
+            10000);
+    }
+
+    int frameShown() { return PictureReader::frameShownIn(&host); }
+
+    // Waits until the host shows frame `index`; returns the last frame seen.
+    int waitForFrame(int index, int ms = 5000) {
+        int shown = -1;
+        eventually([&] { return (shown = frameShown()) == index; }, ms);
+        return shown;
+    }
+
+    // The index of the picture due at media time t, from the file's packet times.
+    static int dueFrame(const std::vector<double>& times, double t) {
+        int index = 0;
+        for (std::size_t i = 0; i < times.size(); ++i)
+            if (times[i] <= t + 0.0015) index = static_cast<int>(i);
+        return index;
+    }
+
+    std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
+    CapturingAudioOutput* captured = nullptr;
+    QWidget host;
+};
+
+TEST_F(FfmpegGraphTest, renderFile_showsFirstPicture_andTheFrameDueAtTheClock) {
+    const std::string path = TestMedia::wmv2WithAudio();
+    const auto times = TestMedia::videoPacketTimes(path);
+    auto graph = open(path);
+    EXPECT_EQ(waitForFrame(0), 0);
+    graph->Run();
+    for (double t : {0.5, 1.0, 1.33, 2.7}) {
+        clock->set(t);
+        EXPECT_EQ(waitForFrame(dueFrame(times, t)), dueFrame(times, t)) << "at " << t;
+        EXPECT_NEAR(graph->get_CurrentPosition(), t, 1e-9);
+    }
+}
+
+TEST_F(FfmpegGraphTest, runPauseStop_holdOrStartTheClock_andStopShowsTheFirstPicture) {
+    auto graph = open(TestMedia::wmv2WithAudio());
+    clock->set(10);
+    EXPECT_EQ(graph->get_CurrentPosition(), 0.0);  // stopped: the clock does not move
+    graph->Run();
+    clock->advance(1.5);
+    EXPECT_NEAR(graph->get_CurrentPosition(), 1.5, 1e-9);
+    graph->Pause();
+    clock->advance(1.0);
+    EXPECT_NEAR(graph->get_CurrentPosition(), 1.5, 1e-9);
+    graph->Stop();
+    EXPECT_EQ(graph->get_CurrentPosition(), 0.0);
+    EXPECT_EQ(waitForFrame(0), 0);
+    clock->advance(1.0);
+    EXPECT_EQ(graph->get_CurrentPosition(), 0.0);
+}
+
+TEST_F(FfmpegGraphTest, putCurrentPosition_landsOnTheRequestedFrame_readsTheTargetAtOnce) {
+    const std::string path = TestMedia::wmv2WithAudio();
+    const auto times = TestMedia::videoPacketTimes(path);
+    auto graph = open(path);
+    for (double target : {2.5, 0.7, 3.9, 1.0, 0.0}) {
+        graph->put_CurrentPosition(target);
+        EXPECT_DOUBLE_EQ(graph->get_CurrentPosition(), target);
+        EXPECT_EQ(waitForFrame(dueFrame(times, target)), dueFrame(times, target)) << target;
+    }
+}
+
+TEST_F(FfmpegGraphTest, putCurrentPosition_lastOfABurstWins) {
+    const std::string path = TestMedia::wmv2WithAudio();
+    const auto times = TestMedia::videoPacketTimes(path);
+    auto graph = open(path);
+    graph->Run();
+    for (int i = 0; i < 50; ++i) graph->put_CurrentPosition(0.05 + i * 0.073);
+    const double last = 0.05 + 49 * 0.073;
+    EXPECT_EQ(waitForFrame(dueFrame(times, last)), dueFrame(times, last));
+    EXPECT_NEAR(graph->get_CurrentPosition(), last, 1e-9);
+}
+
+TEST_F(FfmpegGraphTest, seeking_landsOnTheFrame_inFilesWithoutIndex) {
+    // The killed recording carries frame codes; check the picture itself.
+    const std::string killed = TestMedia::killedRecording();
+    const auto times = TestMedia::videoPacketTimes(killed);
+    auto graph = open(killed);
+    for (double target : {times.back() * 0.6, times.back() * 0.2, 1.0}) {
+        graph->put_CurrentPosition(target);
+        EXPECT_EQ(waitForFrame(dueFrame(times, target)), dueFrame(times, target)) << target;
+    }
+}
+
+TEST_F(FfmpegGraphTest, seeking_landsOnThePictureDue_inRealFilesWithoutIndex) {
+    // mimetype_asf_full.asf also has a stretch without pictures and packets past the
+    // duration its header gives.
+    for (const char* name : {"moon_timecode-short-wmv8.wmv", "moon_timecode-short-broadcast.wmv",
+                             "mimetype_asf_full.asf"}) {
+        const std::string path = kSamples + "/" + name;
+        const auto times = TestMedia::videoPacketTimes(path);
+        auto graph = open(path, false);
+        const double duration = graph->get_Duration();
+        EXPECT_NEAR(duration, TestMedia::lastPacketEnd(path), 0.1) << name;
+        for (double share : {0.7, 0.3, 0.55}) {
+            const double target = duration * share;
+            const double due = times[dueFrame(times, target)];
+            graph->put_CurrentPosition(target);
+            EXPECT_TRUE(eventually([&] {
+                return std::abs(graph->shownPictureTime() - due) < 0.002;
+            })) << name
+                << " target " << target << " due " << due << " shown " << graph->shownPictureTime();
+        }
+    }
+}
+
+TEST_F(FfmpegGraphTest, endOfMedia_completesTheWait_andHoldsTheEnd) {
+    auto graph = open(TestMedia::wmv2WithAudio());
+    graph->Run();
+    EXPECT_EQ(graph->WaitForCompletion(0), IMediaEvent::kNone);
+    clock->set(graph->get_Duration() + 0.5);
+    EXPECT_TRUE(eventually([&] { return graph->WaitForCompletion(10) == IMediaEvent::kComplete; }));
+    EXPECT_DOUBLE_EQ(graph->get_CurrentPosition(), graph->get_Duration());
+    graph->put_CurrentPosition(1.0);  // a seek starts a new run towards the end
+    EXPECT_EQ(graph->WaitForCompletion(0), IMediaEvent::kNone);
+}
+
+TEST_F(FfmpegGraphTest, rateTwo_advancesTwiceAsFast) {
+    auto graph = open(TestMedia::wmv2WithAudio());
+    graph->put_Rate(2.0);
+    EXPECT_EQ(graph->get_Rate(), 2.0);
+    graph->Run();
+    clock->advance(1.0);
+    EXPECT_NEAR(graph->get_CurrentPosition(), 2.0, 1e-9);
+    EXPECT_THROW(graph->put_Rate(0.0), Failure);
+}
+
+TEST_F(FfmpegGraphTest, volumeAndBalance_scaleTheSamplesProduced) {
+    // Each level is measured over the whole file, written after the levels were set.
+    const auto measure = [this](std::int32_t volume, std::int32_t balance) {
+        auto graph = open(TestMedia::wmv2WithAudio(), false);
+        graph->put_Volume(volume);
+        graph->put_Balance(balance);
+        EXPECT_EQ(graph->get_Volume(), volume);
+        EXPECT_EQ(graph->get_Balance(), balance);
+        graph->put_CurrentPosition(0.0);
+        graph->Run();
+        EXPECT_TRUE(playToTheEnd(*graph));
+        const auto samples = captured->samples();
+        const std::size_t settled = samples.size() / 4;  // skips sound decoded before the seek
+        return std::pair(rms(samples, 0, settled), rms(samples, 1, settled));
+    };
+    const auto [fullLeft, fullRight] = measure(0, 0);
+    ASSERT_GT(fullLeft, 0.01);
+    EXPECT_NEAR(fullLeft, fullRight, fullLeft * 0.01);
+    const auto [quietLeft, quietRight] = measure(-2000, 0);
+    EXPECT_NEAR(decibels(quietLeft, fullLeft), -20.0, 0.5);
+    EXPECT_NEAR(decibels(quietRight, fullRight), -20.0, 0.5);
+    const auto [rightOnlyLeft, rightOnlyRight] = measure(0, 10000);
+    EXPECT_EQ(rightOnlyLeft, 0.0);
+    EXPECT_NEAR(decibels(rightOnlyRight, fullRight), 0.0, 0.5);
+    const auto [leftLeft, leftRight] = measure(0, -3000);
+    EXPECT_NEAR(decibels(leftLeft, fullLeft), 0.0, 0.5);
+    EXPECT_NEAR(decibels(leftRight, fullRight), -30.0, 0.5);
+    const auto [silentLeft, silentRight] = measure(-10000, 0);
+    EXPECT_EQ(silentLeft, 0.0);
+    EXPECT_EQ(silentRight, 0.0);
+}
+
+TEST_F(FfmpegGraphTest, renderFile_reportsNativeSizeAndDuration_ofGeneratedFiles) {
+    struct Case {
+        std::string path;
+        int width, height;
+    };
+    for (const Case& c :
+         {Case{TestMedia::wmv2WithAudio(), 352, 288}, Case{TestMedia::msmpeg4NoAudio(), 704, 576},
+          Case{TestMedia::killedRecording(), 352, 288}}) {
+        auto graph = open(c.path, false);
+        EXPECT_EQ(graph->get_Width(), c.width) << c.path;
+        EXPECT_EQ(graph->get_Height(), c.height) << c.path;
+        // One picture, and the writer counts the last sound packet's length once more.
+        EXPECT_NEAR(graph->get_Duration(), TestMedia::lastPacketEnd(c.path), 0.04 + 0.047)
+            << c.path;
+    }
+}
+
+TEST_F(FfmpegGraphTest, audioOnly_hasNoVideoWindow_butPlaysToTheEnd) {
+    const std::string path = TestMedia::audioOnly();
+    auto graph = open(path);
+    EXPECT_THROW(graph->get_Width(), Failure);
+    EXPECT_THROW(graph->put_Owner(WindowHandles::handleOf(&host)), Failure);
+    EXPECT_NEAR(graph->get_Duration(), TestMedia::lastPacketEnd(path), 0.05);
+    graph->put_Volume(-500);
+    EXPECT_EQ(graph->get_Volume(), -500);
+    graph->put_CurrentPosition(1.0);
+    EXPECT_DOUBLE_EQ(graph->get_CurrentPosition(), 1.0);
+    graph->Run();
+    EXPECT_TRUE(playToTheEnd(*graph));
+}
+
+TEST_F(FfmpegGraphTest, renderFile_failsCleanly_onGarbageAndMissingFiles) {
+    for (const std::string& path : {TestMedia::garbage(), TestMedia::missing()}) {
+        FfmpegGraph graph;
+        EXPECT_THROW(graph.RenderFile(path), Failure) << path;
+        EXPECT_THROW(graph.get_Width(), Failure);
+        EXPECT_THROW(graph.get_Duration(), Failure);
+        EXPECT_THROW(graph.Run(), Failure);
+        EXPECT_THROW(graph.put_Volume(0), Failure);
+        EXPECT_THROW(graph.WaitForCompletion(0), Failure);
+        EXPECT_NO_THROW(graph.Stop());  // tearing down a failed graph stops it
+    }
+}
+
+TEST_F(FfmpegGraphTest, videoWindow_paintsThePictureInsideItsRectangleOfTheHost) {
+    const std::string path = TestMedia::wmv2WithAudio();
+    auto graph = open(path);
+    graph->SetWindowPosition(30, 20, 200, 160);
+    graph->put_CurrentPosition(1.0);
+    const int expected = dueFrame(TestMedia::videoPacketTimes(path), 1.0);
+    QImage image;
+    EXPECT_TRUE(eventually([&] {
+        image = PictureReader::grab(&host);
+        return PictureReader::findPicture(image) == QRect(30, 20, 200, 160) &&
+               PictureReader::readFrameIndex(image, QRect(30, 20, 200, 160)) == expected;
+    })) << "found "
+        << PictureReader::findPicture(image).x() << "," << PictureReader::findPicture(image).y()
+        << " " << PictureReader::findPicture(image).width() << "x"
+        << PictureReader::findPicture(image).height();
+    EXPECT_TRUE(PictureReader::blackOutside(image, QRect(30, 20, 200, 160)));
+    std::int32_t left, top, width, height;
+    graph->GetWindowPosition(left, top, width, height);
+    EXPECT_EQ(QRect(left, top, width, height), QRect(30, 20, 200, 160));
+}
+
+TEST_F(FfmpegGraphTest, step_showsTheNextAndPreviousPicture) {
+    const std::string path = TestMedia::wmv2WithAudio();
+    const auto times = TestMedia::videoPacketTimes(path);
+    auto graph = open(path);
+    graph->put_CurrentPosition(times[10]);
+    EXPECT_EQ(waitForFrame(10), 10);
+    graph->Step(1);
+    EXPECT_EQ(waitForFrame(11), 11);
+    EXPECT_NEAR(graph->get_CurrentPosition(), times[11], 1e-6);
+    graph->Step(2);
+    EXPECT_EQ(waitForFrame(13), 13);
+    graph->Step(-1);
+    EXPECT_EQ(waitForFrame(12), 12);
+    EXPECT_NEAR(graph->get_CurrentPosition(), times[12], 1e-6);
+    graph->Step(-3);
+    EXPECT_EQ(waitForFrame(9), 9);
+}
+
+TEST(FfmpegGraphFactoryTest, currentFactory_playsInRealTime_andTearsDownQuickly) {
+    QWidget host;
+    host.resize(352, 288);
+    host.show();
+    auto graph = GraphFactory::current()->CreateFilgraphManager();
+    auto control = graph->QueryMediaControl();
+    auto position = graph->QueryMediaPosition();
+    auto window = graph->QueryVideoWindow();
+    graph.reset();  // the interfaces keep the graph alive
+    control->RenderFile(TestMedia::wmv2WithAudio());
+    window->put_WindowStyle(IVideoWindow::kStyleVisible);
+    window->put_Owner(WindowHandles::handleOf(&host));
+    control->Run();
+    EXPECT_TRUE(eventually([&] { return position->get_CurrentPosition() > 0.3; }));
+    EXPECT_LT(position->get_CurrentPosition(), 3.0);
+    EXPECT_EQ(PictureReader::findPicture(PictureReader::grab(&host)), QRect(0, 0, 352, 288));
+    QElapsedTimer timer;
+    timer.start();
+    control.reset();
+    position.reset();
+    window.reset();
+    EXPECT_LT(timer.elapsed(), 500);
+    EXPECT_TRUE(host.findChildren<QWidget*>().isEmpty());  // the video window went with it
+}
+
+}  // namespace
+}  // namespace corvid
