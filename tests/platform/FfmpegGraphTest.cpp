@@ -5,7 +5,11 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QWidget>
+#include <QtTest/QTest>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
 #include <thread>
 
 #include "platform/Failure.h"
@@ -335,6 +339,106 @@ TEST_F(FfmpegGraphTest, step_showsTheNextAndPreviousPicture) {
     EXPECT_EQ(waitForFrame(9), 9);
 }
 
+TEST_F(FfmpegGraphTest, fullScreen_leavesTheOwner_andEscOrDoubleClickBringsItBack) {
+    auto graph = open(TestMedia::wmv2WithAudio());
+    graph->SetWindowPosition(10, 20, 176, 144);
+    QWidget* video = graph->videoWidget();
+    for (int way = 0; way < 2; ++way) {
+        graph->put_FullScreenMode(-1);
+        EXPECT_EQ(graph->get_FullScreenMode(), -1);
+        EXPECT_EQ(video->parentWidget(), nullptr);
+        EXPECT_TRUE(video->isWindow());
+        if (way == 0) {
+            QTest::keyClick(video, Qt::Key_Escape);
+        } else {
+            QTest::mouseDClick(video, Qt::LeftButton);
+        }
+        EXPECT_EQ(graph->get_FullScreenMode(), 0);
+        EXPECT_EQ(video->parentWidget(), &host);
+        EXPECT_EQ(video->geometry(), QRect(10, 20, 176, 144));
+        EXPECT_TRUE(video->isVisible());
+    }
+    EXPECT_THROW(graph->put_FullScreenMode(1), Failure);
+}
+
+// Records the input it receives, as a host window would.
+class InputRecorder : public QWidget {
+public:
+    QList<QEvent::Type> events;
+    QPoint lastPress;
+
+protected:
+    void mousePressEvent(QMouseEvent* e) override {
+        events << e->type();
+        lastPress = e->position().toPoint();
+    }
+    void keyPressEvent(QKeyEvent* e) override { events << e->type(); }
+};
+
+TEST_F(FfmpegGraphTest, messageDrain_receivesTheVideoWindowsInput) {
+    auto graph = open(TestMedia::wmv2WithAudio());
+    graph->SetWindowPosition(10, 20, 176, 144);
+    InputRecorder drain;
+    drain.setParent(&host);
+    drain.setGeometry(0, 0, 400, 320);
+    drain.lower();
+    graph->put_MessageDrain(WindowHandles::handleOf(&drain));
+    QTest::mouseClick(graph->videoWidget(), Qt::LeftButton, {}, QPoint(5, 6));
+    QTest::keyClick(graph->videoWidget(), Qt::Key_Space);
+    EXPECT_TRUE(drain.events.contains(QEvent::MouseButtonPress));
+    EXPECT_TRUE(drain.events.contains(QEvent::KeyPress));
+    EXPECT_EQ(drain.lastPress, QPoint(15, 26));  // in the drain's own coordinates
+    graph->put_MessageDrain(0);
+    drain.events.clear();
+    QTest::keyClick(graph->videoWidget(), Qt::Key_Space);
+    EXPECT_TRUE(drain.events.isEmpty());
+}
+
+TEST_F(FfmpegGraphTest, videoWindow_survivesItsOwner_andStandsAloneWithoutOne) {
+    auto graph = open(TestMedia::wmv2WithAudio(), false);
+    graph->put_Owner(0);  // no owner is not a failure
+    graph->put_WindowStyle(IVideoWindow::kStyleVisible);
+    graph->Run();
+    EXPECT_TRUE(graph->videoWidget()->isWindow());
+    EXPECT_TRUE(graph->videoWidget()->isVisible());
+    auto owner = std::make_unique<QWidget>();
+    graph->put_Owner(WindowHandles::handleOf(owner.get()));
+    EXPECT_EQ(graph->videoWidget()->parentWidget(), owner.get());
+    owner.reset();  // takes the video window with it
+    EXPECT_THROW(graph->put_Width(100), Failure);
+    clock->advance(1.0);
+    EXPECT_NEAR(graph->get_CurrentPosition(), 1.0, 1e-9);
+    EXPECT_THROW(graph->put_Owner(123456), Failure);  // a handle never issued
+}
+
+TEST_F(FfmpegGraphTest, tenHourRecording_seeksToItsLastHours) {
+    const std::string path = TestMedia::tenHourRecording();
+    auto graph = open(path);
+    EXPECT_NEAR(graph->get_Duration(), 36000.0, 1.5);
+    for (double target : {7 * 3600.0 + 0.5, 9.9 * 3600.0 + 0.5, 2.0 * 3600 + 0.5}) {
+        graph->put_CurrentPosition(target);
+        const int expected = static_cast<int>(target);  // one picture a second from 0
+        EXPECT_EQ(waitForFrame(expected), expected);
+    }
+}
+
+TEST_F(FfmpegGraphTest, fastRates_keepThePicturesMoving_withoutSound) {
+    const std::string path = TestMedia::wmv2WithAudio();
+    const auto times = TestMedia::videoPacketTimes(path);
+    auto graph = open(path);
+    graph->put_Rate(16.0);
+    graph->put_CurrentPosition(0.0);
+    graph->Run();
+    ASSERT_TRUE(eventually([&] { return frameShown() == 0; }));
+    captured->clear();
+    clock->advance(0.125);  // 2 s of media
+    EXPECT_EQ(waitForFrame(dueFrame(times, 2.0)), dueFrame(times, 2.0));
+    EXPECT_TRUE(captured->samples().empty());
+    graph->put_Rate(0.125);
+    clock->advance(1.0);
+    EXPECT_NEAR(graph->get_CurrentPosition(), 2.125, 1e-9);
+}
+
 TEST(FfmpegGraphFactoryTest, currentFactory_playsInRealTime_andTearsDownQuickly) {
     QWidget host;
     host.resize(352, 288);
@@ -358,6 +462,70 @@ TEST(FfmpegGraphFactoryTest, currentFactory_playsInRealTime_andTearsDownQuickly)
     window.reset();
     EXPECT_LT(timer.elapsed(), 500);
     EXPECT_TRUE(host.findChildren<QWidget*>().isEmpty());  // the video window went with it
+}
+
+std::size_t countEntries(const char* directory) {
+    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(directory),
+                                                  std::filesystem::directory_iterator()));
+}
+
+long residentKilobytes() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+    }
+    return 0;
+}
+
+TEST(FfmpegGraphResourcesTest, manyGraphs_leaveNoThreadsDescriptorsOrMemoryBehind) {
+    QWidget host;
+    host.resize(352, 288);
+    host.show();
+    const std::string path = TestMedia::wmv2WithAudio();
+    const auto cycle = [&](int i) {
+        auto graph = GraphFactory::current()->CreateFilgraphManager();
+        graph->RenderFile(path);
+        graph->put_WindowStyle(IVideoWindow::kStyleVisible);
+        graph->put_Owner(WindowHandles::handleOf(&host));
+        graph->Run();
+        graph->put_CurrentPosition(0.5 + (i % 7) * 0.4);
+        auto* ffmpeg = dynamic_cast<FfmpegGraph*>(graph.get());
+        EXPECT_TRUE(eventually([&] { return ffmpeg->shownPictureTime() >= 0.45; }, 3000));
+        QApplication::processEvents();
+    };
+    for (int i = 0; i < 10; ++i) cycle(i);  // one-off allocations of the libraries
+    QApplication::processEvents();
+    const std::size_t threads = countEntries("/proc/self/task");
+    const std::size_t descriptors = countEntries("/proc/self/fd");
+    const long memory = residentKilobytes();
+    for (int i = 0; i < 200; ++i) cycle(i);
+    QApplication::processEvents();
+    EXPECT_TRUE(eventually([&] { return countEntries("/proc/self/task") <= threads; }, 2000))
+        << countEntries("/proc/self/task") << " threads, were " << threads;
+    EXPECT_LE(countEntries("/proc/self/fd"), descriptors);
+    EXPECT_LT(residentKilobytes() - memory, 24 * 1024) << "RSS grew from " << memory << " kB";
+}
+
+TEST(FfmpegGraphResourcesTest, renderFileToFirstPicture_isQuick) {
+    QWidget host;
+    host.resize(704, 576);
+    host.show();
+    for (const std::string& path : {TestMedia::wmv2WithAudio(), TestMedia::msmpeg4NoAudio(),
+                                    TestMedia::killedRecording(), TestMedia::tenHourRecording()}) {
+        QElapsedTimer timer;
+        timer.start();
+        auto graph = GraphFactory::current()->CreateFilgraphManager();
+        graph->RenderFile(path);
+        const qint64 rendered = timer.elapsed();
+        graph->put_WindowStyle(IVideoWindow::kStyleVisible);
+        graph->put_Owner(WindowHandles::handleOf(&host));
+        EXPECT_TRUE(eventually(
+            [&] { return !PictureReader::findPicture(PictureReader::grab(&host)).isEmpty(); }));
+        const qint64 shown = timer.elapsed();
+        std::cout << "[ timing   ] " << std::filesystem::path(path).filename().string()
+                  << ": RenderFile " << rendered << " ms, first picture shown " << shown << " ms\n";
+        EXPECT_LT(shown, 2000);
+    }
 }
 
 }  // namespace
