@@ -210,14 +210,17 @@ double FfmpegGraph::get_Duration() {
 
 double FfmpegGraph::get_CurrentPosition() {
     requireLoaded();
-    return std::clamp(clock_->position(), 0.0, std::max(0.0, file_->duration()));
+    const double position = std::max(0.0, clock_->position());
+    // An unknown duration (0) bounds nothing.
+    return file_->duration() > 0 ? std::min(position, file_->duration()) : position;
 }
 
 void FfmpegGraph::put_CurrentPosition(double seconds) {
     requireLoaded();
     if (!std::isfinite(seconds))
         throw Failure(Failure::InvalidArgument, "Position is not a number");
-    seekTo(std::clamp(seconds, 0.0, std::max(0.0, file_->duration())), false);
+    const double target = std::max(0.0, seconds);
+    seekTo(file_->duration() > 0 ? std::min(target, file_->duration()) : target, false);
 }
 
 double FfmpegGraph::get_Rate() {
