@@ -1,0 +1,636 @@
+#include "main_window/Form1.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFrame>
+#include <QGroupBox>
+#include <QIcon>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QRadioButton>
+#include <QResizeEvent>
+#include <QScreen>
+#include <QTimer>
+#include <cmath>
+#include <exception>
+
+#include "main_window/DriveList.h"
+#include "main_window/FolderList.h"
+#include "main_window/RecordingScan.h"
+#include "media_engine/clsDShowControl.h"
+#include "platform/Attempt.h"
+#include "platform/Failure.h"
+#include "platform/FileSystem.h"
+#include "platform/MessageBox.h"
+#include "platform/Numeric.h"
+#include "platform/ScrollBar.h"
+#include "player_control/QVRControl.h"
+
+namespace corvid {
+
+namespace {
+
+// Design values in twips.
+constexpr double kClientWidth = 10650;
+constexpr double kClientHeight = 9660;
+
+const QString kFileMissing = QStringLiteral("文件不存在");
+const QString kFirstPortMissing = QStringLiteral("第一个端口文件不存在，点确定刷列文件列表");
+const QString kSecondPortMissing = QStringLiteral("第二个端口文件不存在，点确定刷列文件列表");
+const QString kBadLine = QStringLiteral("文件信息不正确");
+
+QString folderPrefix(const QString& path) {
+    return path.endsWith('/') ? path : path + '/';
+}
+
+void setTextColour(QWidget* widget, const QColor& colour) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    palette.setColor(QPalette::ButtonText, colour);
+    palette.setColor(QPalette::Text, colour);
+    widget->setPalette(palette);
+}
+
+std::int16_t mouseButtons(Qt::MouseButtons buttons) {
+    return static_cast<std::int16_t>(buttons.toInt() & 0x7);
+}
+
+}  // namespace
+
+Form1::Form1(std::shared_ptr<IFileSystem> fileSystem, QWidget* parent)
+    : QMainWindow(parent),
+      fileSystem_(fileSystem ? std::move(fileSystem) : FileSystem::current()) {
+    setWindowTitle(QStringLiteral("Corvid"));
+    setWindowIcon(icon());
+    createControls();
+    createMenu();
+    setTabOrder();
+    connectHandlers();
+    resize(pixelsOf(kClientWidth), pixelsOf(kClientHeight) + menuBar()->sizeHint().height());
+    guarded([this] { Form_Load(); });
+}
+
+Form1::~Form1() = default;
+
+void Form1::createControls() {
+    auto* client = new QWidget(this);
+    setCentralWidget(client);
+
+    QVRControl1 = new QVRControl(client);
+    QVRControl1->setObjectName("QVRControl1");
+    QVRControl2 = new QVRControl(client);
+    QVRControl2->setObjectName("QVRControl2");
+
+    lsASF = new QListWidget(client);
+    lsASF->setObjectName("lsASF");
+    lsASF->setSortingEnabled(false);
+
+    DrvList = new DriveList(fileSystem_, client);
+    DrvList->setObjectName("DrvList");
+    DirList = new FolderList(fileSystem_, client);
+    DirList->setObjectName("DirList");
+
+    fraVol = new QGroupBox(QStringLiteral("Volume Control"), client);
+    fraVol->setObjectName("fraVol");
+    Label1 = new QLabel(QStringLiteral("VOL："), fraVol);
+    Label1->setObjectName("Label1");
+    optLeft = new QRadioButton(QStringLiteral("Cam1"), fraVol);
+    optLeft->setObjectName("optLeft");
+    setTextColour(optLeft, QColor(0, 0, 255));
+    optLeft->setChecked(true);
+    optRight = new QRadioButton(QStringLiteral("Cam2"), fraVol);
+    optRight->setObjectName("optRight");
+    setTextColour(optRight, QColor(255, 0, 0));
+    hsVol = new ScrollBar(Qt::Horizontal, fraVol);
+    hsVol->setObjectName("hsVol");
+    hsVol->SetMin(0);
+    hsVol->SetMax(150);
+    hsVol->SetSmallChange(5);
+    hsVol->SetLargeChange(1);
+    hsVol->SetValue(75);
+
+    fraPlay = new QGroupBox(QStringLiteral("Playback progress"), client);
+    fraPlay->setObjectName("fraPlay");
+    P1 = new QWidget(fraPlay);
+    P1->setObjectName("P1");
+    P1->setFocusPolicy(Qt::StrongFocus);
+    P1->installEventFilter(this);
+    L1 = new QLabel(QStringLiteral("00:00:00 / 00:00:00"), P1);
+    L1->setObjectName("L1");
+    L1->setAlignment(Qt::AlignCenter);
+    L1->setAttribute(Qt::WA_TransparentForMouseEvents);
+    S1 = new QFrame(P1);
+    S1->setObjectName("S1");
+    S1->setAutoFillBackground(true);
+    QPalette fill = S1->palette();
+    fill.setColor(QPalette::Window, QColor(0, 0, 255));
+    S1->setPalette(fill);
+    S1->setAttribute(Qt::WA_TransparentForMouseEvents);
+    // The time text stays readable where the fill reaches it.
+    L1->raise();
+
+    timPS = new QTimer(this);
+    timPS->setObjectName("timPS");
+    timPS->setInterval(1000);
+    timPS->start();
+
+    applyLayout();
+}
+
+void Form1::createMenu() {
+    mnuPlay = menuBar()->addAction(QStringLiteral("Play"));
+    mnuPlay->setObjectName("mnuPlay");
+    mnuPlay->setEnabled(false);
+    mnuClose = menuBar()->addAction(QStringLiteral("Stop"));
+    mnuClose->setObjectName("mnuClose");
+    mnuClose->setEnabled(false);
+}
+
+void Form1::setTabOrder() {
+    QWidget* order[] = {QVRControl1, QVRControl2, lsASF, DrvList, DirList,
+                        optLeft,     optRight,    hsVol, P1};
+    for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
+        QWidget::setTabOrder(order[i], order[i + 1]);
+    }
+}
+
+void Form1::connectHandlers() {
+    connect(mnuPlay, &QAction::triggered, this, [this] { guarded([this] { mnuPlay_Click(); }); });
+    connect(mnuClose, &QAction::triggered, this,
+            [this] { guarded([this] { mnuClose_Click(); }); });
+    connect(timPS, &QTimer::timeout, this, [this] { guarded([this] { timPS_Timer(); }); });
+    connect(optLeft, &QRadioButton::clicked, this,
+            [this] { guarded([this] { optLeft_Click(); }); });
+    connect(optRight, &QRadioButton::clicked, this,
+            [this] { guarded([this] { optRight_Click(); }); });
+    connect(hsVol, &ScrollBar::Change, this, [this] { guarded([this] { hsVol_Change(); }); });
+    connect(DrvList, &DriveList::Change, this,
+            [this] { guarded([this] { DrvList_Change(); }); });
+    connect(DirList, &FolderList::Change, this,
+            [this] { guarded([this] { DirList_Change(); }); });
+
+    // A click on a line selects it, a click on the selected line reloads it, and moving the
+    // selection with the keyboard selects too: each runs the click handler once.
+    connect(lsASF, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row < 0) return;
+        rowChangedByPress_ = QApplication::mouseButtons() != Qt::NoButton;
+        guarded([this] { lsASF_Click(); });
+    });
+    connect(lsASF, &QListWidget::itemClicked, this, [this] {
+        if (rowChangedByPress_) {
+            rowChangedByPress_ = false;
+            return;
+        }
+        guarded([this] { lsASF_Click(); });
+    });
+}
+
+template <typename Handler>
+void Form1::guarded(Handler&& handler) {
+    QString problem;
+    try {
+        handler();
+        return;
+    } catch (const Failure& failure) {
+        problem = QString::fromStdString(failure.what());
+    } catch (const std::exception& error) {
+        problem = QString::fromStdString(error.what());
+    }
+    MessageBox::show(this, tr("Corvid could not complete this action.\n\n%1").arg(problem));
+}
+
+// ---- Start-up and layout -------------------------------------------------------------
+
+void Form1::Form_Load() {
+    const QString before = DirList->Path();
+    DirList->setPath(DrvList->Drive());
+    // The folder list raises no change when it already shows the start folder; the list of
+    // recordings is wanted at start-up all the same.
+    if (DirList->Path() == before) DirList_Change();
+}
+
+void Form1::Form_Resize() {
+    // Setting the size below raises a nested resize; one level of nesting computes the same
+    // layout, anything deeper would only repeat it.
+    if (resizeDepth_ > 1) return;
+    ++resizeDepth_;
+    struct Leave {
+        int& depth;
+        ~Leave() { --depth; }
+    } leave{resizeDepth_};
+
+    if (isMinimized()) return;
+    if (Width() < FormLayout::kMinimumWidth) setWidth(FormLayout::kMinimumWidth);
+    if (Height() < FormLayout::kMinimumHeight) setHeight(FormLayout::kMinimumHeight);
+    layout_ = FormLayout::compute(Width(), Height());
+    applyLayout();
+}
+
+float Form1::Width() const {
+    const int pixels = frameGeometry().width();
+    if (requestedWidth_ && pixels == requestedWidthPixels_) return *requestedWidth_;
+    return static_cast<float>(twipsOf(pixels));
+}
+
+float Form1::Height() const {
+    const int pixels = frameGeometry().height();
+    if (requestedHeight_ && pixels == requestedHeightPixels_) return *requestedHeight_;
+    return static_cast<float>(twipsOf(pixels));
+}
+
+void Form1::setWidth(float twips) {
+    const int outer = pixelsOf(twips);
+    requestedWidth_ = twips;
+    requestedWidthPixels_ = outer;
+    resize(outer - frameExtra().width(), height());
+}
+
+void Form1::setHeight(float twips) {
+    const int outer = pixelsOf(twips);
+    requestedHeight_ = twips;
+    requestedHeightPixels_ = outer;
+    resize(width(), outer - frameExtra().height());
+}
+
+QSize Form1::frameExtra() const {
+    // Without a window manager (offscreen) the frame adds nothing and the outer size is the
+    // window's own.
+    return frameGeometry().size() - geometry().size();
+}
+
+void Form1::applyLayout() {
+    const FormLayout& l = layout_;
+    QVRControl1->setGeometry(twipsRect(l.QVRControl1Left, l.QVRControl1Top, l.QVRControl1Width,
+                                       l.QVRControl1Height));
+    QVRControl2->setGeometry(twipsRect(l.QVRControl2Left, l.QVRControl2Top, l.QVRControl2Width,
+                                       l.QVRControl2Height));
+    lsASF->setGeometry(twipsRect(l.lsASFLeft, l.lsASFTop, l.lsASFWidth, l.lsASFHeight));
+    DrvList->setGeometry(twipsRect(l.DrvListLeft, l.DrvListTop, l.DrvListWidth, l.DrvListHeight));
+    DirList->setGeometry(twipsRect(l.DirListLeft, l.DirListTop, l.DirListWidth, l.DirListHeight));
+    fraVol->setGeometry(twipsRect(l.fraVolLeft, l.fraVolTop, l.fraVolWidth, l.fraVolHeight));
+    fraPlay->setGeometry(twipsRect(l.fraPlayLeft, l.fraPlayTop, l.fraPlayWidth, l.fraPlayHeight));
+    P1->setGeometry(twipsRect(l.P1Left, l.P1Top, l.P1Width, l.P1Height));
+    L1->setGeometry(twipsRect(l.L1Left, l.L1Top, l.L1Width, l.L1Height));
+    Label1->setGeometry(twipsRect(180, 270, 555, 195));
+    optLeft->setGeometry(twipsRect(750, 270, 915, 195));
+    optRight->setGeometry(twipsRect(1680, 270, 915, 195));
+    hsVol->setGeometry(twipsRect(2640, 270, 1785, 195));
+    setS1Width(s1WidthTwips_);
+}
+
+double Form1::dpi() const { return logicalDpiX(); }
+
+int Form1::pixelsOf(double twips) const {
+    return static_cast<int>(std::lround(twipsToPixels(twips, dpi())));
+}
+
+double Form1::twipsOf(int pixels) const { return pixelsToTwips(pixels, dpi()); }
+
+QRect Form1::twipsRect(double left, double top, double width, double height) const {
+    // Edges are rounded rather than sizes, so neighbours that meet in twips meet in pixels.
+    const int x = pixelsOf(left);
+    const int y = pixelsOf(top);
+    return QRect(x, y, pixelsOf(left + width) - x, pixelsOf(top + height) - y);
+}
+
+void Form1::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    guarded([this] { Form_Resize(); });
+}
+
+void Form1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (centred_) return;
+    centred_ = true;
+    if (QScreen* screen = this->screen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+}
+
+QIcon Form1::icon() {
+    // Two camera lenses side by side, blue for camera 1 and red for camera 2.
+    QIcon result;
+    for (int size : {16, 32}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const double s = size / 16.0;
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(40, 40, 48));
+        painter.drawRoundedRect(QRectF(0.5 * s, 3 * s, 15 * s, 10 * s), 2 * s, 2 * s);
+        painter.setBrush(QColor(0, 0, 255));
+        painter.drawEllipse(QRectF(1.5 * s, 5 * s, 6 * s, 6 * s));
+        painter.setBrush(QColor(255, 0, 0));
+        painter.drawEllipse(QRectF(8.5 * s, 5 * s, 6 * s, 6 * s));
+        painter.setBrush(QColor(255, 255, 255, 200));
+        painter.drawEllipse(QRectF(3 * s, 6.5 * s, 1.6 * s, 1.6 * s));
+        painter.drawEllipse(QRectF(10 * s, 6.5 * s, 1.6 * s, 1.6 * s));
+        painter.end();
+        result.addPixmap(pixmap);
+    }
+    return result;
+}
+
+// ---- Recording list --------------------------------------------------------------------
+
+void Form1::DrvList_Change() { DirList->setPath(DrvList->Drive()); }
+
+void Form1::DirList_Change() { scan_->run(DirList->Path()); }
+
+// ---- Progress bar and timer ------------------------------------------------------------
+
+void Form1::timPS_Timer() { UpdateProgress(); }
+
+void Form1::UpdateProgress() {
+    double position1 = 0;
+    double duration1 = 0;
+    double position2 = 0;
+    double duration2 = 0;
+    attempt([&] { position1 = toInt32(QVRControl1->Position()); });
+    attempt([&] { duration1 = toInt32(QVRControl1->Duration()); });
+    attempt([&] { position2 = toInt32(QVRControl2->Position()); });
+    attempt([&] { duration2 = toInt32(QVRControl2->Duration()); });
+
+    double position = 0;
+    double duration = 0;
+    if (position1 > 0) {
+        position = position1;
+        duration = duration1;
+    } else if (position2 > 0) {
+        position = position2;
+        duration = duration2;
+    } else {
+        return;
+    }
+
+    attempt([&] {
+        if (duration == 0) throw Failure(Failure::DivisionByZero, "Division by zero");
+        setS1Width(static_cast<float>(position / duration * P1Width()));
+    });
+    attempt([&] { L1->setText(TimeText(position) + " / " + TimeText(duration)); });
+}
+
+QString Form1::TimeText(double seconds) { return clsDShowControl::SecToTime(seconds); }
+
+void Form1::setS1Width(float twips) {
+    s1WidthTwips_ = twips;
+    S1->setGeometry(twipsRect(0, 0, twips, 165));
+}
+
+float Form1::clampToBar(float x) const {
+    if (x <= 0) return 0;
+    if (x >= P1Width()) return P1Width();
+    return x;
+}
+
+float Form1::seekPercentage() const { return S1Width() / P1Width() * 100.0f; }
+
+void Form1::P1_MouseDown(std::int16_t Button, std::int16_t, float X, float) {
+    if (Button != 1) return;
+    SetPlayState(3);
+    setS1Width(clampToBar(X));
+    const float percentage = seekPercentage();
+    QVRControl1->SetPosition(percentage);
+    QVRControl2->SetPosition(percentage);
+}
+
+void Form1::P1_MouseMove(std::int16_t Button, std::int16_t, float X, float) {
+    if (Button != 1) return;
+    setS1Width(clampToBar(X));
+    const float percentage = seekPercentage();
+    QVRControl1->SetPosition(percentage);
+    QVRControl2->SetPosition(percentage);
+    UpdateProgress();
+}
+
+void Form1::P1_MouseUp(std::int16_t Button, std::int16_t, float X, float) {
+    if (Button != 1) return;
+    setS1Width(clampToBar(X));
+    QVRControl1->SetPlay();
+    QVRControl2->SetPlay();
+    SetPlayState(1);
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != P1) return QMainWindow::eventFilter(watched, event);
+    const auto type = event->type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease &&
+        type != QEvent::MouseMove && type != QEvent::MouseButtonDblClick) {
+        return QMainWindow::eventFilter(watched, event);
+    }
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    const float x = static_cast<float>(twipsOf(1) * mouse->position().x());
+    const float y = static_cast<float>(twipsOf(1) * mouse->position().y());
+    switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+        guarded([&] { P1_MouseDown(mouseButtons(mouse->button()), 0, x, y); });
+        break;
+    case QEvent::MouseMove:
+        guarded([&] { P1_MouseMove(mouseButtons(mouse->buttons()), 0, x, y); });
+        break;
+    default:
+        guarded([&] { P1_MouseUp(mouseButtons(mouse->button()), 0, x, y); });
+        break;
+    }
+    return true;
+}
+
+void Form1::SetPlayState(std::int16_t state) {
+    if (state == 0) {
+        mnuPlay->setEnabled(false);
+        mnuPlay->setText(QStringLiteral("Play"));
+        mnuClose->setEnabled(false);
+        timPS->stop();
+        P1->setEnabled(false);
+    } else if (state == 1) {
+        mnuClose->setEnabled(true);
+        mnuPlay->setEnabled(true);
+        mnuPlay->setText(QStringLiteral("Pause"));
+        timPS->start();
+        P1->setEnabled(true);
+    } else {
+        mnuPlay->setEnabled(false);
+        mnuPlay->setText(QStringLiteral("Play"));
+        mnuClose->setEnabled(false);
+        timPS->stop();
+    }
+}
+
+// ---- Play and Stop ---------------------------------------------------------------------
+
+void Form1::mnuPlay_Click() {
+    if (mnuPlay->text() == QStringLiteral("Play")) {
+        timPS->start();
+        mnuPlay->setText(QStringLiteral("Pause"));
+        QVRControl1->cmdPlay();
+        QVRControl2->cmdPlay();
+    } else {
+        timPS->stop();
+        mnuPlay->setText(QStringLiteral("Play"));
+        QVRControl1->cmdPause();
+        QVRControl2->cmdPause();
+    }
+}
+
+void Form1::mnuClose_Click() {
+    QVRControl1->UserControl_Initialize();
+    QVRControl2->UserControl_Initialize();
+    mnuPlay->setText(QStringLiteral("Play"));
+    mnuPlay->setEnabled(false);
+    mnuClose->setEnabled(false);
+    timPS->stop();
+    setS1Width(0);
+    L1->setText(QString());
+}
+
+// ---- Audio source and volume -----------------------------------------------------------
+
+void Form1::hsVol_Change() { ApplyVolume(); }
+
+void Form1::optLeft_Click() { ApplyVolume(); }
+
+void Form1::optRight_Click() { ApplyVolume(); }
+
+void Form1::ApplyVolume() {
+    if (optLeft->isChecked()) {
+        const std::int16_t value = hsVol->Value();
+        QVRControl1->SetVol(value);
+        QVRControl2->SetVol(0);
+    } else if (optRight->isChecked()) {
+        const std::int16_t value = hsVol->Value();
+        QVRControl2->SetVol(value);
+        QVRControl1->SetVol(0);
+    }
+}
+
+// ---- Loading a recording ---------------------------------------------------------------
+
+void Form1::lsASF_Click() { LoadSelectedRecording(); }
+
+void Form1::LoadSelectedRecording() {
+    const QString path = DirList->Path();
+    if (path.trimmed().isEmpty()) return;
+    const QString prefix = folderPrefix(path);
+    mnuClose_Click();
+    QVRControl1->clearNotice();
+    QVRControl2->clearNotice();
+
+    const QListWidgetItem* line = lsASF->currentItem();
+    const QStringList fields = line ? line->text().split('\t') : QStringList();
+    if (fields.size() < 2) return;
+    const QString marker = fields[0];
+    // The scan keeps each line's base name with it: a name holding a tab must not be split.
+    const QVariant kept = line->data(RecordingScan::BaseNameRole);
+    const QString base = kept.isValid() ? kept.toString() : fields[1];
+
+    bool unreachable = false;
+    auto missing = [&](const QString& message) {
+        SetPlayState(0);
+        MessageBox::show(this, unreachable ? tr("The folder %1 cannot be read.").arg(path)
+                                           : message);
+    };
+
+    if (marker == "--" || marker == "A ") {
+        const auto file = existingFile(prefix + base + (marker == "--" ? ".asf" : "-1.asf"),
+                                       unreachable);
+        if (!file) return missing(kFileMissing);
+        SetPlayState(1);
+        openInPanel(QVRControl1, *file);
+        QVRControl2->cmdStop();
+        SetCameraMode(1);
+    } else if (marker == " B") {
+        const auto file = existingFile(prefix + base + "-2.asf", unreachable);
+        if (!file) return missing(kFileMissing);
+        SetPlayState(1);
+        openInPanel(QVRControl2, *file);
+        QVRControl1->cmdStop();
+        SetCameraMode(2);
+    } else if (marker == "AB") {
+        const auto camera1 = existingFile(prefix + base + "-1.asf", unreachable);
+        if (!camera1) {
+            missing(kFirstPortMissing);
+            if (!unreachable) DirList_Change();
+            return;
+        }
+        const auto camera2 = existingFile(prefix + base + "-2.asf", unreachable);
+        if (!camera2) {
+            missing(kSecondPortMissing);
+            if (!unreachable) DirList_Change();
+            return;
+        }
+        SetPlayState(1);
+        openInPanel(QVRControl1, *camera1);
+        openInPanel(QVRControl2, *camera2);
+        SetCameraMode(3);
+    } else {
+        MessageBox::show(this, kBadLine);
+        return;
+    }
+
+    QVRControl* heard = optLeft->isChecked() ? QVRControl1 : QVRControl2;
+    hsVol->SetValue(toInt16(heard->GetVol()));
+}
+
+std::optional<QString> Form1::existingFile(const QString& fullName, bool& folderUnreachable) {
+    try {
+        return fileSystem_->existingFile(fullName);
+    } catch (const Failure&) {
+        // The folder went away since it was scanned (an unmounted volume, a removed folder).
+        folderUnreachable = true;
+        return std::nullopt;
+    }
+}
+
+void Form1::openInPanel(QVRControl* panel, const QString& file) {
+    // A file that cannot be played is the panel's to report; the other camera plays on.
+    try {
+        panel->OpenFile2(file);
+    } catch (const Failure& failure) {
+        if (panel->notice().isEmpty()) {
+            panel->setNotice(tr("%1\n%2").arg(file.section('/', -1),
+                                              QString::fromStdString(failure.what())));
+        }
+    }
+}
+
+void Form1::SetCameraMode(const std::int16_t& mode) {
+    const std::int16_t v = hsVol->Value();
+    if (mode == 1) {
+        QVRControl1->SetVol(v);
+        QVRControl2->SetVol(0);
+        selectOption(optLeft);
+        optLeft->setEnabled(true);
+        optRight->setEnabled(false);
+    } else if (mode == 2) {
+        QVRControl2->SetVol(v);
+        QVRControl1->SetVol(0);
+        selectOption(optRight);
+        optLeft->setEnabled(false);
+        optRight->setEnabled(true);
+    } else {
+        QVRControl1->SetVol(v);
+        QVRControl2->SetVol(0);
+        selectOption(optLeft);
+        optLeft->setEnabled(true);
+        optRight->setEnabled(true);
+    }
+}
+
+void Form1::selectOption(QRadioButton* option) {
+    // Selecting a button in code raises its click, as a user's click would.
+    option->setChecked(true);
+    if (option == optLeft) {
+        optLeft_Click();
+    } else {
+        optRight_Click();
+    }
+}
+
+}  // namespace corvid

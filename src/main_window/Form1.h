@@ -1,0 +1,144 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+#include "main_window/FormLayout.h"
+
+class QAction;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QListWidget;
+class QRadioButton;
+class QTimer;
+class QWidget;
+
+namespace corvid {
+
+class DriveList;
+class FolderList;
+class IFileSystem;
+class QVRControl;
+class RecordingScan;
+class ScrollBar;
+
+// The program's one window: two player panels side by side, a shared progress bar, the
+// audio source and volume, and the drive, folder and recording lists. Sizes and places
+// are kept in twips and applied in pixels at the screen's logical DPI.
+class Form1 : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit Form1(std::shared_ptr<IFileSystem> fileSystem = nullptr, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // Child controls under their design names.
+    QVRControl* QVRControl1;
+    QVRControl* QVRControl2;
+    QListWidget* lsASF;
+    DriveList* DrvList;
+    FolderList* DirList;
+    QGroupBox* fraVol;
+    QLabel* Label1;
+    QRadioButton* optLeft;
+    QRadioButton* optRight;
+    ScrollBar* hsVol;
+    QGroupBox* fraPlay;
+    QWidget* P1;
+    QLabel* L1;
+    QFrame* S1;
+    QTimer* timPS;
+    QAction* mnuPlay;
+    QAction* mnuClose;
+
+    // The window's outer size (frame, caption and menu bar included) in twips. A size set
+    // here reads back exactly as long as the window keeps the pixel size it produced.
+    float Width() const;
+    float Height() const;
+    void setWidth(float twips);
+    void setHeight(float twips);
+
+    // The layout last applied, in twips.
+    const FormLayout& layout() const { return layout_; }
+    // The progress fill and bar widths in twips.
+    float S1Width() const { return s1WidthTwips_; }
+    float P1Width() const { return layout_.P1Width; }
+
+    // Event handlers, public so that a host or a test can raise them as the toolkit would.
+    void Form_Load();
+    void Form_Resize();
+    void DrvList_Change();
+    void DirList_Change();
+    void lsASF_Click();
+    void mnuPlay_Click();
+    void mnuClose_Click();
+    void timPS_Timer();
+    void P1_MouseDown(std::int16_t Button, std::int16_t Shift, float X, float Y);
+    void P1_MouseMove(std::int16_t Button, std::int16_t Shift, float X, float Y);
+    void P1_MouseUp(std::int16_t Button, std::int16_t Shift, float X, float Y);
+    void optLeft_Click();
+    void optRight_Click();
+    void hsVol_Change();
+
+    void LoadSelectedRecording();
+
+    // The window's own icon (16 x 16 and 32 x 32), also used as the application's icon.
+    static QIcon icon();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createControls();
+    void createMenu();
+    void setTabOrder();
+    void connectHandlers();
+
+    // Runs one event handler; a failure that reaches it is shown and the window stays usable.
+    template <typename Handler>
+    void guarded(Handler&& handler);
+
+    void UpdateProgress();
+    static QString TimeText(double seconds);
+    void SetPlayState(std::int16_t state);
+    void SetCameraMode(const std::int16_t& mode);
+    void ApplyVolume();
+
+    // Loading helpers.
+    std::optional<QString> existingFile(const QString& fullName, bool& folderUnreachable);
+    void openInPanel(QVRControl* panel, const QString& file);
+    void selectOption(QRadioButton* option);
+
+    void setS1Width(float twips);
+    float clampToBar(float x) const;
+    float seekPercentage() const;
+
+    void applyLayout();
+    double dpi() const;
+    QRect twipsRect(double left, double top, double width, double height) const;
+    int pixelsOf(double twips) const;
+    double twipsOf(int pixels) const;
+    QSize frameExtra() const;
+
+    std::shared_ptr<IFileSystem> fileSystem_;
+    std::unique_ptr<RecordingScan> scan_;
+    FormLayout layout_;
+    float s1WidthTwips_ = 15;
+    int resizeDepth_ = 0;
+    bool centred_ = false;
+    bool rowChangedByPress_ = false;
+
+    // The last outer size set in twips and the pixel size it gave.
+    std::optional<float> requestedWidth_;
+    std::optional<float> requestedHeight_;
+    int requestedWidthPixels_ = -1;
+    int requestedHeightPixels_ = -1;
+};
+
+}  // namespace corvid
