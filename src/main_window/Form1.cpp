@@ -58,6 +58,29 @@ std::int16_t mouseButtons(Qt::MouseButtons buttons) {
     return static_cast<std::int16_t>(buttons.toInt() & 0x7);
 }
 
+// The places of the controls as designed, before the first resize.
+FormLayout designLayout() {
+    FormLayout l;
+    l.Width = 10740;
+    l.Height = 10195;
+    l.QVRControl1Height = 5655;
+    l.fraPlayTop = 5640;
+    l.fraVolTop = 5640;
+    l.lsASFTop = 6360;
+    l.DrvListTop = 6270;
+    l.DirListTop = 6600;
+    l.lsASFWidth = 5295;
+    l.fraPlayWidth = 6015;
+    l.fraVolLeft = 6000;
+    l.P1Width = 5835;
+    l.L1Left = 870;
+    l.QVRControl1Width = 5295;
+    l.QVRControl2Left = 5280;
+    l.QVRControl2Height = 5655;
+    l.QVRControl2Width = 5295;
+    return l;
+}
+
 }  // namespace
 
 Form1::Form1(std::shared_ptr<IFileSystem> fileSystem, QWidget* parent)
@@ -137,6 +160,7 @@ void Form1::createControls() {
     timPS->setInterval(1000);
     timPS->start();
 
+    layout_ = designLayout();
     applyLayout();
 }
 
@@ -223,8 +247,8 @@ void Form1::Form_Resize() {
     } leave{resizeDepth_};
 
     if (isMinimized()) return;
-    if (Width() < FormLayout::kMinimumWidth) setWidth(FormLayout::kMinimumWidth);
-    if (Height() < FormLayout::kMinimumHeight) setHeight(FormLayout::kMinimumHeight);
+    if (Width() < FormLayout::MinimumWidth) setWidth(FormLayout::MinimumWidth);
+    if (Height() < FormLayout::MinimumHeight) setHeight(FormLayout::MinimumHeight);
     layout_ = FormLayout::compute(Width(), Height());
     applyLayout();
 }
@@ -263,17 +287,16 @@ QSize Form1::frameExtra() const {
 
 void Form1::applyLayout() {
     const FormLayout& l = layout_;
-    QVRControl1->setGeometry(twipsRect(l.QVRControl1Left, l.QVRControl1Top, l.QVRControl1Width,
-                                       l.QVRControl1Height));
-    QVRControl2->setGeometry(twipsRect(l.QVRControl2Left, l.QVRControl2Top, l.QVRControl2Width,
-                                       l.QVRControl2Height));
-    lsASF->setGeometry(twipsRect(l.lsASFLeft, l.lsASFTop, l.lsASFWidth, l.lsASFHeight));
-    DrvList->setGeometry(twipsRect(l.DrvListLeft, l.DrvListTop, l.DrvListWidth, l.DrvListHeight));
-    DirList->setGeometry(twipsRect(l.DirListLeft, l.DirListTop, l.DirListWidth, l.DirListHeight));
-    fraVol->setGeometry(twipsRect(l.fraVolLeft, l.fraVolTop, l.fraVolWidth, l.fraVolHeight));
-    fraPlay->setGeometry(twipsRect(l.fraPlayLeft, l.fraPlayTop, l.fraPlayWidth, l.fraPlayHeight));
-    P1->setGeometry(twipsRect(l.P1Left, l.P1Top, l.P1Width, l.P1Height));
-    L1->setGeometry(twipsRect(l.L1Left, l.L1Top, l.L1Width, l.L1Height));
+    const FormLayout::Design d;
+    QVRControl1->setGeometry(twipsRect(0, d.QVRControl1Top, l.QVRControl1Width, l.QVRControl1Height));
+    QVRControl2->setGeometry(twipsRect(l.QVRControl2Left, 0, l.QVRControl2Width, l.QVRControl2Height));
+    lsASF->setGeometry(twipsRect(d.lsASFLeft, l.lsASFTop, l.lsASFWidth, d.lsASFHeight));
+    DrvList->setGeometry(twipsRect(0, l.DrvListTop, 5280, d.DrvListHeight));
+    DirList->setGeometry(twipsRect(0, l.DirListTop, 5295, 2820));
+    fraVol->setGeometry(twipsRect(l.fraVolLeft, l.fraVolTop, d.fraVolWidth, d.fraVolHeight));
+    fraPlay->setGeometry(twipsRect(d.fraPlayLeft, l.fraPlayTop, l.fraPlayWidth, d.fraPlayHeight));
+    P1->setGeometry(twipsRect(60, 240, l.P1Width, 225));
+    L1->setGeometry(twipsRect(l.L1Left, 0, d.L1Width, 195));
     Label1->setGeometry(twipsRect(180, 270, 555, 195));
     optLeft->setGeometry(twipsRect(750, 270, 915, 195));
     optRight->setGeometry(twipsRect(1680, 270, 915, 195));
