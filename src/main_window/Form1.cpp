@@ -17,13 +17,13 @@
 #include <cmath>
 #include <exception>
 
-#include "main_window/DriveList.h"
-#include "main_window/FolderList.h"
 #include "main_window/RecordingScan.h"
 #include "media_engine/clsDShowControl.h"
 #include "platform/Attempt.h"
+#include "platform/DriveList.h"
 #include "platform/Failure.h"
 #include "platform/FileSystem.h"
+#include "platform/FolderList.h"
 #include "platform/MessageBox.h"
 #include "platform/Numeric.h"
 #include "platform/ScrollBar.h"
@@ -41,10 +41,6 @@ const QString kFileMissing = QStringLiteral("文件不存在");
 const QString kFirstPortMissing = QStringLiteral("第一个端口文件不存在，点确定刷列文件列表");
 const QString kSecondPortMissing = QStringLiteral("第二个端口文件不存在，点确定刷列文件列表");
 const QString kBadLine = QStringLiteral("文件信息不正确");
-
-QString folderPrefix(const QString& path) {
-    return path.endsWith('/') ? path : path + '/';
-}
 
 void setTextColour(QWidget* widget, const QColor& colour) {
     QPalette palette = widget->palette();
@@ -83,9 +79,7 @@ FormLayout designLayout() {
 
 }  // namespace
 
-Form1::Form1(std::shared_ptr<IFileSystem> fileSystem, QWidget* parent)
-    : QMainWindow(parent),
-      fileSystem_(fileSystem ? std::move(fileSystem) : FileSystem::current()) {
+Form1::Form1(QWidget* parent) : QMainWindow(parent), fileSystem_(FileSystem::current()) {
     setWindowTitle(QStringLiteral("Corvid"));
     setWindowIcon(icon());
     createControls();
@@ -111,9 +105,9 @@ void Form1::createControls() {
     lsASF->setObjectName("lsASF");
     lsASF->setSortingEnabled(false);
 
-    DrvList = new DriveList(fileSystem_, client);
+    DrvList = new DriveList(client);
     DrvList->setObjectName("DrvList");
-    DirList = new FolderList(fileSystem_, client);
+    DirList = new FolderList(client);
     DirList->setObjectName("DirList");
 
     fraVol = new QGroupBox(QStringLiteral("Volume Control"), client);
@@ -154,6 +148,10 @@ void Form1::createControls() {
     S1->setAttribute(Qt::WA_TransparentForMouseEvents);
     // The time text stays readable where the fill reaches it.
     L1->raise();
+
+    scan_ = std::make_unique<RecordingScan>(lsASF, [] { QCoreApplication::processEvents(); });
+    scan_->keepInLine(DrvList, DirList);
+    scan_->setMessageParent(this);
 
     timPS = new QTimer(this);
     timPS->setObjectName("timPS");
@@ -229,6 +227,8 @@ void Form1::guarded(Handler&& handler) {
 // ---- Start-up and layout -------------------------------------------------------------
 
 void Form1::Form_Load() {
+    // Without any volume to show there is no folder to start in.
+    if (DrvList->Drive().isEmpty()) return;
     const QString before = DirList->Path();
     DirList->setPath(DrvList->Drive());
     // The folder list raises no change when it already shows the start folder; the list of
@@ -540,7 +540,7 @@ void Form1::lsASF_Click() { LoadSelectedRecording(); }
 void Form1::LoadSelectedRecording() {
     const QString path = DirList->Path();
     if (path.trimmed().isEmpty()) return;
-    const QString prefix = folderPrefix(path);
+    const QString prefix = RecordingScan::folderPrefix(path);
     mnuClose_Click();
     QVRControl1->clearNotice();
     QVRControl2->clearNotice();
@@ -553,11 +553,12 @@ void Form1::LoadSelectedRecording() {
     const QVariant kept = line->data(RecordingScan::BaseNameRole);
     const QString base = kept.isValid() ? kept.toString() : fields[1];
 
-    bool unreachable = false;
+    // A folder that went away since the scan (an unmounted volume, a removed folder) is
+    // reported as such; the window then stays idle as for a missing file.
+    QString unreachable;
     auto missing = [&](const QString& message) {
         SetPlayState(0);
-        MessageBox::show(this, unreachable ? tr("The folder %1 cannot be read.").arg(path)
-                                           : message);
+        MessageBox::show(this, unreachable.isEmpty() ? message : unreachable);
     };
 
     if (marker == "--" || marker == "A ") {
@@ -579,13 +580,13 @@ void Form1::LoadSelectedRecording() {
         const auto camera1 = existingFile(prefix + base + "-1.asf", unreachable);
         if (!camera1) {
             missing(kFirstPortMissing);
-            if (!unreachable) DirList_Change();
+            if (unreachable.isEmpty()) DirList_Change();
             return;
         }
         const auto camera2 = existingFile(prefix + base + "-2.asf", unreachable);
         if (!camera2) {
             missing(kSecondPortMissing);
-            if (!unreachable) DirList_Change();
+            if (unreachable.isEmpty()) DirList_Change();
             return;
         }
         SetPlayState(1);
@@ -601,12 +602,12 @@ void Form1::LoadSelectedRecording() {
     hsVol->SetValue(toInt16(heard->GetVol()));
 }
 
-std::optional<QString> Form1::existingFile(const QString& fullName, bool& folderUnreachable) {
+std::optional<QString> Form1::existingFile(const QString& fullName, QString& unreachable) {
     try {
-        return fileSystem_->existingFile(fullName);
-    } catch (const Failure&) {
-        // The folder went away since it was scanned (an unmounted volume, a removed folder).
-        folderUnreachable = true;
+        return fileSystem_->findFile(fullName);
+    } catch (const Failure& failure) {
+        unreachable = tr("The recording cannot be loaded.\n\n%1")
+                          .arg(QString::fromStdString(failure.what()));
         return std::nullopt;
     }
 }

@@ -33,7 +33,7 @@ class Form1 : public QMainWindow {
     Q_OBJECT
 
 public:
-    explicit Form1(std::shared_ptr<IFileSystem> fileSystem = nullptr, QWidget* parent = nullptr);
+    explicit Form1(QWidget* parent = nullptr);
     ~Form1() override;
 
     // Child controls under their design names.
@@ -111,7 +111,7 @@ private:
     void ApplyVolume();
 
     // Loading helpers.
-    std::optional<QString> existingFile(const QString& fullName, bool& folderUnreachable);
+    std::optional<QString> existingFile(const QString& fullName, QString& unreachable);
     void openInPanel(QVRControl* panel, const QString& file);
     void selectOption(QRadioButton* option);
 

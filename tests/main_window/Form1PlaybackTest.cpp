@@ -14,8 +14,8 @@
 #include <memory>
 
 #include "main_window/Form1.h"
-#include "main_window/FolderList.h"
 #include "media_engine/clsDShowControl.h"
+#include "platform/FolderList.h"
 #include "platform/ScrollBar.h"
 #include "player_control/QVRControl.h"
 #include "support/MessageBoxRecorder.h"

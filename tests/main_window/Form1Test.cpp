@@ -14,12 +14,14 @@
 #include <QTimer>
 #include <memory>
 
-#include "main_window/FolderList.h"
 #include "main_window/RecordingScan.h"
 #include "media_engine/clsDShowControl.h"
+#include "platform/FileSystem.h"
+#include "platform/FolderList.h"
 #include "platform/GraphFactory.h"
 #include "platform/ScrollBar.h"
 #include "player_control/QVRControl.h"
+#include "support/FakeFileSystem.h"
 #include "support/FakeGraphFactory.h"
 #include "support/MessageBoxRecorder.h"
 
@@ -552,16 +554,36 @@ TEST_F(Form1Test, load_showsFixedMessages_andLeavesWindowIdleOrStopped) {
 }
 
 TEST_F(Form1Test, load_changesNothing_whenFolderPathIsBlank) {
-    loadPair();
-    form->DirList->setPath(QString());
+    // Without any volume the folder list never gets a path.
+    auto files = std::make_shared<FakeFileSystem>();
+    files->setVolumes({});
+    FileSystem::Scoped installed(files);
+    form = std::make_unique<Form1>();
     ASSERT_TRUE(form->DirList->Path().trimmed().isEmpty());
     form->lsASF->addItem("--\tanything");
-    const int created = factory->created();
-    click("--\tanything");
-    EXPECT_EQ(factory->created(), created);
-    EXPECT_EQ(factory->alive(), 2);
-    EXPECT_EQ(form->mnuPlay->text(), "Pause");
+    form->lsASF->setCurrentRow(0);
+    form->LoadSelectedRecording();
+    EXPECT_EQ(factory->created(), 0);
+    EXPECT_TRUE(form->timPS->isActive());  // not even stopped
+    EXPECT_FALSE(form->mnuPlay->isEnabled());
+    EXPECT_EQ(form->L1->text(), "00:00:00 / 00:00:00");
     EXPECT_EQ(messages.count(), 0);
+    EXPECT_EQ(files->calls().findFile, 0);
+}
+
+TEST_F(Form1Test, load_saysSo_whenFolderWentAwaySinceTheScan) {
+    ASSERT_TRUE(QDir(folder.path()).mkdir("cams"));
+    touch("cams/r-1.asf");
+    touch("cams/r-2.asf");
+    open();
+    form->DirList->setPath(folder.filePath("cams"));
+    ASSERT_GE(row("AB\tr"), 0);
+    ASSERT_TRUE(QDir(folder.filePath("cams")).removeRecursively());
+    click("AB\tr");
+    ASSERT_EQ(messages.count(), 1);
+    EXPECT_TRUE(messages.texts()[0].startsWith("The recording cannot be loaded."));
+    EXPECT_TRUE(idle());
+    EXPECT_EQ(factory->created(), 0);
 }
 
 }  // namespace
