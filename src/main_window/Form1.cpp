@@ -181,18 +181,15 @@ void Form1::setTabOrder() {
 
 void Form1::connectHandlers() {
     connect(mnuPlay, &QAction::triggered, this, [this] { guarded([this] { mnuPlay_Click(); }); });
-    connect(mnuClose, &QAction::triggered, this,
-            [this] { guarded([this] { mnuClose_Click(); }); });
+    connect(mnuClose, &QAction::triggered, this, [this] { guarded([this] { mnuClose_Click(); }); });
     connect(timPS, &QTimer::timeout, this, [this] { guarded([this] { timPS_Timer(); }); });
     connect(optLeft, &QRadioButton::clicked, this,
             [this] { guarded([this] { optLeft_Click(); }); });
     connect(optRight, &QRadioButton::clicked, this,
             [this] { guarded([this] { optRight_Click(); }); });
     connect(hsVol, &ScrollBar::Change, this, [this] { guarded([this] { hsVol_Change(); }); });
-    connect(DrvList, &DriveList::Change, this,
-            [this] { guarded([this] { DrvList_Change(); }); });
-    connect(DirList, &FolderList::Change, this,
-            [this] { guarded([this] { DirList_Change(); }); });
+    connect(DrvList, &DriveList::Change, this, [this] { guarded([this] { DrvList_Change(); }); });
+    connect(DirList, &FolderList::Change, this, [this] { guarded([this] { DirList_Change(); }); });
 
     // A click on a line selects it, a click on the selected line reloads it, and moving the
     // selection with the keyboard selects too: each runs the click handler once.
@@ -288,8 +285,10 @@ QSize Form1::frameExtra() const {
 void Form1::applyLayout() {
     const FormLayout& l = layout_;
     const FormLayout::Design d;
-    QVRControl1->setGeometry(twipsRect(0, d.QVRControl1Top, l.QVRControl1Width, l.QVRControl1Height));
-    QVRControl2->setGeometry(twipsRect(l.QVRControl2Left, 0, l.QVRControl2Width, l.QVRControl2Height));
+    QVRControl1->setGeometry(
+        twipsRect(0, d.QVRControl1Top, l.QVRControl1Width, l.QVRControl1Height));
+    QVRControl2->setGeometry(
+        twipsRect(l.QVRControl2Left, 0, l.QVRControl2Width, l.QVRControl2Height));
     lsASF->setGeometry(twipsRect(d.lsASFLeft, l.lsASFTop, l.lsASFWidth, d.lsASFHeight));
     DrvList->setGeometry(twipsRect(0, l.DrvListTop, 5280, d.DrvListHeight));
     DirList->setGeometry(twipsRect(0, l.DirListTop, 5295, 2820));
@@ -304,13 +303,17 @@ void Form1::applyLayout() {
     setS1Width(s1WidthTwips_);
 }
 
-double Form1::dpi() const { return logicalDpiX(); }
+double Form1::dpi() const {
+    return logicalDpiX();
+}
 
 int Form1::pixelsOf(double twips) const {
     return static_cast<int>(std::lround(twipsToPixels(twips, dpi())));
 }
 
-double Form1::twipsOf(int pixels) const { return pixelsToTwips(pixels, dpi()); }
+double Form1::twipsOf(int pixels) const {
+    return pixelsToTwips(pixels, dpi());
+}
 
 QRect Form1::twipsRect(double left, double top, double width, double height) const {
     // Edges are rounded rather than sizes, so neighbours that meet in twips meet in pixels.
@@ -362,13 +365,19 @@ QIcon Form1::icon() {
 
 // ---- Recording list --------------------------------------------------------------------
 
-void Form1::DrvList_Change() { DirList->setPath(DrvList->Drive()); }
+void Form1::DrvList_Change() {
+    DirList->setPath(DrvList->Drive());
+}
 
-void Form1::DirList_Change() { scan_->run(DirList->Path()); }
+void Form1::DirList_Change() {
+    scan_->run(DirList->Path());
+}
 
 // ---- Progress bar and timer ------------------------------------------------------------
 
-void Form1::timPS_Timer() { UpdateProgress(); }
+void Form1::timPS_Timer() {
+    UpdateProgress();
+}
 
 void Form1::UpdateProgress() {
     double position1 = 0;
@@ -399,7 +408,9 @@ void Form1::UpdateProgress() {
     attempt([&] { L1->setText(TimeText(position) + " / " + TimeText(duration)); });
 }
 
-QString Form1::TimeText(double seconds) { return clsDShowControl::SecToTime(seconds); }
+QString Form1::TimeText(double seconds) {
+    return clsDShowControl::SecToTime(seconds);
+}
 
 void Form1::setS1Width(float twips) {
     s1WidthTwips_ = twips;
@@ -412,7 +423,9 @@ float Form1::clampToBar(float x) const {
     return x;
 }
 
-float Form1::seekPercentage() const { return S1Width() / P1Width() * 100.0f; }
+float Form1::seekPercentage() const {
+    return S1Width() / P1Width() * 100.0f;
+}
 
 void Form1::P1_MouseDown(std::int16_t Button, std::int16_t, float X, float) {
     if (Button != 1) return;
@@ -447,20 +460,22 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
         type != QEvent::MouseMove && type != QEvent::MouseButtonDblClick) {
         return QMainWindow::eventFilter(watched, event);
     }
+    // Event filters see the events of a disabled widget too; a disabled bar takes no input.
+    if (!P1->isEnabled()) return true;
     auto* mouse = static_cast<QMouseEvent*>(event);
     const float x = static_cast<float>(twipsOf(1) * mouse->position().x());
     const float y = static_cast<float>(twipsOf(1) * mouse->position().y());
     switch (type) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonDblClick:
-        guarded([&] { P1_MouseDown(mouseButtons(mouse->button()), 0, x, y); });
-        break;
-    case QEvent::MouseMove:
-        guarded([&] { P1_MouseMove(mouseButtons(mouse->buttons()), 0, x, y); });
-        break;
-    default:
-        guarded([&] { P1_MouseUp(mouseButtons(mouse->button()), 0, x, y); });
-        break;
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+            guarded([&] { P1_MouseDown(mouseButtons(mouse->button()), 0, x, y); });
+            break;
+        case QEvent::MouseMove:
+            guarded([&] { P1_MouseMove(mouseButtons(mouse->buttons()), 0, x, y); });
+            break;
+        default:
+            guarded([&] { P1_MouseUp(mouseButtons(mouse->button()), 0, x, y); });
+            break;
     }
     return true;
 }
@@ -515,11 +530,17 @@ void Form1::mnuClose_Click() {
 
 // ---- Audio source and volume -----------------------------------------------------------
 
-void Form1::hsVol_Change() { ApplyVolume(); }
+void Form1::hsVol_Change() {
+    ApplyVolume();
+}
 
-void Form1::optLeft_Click() { ApplyVolume(); }
+void Form1::optLeft_Click() {
+    ApplyVolume();
+}
 
-void Form1::optRight_Click() { ApplyVolume(); }
+void Form1::optRight_Click() {
+    ApplyVolume();
+}
 
 void Form1::ApplyVolume() {
     if (optLeft->isChecked()) {
@@ -535,7 +556,9 @@ void Form1::ApplyVolume() {
 
 // ---- Loading a recording ---------------------------------------------------------------
 
-void Form1::lsASF_Click() { LoadSelectedRecording(); }
+void Form1::lsASF_Click() {
+    LoadSelectedRecording();
+}
 
 void Form1::LoadSelectedRecording() {
     const QString path = DirList->Path();
@@ -562,8 +585,8 @@ void Form1::LoadSelectedRecording() {
     };
 
     if (marker == "--" || marker == "A ") {
-        const auto file = existingFile(prefix + base + (marker == "--" ? ".asf" : "-1.asf"),
-                                       unreachable);
+        const auto file =
+            existingFile(prefix + base + (marker == "--" ? ".asf" : "-1.asf"), unreachable);
         if (!file) return missing(kFileMissing);
         SetPlayState(1);
         openInPanel(QVRControl1, *file);
@@ -606,8 +629,8 @@ std::optional<QString> Form1::existingFile(const QString& fullName, QString& unr
     try {
         return fileSystem_->findFile(fullName);
     } catch (const Failure& failure) {
-        unreachable = tr("The recording cannot be loaded.\n\n%1")
-                          .arg(QString::fromStdString(failure.what()));
+        unreachable =
+            tr("The recording cannot be loaded.\n\n%1").arg(QString::fromStdString(failure.what()));
         return std::nullopt;
     }
 }
@@ -618,8 +641,8 @@ void Form1::openInPanel(QVRControl* panel, const QString& file) {
         panel->OpenFile2(file);
     } catch (const Failure& failure) {
         if (panel->notice().isEmpty()) {
-            panel->setNotice(tr("%1\n%2").arg(file.section('/', -1),
-                                              QString::fromStdString(failure.what())));
+            panel->setNotice(
+                tr("%1\n%2").arg(file.section('/', -1), QString::fromStdString(failure.what())));
         }
     }
 }

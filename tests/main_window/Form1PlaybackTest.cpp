@@ -62,7 +62,9 @@ bool shows(QVRControl* panel, std::uint32_t colour) {
            std::abs(seen.blue() - wanted.blue()) < 40;
 }
 
-bool black(QVRControl* panel) { return !pictureColour(panel).isValid(); }
+bool black(QVRControl* panel) {
+    return !pictureColour(panel).isValid();
+}
 
 // The whole window on real media graphs, over a folder of generated two-camera recordings:
 // camera 1 red with a 440 Hz tone, camera 2 blue with an 880 Hz tone, of different lengths.

@@ -200,12 +200,14 @@ TEST_F(Form1Test, resize_matchesWorkedExample_at12000x11000) {
 
 TEST_F(Form1Test, resize_keepsWidth_whenExactlyMinimum_andSnapsBackWhenSmaller) {
     open();
-    form->resize(716, 800);
+    // The user drags the outer edge to exactly 716 px = 10740 twips.
+    const QSize frame = form->frameGeometry().size() - form->size();
+    form->resize(716 - frame.width(), 690);
     QCoreApplication::processEvents();
     EXPECT_EQ(form->frameGeometry().width(), 716);
     EXPECT_FLOAT_EQ(form->layout().lsASFWidth, 10740 - 5280 - 120);
 
-    form->resize(533, 467);  // 8000 x 7000 twips
+    form->resize(533 - frame.width(), 467 - frame.height());  // 8000 x 7000 twips
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
     EXPECT_FLOAT_EQ(form->Width(), 10740);
