@@ -243,9 +243,12 @@ void Form1::Form_Resize() {
         ~Leave() { --depth; }
     } leave{resizeDepth_};
 
+    // A minimised window has nothing to show; a maximised or full-screen one keeps the size
+    // the platform gave it, even on a screen smaller than the minimum.
     if (isMinimized()) return;
-    if (Width() < FormLayout::MinimumWidth) setWidth(FormLayout::MinimumWidth);
-    if (Height() < FormLayout::MinimumHeight) setHeight(FormLayout::MinimumHeight);
+    const bool sizable = !isMaximized() && !isFullScreen();
+    if (sizable && Width() < FormLayout::MinimumWidth) setWidth(FormLayout::MinimumWidth);
+    if (sizable && Height() < FormLayout::MinimumHeight) setHeight(FormLayout::MinimumHeight);
     layout_ = FormLayout::compute(Width(), Height());
     applyLayout();
 }
