@@ -470,6 +470,18 @@ TEST_F(Form1Test, load_followsMarkerTable_forEveryKindOfLine) {
     EXPECT_EQ(messages.count(), 0);
 }
 
+TEST_F(Form1Test, mouseClickOnLine_loadsOnce_andReloadsTheSelectedLine) {
+    touch("r-1.asf");
+    touch("r-2.asf");
+    open();
+    const QRect place = form->lsASF->visualItemRect(form->lsASF->item(row("AB\tr")));
+    QTest::mouseClick(form->lsASF->viewport(), Qt::LeftButton, {}, place.center());
+    EXPECT_EQ(factory->created(), 2);
+    QTest::mouseClick(form->lsASF->viewport(), Qt::LeftButton, {}, place.center());
+    EXPECT_EQ(factory->created(), 4);
+    EXPECT_EQ(factory->alive(), 2);
+}
+
 TEST_F(Form1Test, load_opensFileAsNamedOnDisk_andNeverSplitsATabInAName) {
     touch("Run-1.ASF");
     touch("RUN-2.asf");
