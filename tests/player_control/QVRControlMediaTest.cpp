@@ -1,0 +1,175 @@
+#include <gtest/gtest.h>
+
+#include <QPointer>
+#include <QTest>
+#include <atomic>
+#include <memory>
+
+#include "platform/GraphFactory.h"
+#include "platform/player/FfmpegGraph.h"
+#include "platform/player/MonotonicClock.h"
+#include "platform/player/SilentAudioOutput.h"
+#include "player_control/QVRControl.h"
+#include "support/MessageBoxRecorder.h"
+#include "support/PictureReader.h"
+#include "support/TestMedia.h"
+
+namespace corvid {
+namespace {
+
+using test::PictureReader;
+using test::TestMedia;
+
+// What the panel's graphs send to their sound outputs.
+struct SoundProbe {
+    std::atomic<long> framesWritten{0};
+    std::atomic<int> outputsAlive{0};
+};
+
+// A real-time silent output that reports to the probe.
+class ProbedOutput : public IAudioOutput {
+public:
+    ProbedOutput(int rate, std::shared_ptr<SoundProbe> probe)
+        : inner_(rate, std::make_shared<MonotonicClock>()), probe_(std::move(probe)) {
+        ++probe_->outputsAlive;
+    }
+    ~ProbedOutput() override { --probe_->outputsAlive; }
+
+    int sampleRate() const override { return inner_.sampleRate(); }
+    std::size_t writable() override { return inner_.writable(); }
+    void write(const float* samples, std::size_t frames) override {
+        probe_->framesWritten += static_cast<long>(frames);
+        inner_.write(samples, frames);
+    }
+    void setPlaying(bool playing) override { inner_.setPlaying(playing); }
+    void discard() override { inner_.discard(); }
+    double latency() override { return inner_.latency(); }
+    bool drivesClock() const override { return false; }
+
+private:
+    SilentAudioOutput inner_;
+    std::shared_ptr<SoundProbe> probe_;
+};
+
+class ProbedGraphFactory : public IGraphFactory {
+public:
+    std::shared_ptr<FilgraphManager> CreateFilgraphManager() override {
+        FfmpegGraph::Options options;
+        options.audioOutput = [probe = probe](int rate) {
+            return std::make_unique<ProbedOutput>(rate, probe);
+        };
+        return std::make_shared<FfmpegGraph>(options);
+    }
+
+    std::shared_ptr<SoundProbe> probe = std::make_shared<SoundProbe>();
+};
+
+bool near(const QRect& a, const QRect& b) {
+    return std::abs(a.left() - b.left()) <= 1 && std::abs(a.top() - b.top()) <= 1 &&
+           std::abs(a.right() - b.right()) <= 1 && std::abs(a.bottom() - b.bottom()) <= 1;
+}
+
+class QVRControlMediaTest : public ::testing::Test {
+protected:
+    QVRControlMediaTest() {
+        panel.resize(400, 300);
+        panel.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&panel));
+    }
+
+    QRect pictureShown() { return PictureReader::findPicture(PictureReader::grab(panel.PicVid)); }
+    // Waits until the video surface shows its picture at `where`.
+    bool showsPictureAt(const QRect& where) {
+        return QTest::qWaitFor([&] { return near(pictureShown(), where); }, 5000);
+    }
+
+    std::shared_ptr<ProbedGraphFactory> factory = std::make_shared<ProbedGraphFactory>();
+    GraphFactory::Scoped graphs{factory};
+    test::MessageBoxRecorder messages;
+    QVRControl panel;
+};
+
+// 352 x 288 in a 400 x 298 surface: 298 * 352 / 288 = 364.2 -> 364 wide, left 18.
+const QRect kFitted(18, 0, 364, 298);
+
+TEST_F(QVRControlMediaTest, OpenFile2_playsWithPictureCentredInItsProportions) {
+    panel.OpenFile2(QString::fromStdString(TestMedia::wmv2WithAudio()));
+
+    EXPECT_TRUE(showsPictureAt(kFitted)) << "shown at " << pictureShown().x();
+    EXPECT_EQ(panel.Duration(), 4);
+    EXPECT_EQ(panel.HScroll2->maximum(), 4);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return panel.engine()->DS_GetPosition() > 0.3; }, 5000));
+    EXPECT_GT(factory->probe->framesWritten.load(), 0);
+    EXPECT_TRUE(panel.notice().isEmpty());
+
+    // New frames repaint the video only: refitting on the surface's repaints must not
+    // turn into a repaint per frame.
+    int surfaceRepaints = 0;
+    QObject::connect(panel.PicVid, &VideoSurface::painted, [&] { ++surfaceRepaints; });
+    QTest::qWait(500);
+    EXPECT_LT(surfaceRepaints, 3);
+}
+
+TEST_F(QVRControlMediaTest, fit_followsResizeAndStretch_untilNextRepaint) {
+    panel.OpenFile2(QString::fromStdString(TestMedia::wmv2WithAudio()));
+    ASSERT_TRUE(showsPictureAt(kFitted));
+
+    // 300 x 298: the width binds, 300 * 288 / 352 = 245.45 -> 245 high, top 26.5 -> 26.
+    panel.resize(300, 300);
+    EXPECT_TRUE(showsPictureAt(QRect(0, 26, 300, 245))) << pictureShown().y();
+
+    panel.resize(400, 300);
+    ASSERT_TRUE(showsPictureAt(kFitted));
+    panel.cmdStretch();
+    EXPECT_TRUE(showsPictureAt(QRect(0, 0, 400, 298)));
+    panel.PicVid->update();
+    EXPECT_TRUE(showsPictureAt(kFitted));
+}
+
+TEST_F(QVRControlMediaTest, UserControl_Initialize_endsPictureAndSoundAtOnce) {
+    panel.OpenFile2(QString::fromStdString(TestMedia::wmv2WithAudio()));
+    ASSERT_TRUE(showsPictureAt(kFitted));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return factory->probe->framesWritten > 0; }, 5000));
+
+    panel.UserControl_Initialize();
+    EXPECT_EQ(factory->probe->outputsAlive.load(), 0);
+    const long written = factory->probe->framesWritten;
+    QTest::qWait(300);
+    EXPECT_EQ(factory->probe->framesWritten.load(), written);
+    EXPECT_TRUE(pictureShown().isEmpty());
+}
+
+TEST_F(QVRControlMediaTest, fullScreen_leavesThePanel_andEscBringsTheVideoBack) {
+    panel.OpenFile2(QString::fromStdString(TestMedia::wmv2WithAudio()));
+    ASSERT_TRUE(showsPictureAt(kFitted));
+    QPointer<QWidget> video = panel.PicVid->findChild<QWidget*>();
+    ASSERT_TRUE(video);
+
+    QTest::mouseDClick(&panel, Qt::LeftButton, {}, QPoint(100, 1));
+    EXPECT_EQ(panel.num, 1);
+    EXPECT_TRUE(video->isWindow());
+    EXPECT_TRUE(pictureShown().isEmpty());
+
+    QTest::keyClick(video, Qt::Key_Escape);
+    EXPECT_EQ(video->parentWidget(), panel.PicVid);
+    EXPECT_TRUE(showsPictureAt(kFitted));
+}
+
+TEST_F(QVRControlMediaTest, tenHourRecording_opensPlaysAndSeeks) {
+    panel.OpenFile2(QString::fromStdString(TestMedia::tenHourRecording()));
+
+    EXPECT_EQ(panel.HScroll2->maximum(), 36000);
+    EXPECT_EQ(panel.Duration(), 36000);
+    EXPECT_TRUE(panel.engine()->DS_Playing);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return panel.Position() >= 1; }, 5000));
+
+    panel.SetPosition(50);
+    EXPECT_EQ(panel.Position(), 18000);
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return PictureReader::frameShownIn(panel.PicVid) == 18000; }, 10000));
+    panel.SetPlay();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return panel.Position() >= 18001; }, 5000));
+}
+
+}  // namespace
+}  // namespace corvid
