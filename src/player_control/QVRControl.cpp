@@ -379,15 +379,17 @@ void QVRControl::UserControl_Resize() {
     attempt([&] { cmdCAspect(); });
 }
 
+// A repaint must not open a modal box: its own repaints would fail again beneath it.
+// A fit that cannot be made leaves the video where it is.
 void QVRControl::UserControl_Paint() {
-    guarded(this, [this] {
+    attempt([&] {
         clDShow->DS_UpdateMovie();
         cmdCAspect();
     });
 }
 
 void QVRControl::PicVid_Paint() {
-    guarded(this, [this] { cmdCAspect(); });
+    attempt([&] { cmdCAspect(); });
 }
 
 void QVRControl::UserControl_DblClick() {

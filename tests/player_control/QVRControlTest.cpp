@@ -137,6 +137,8 @@ TEST_F(QVRControlTest, openTail_playsAndKeepsWholeSeconds_whenLongerThan16BitSec
     EXPECT_EQ(graph().state, FakeGraph::State::Running);
     EXPECT_EQ(graph().volume, -5000);
     EXPECT_EQ(panel.Duration(), 36000);
+    dragThumb(panel.HScroll2, 400);
+    EXPECT_EQ(graph().position, 36000.0);
 }
 
 TEST_F(QVRControlTest, openTail_showsNoticeUntilNextOpen_whenFileCannotBePlayed) {
