@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QWidget>
 #include <QtTest/QTest>
 #include <cmath>
@@ -438,6 +439,56 @@ TEST_F(FfmpegGraphTest, fastRates_keepThePicturesMoving_withoutSound) {
     graph->put_Rate(0.125);
     clock->advance(1.0);
     EXPECT_NEAR(graph->get_CurrentPosition(), 2.125, 1e-9);
+}
+
+TEST_F(FfmpegGraphTest, realSamples_openOrFailCleanly_andPlayToTheEnd) {
+    for (const auto& entry : std::filesystem::directory_iterator(kSamples)) {
+        const std::string path = entry.path().string();
+        const std::string ext = entry.path().extension().string();
+        if (ext != ".asf" && ext != ".wmv" && ext != ".wma") continue;
+        std::shared_ptr<FfmpegGraph> graph;
+        try {
+            graph = open(path, false);
+        } catch (const Failure&) {
+            continue;  // refused cleanly
+        }
+        SCOPED_TRACE(path);
+        if (graph->videoWidget() != nullptr) {
+            EXPECT_GT(graph->get_Width(), 0);
+            EXPECT_GT(graph->get_Height(), 0);
+        } else {
+            EXPECT_THROW(graph->get_Width(), Failure);
+        }
+        const double duration = graph->get_Duration();
+        EXPECT_GE(duration, 0.0);
+        graph->put_Rate(16.0);
+        graph->put_CurrentPosition(duration / 2);
+        graph->Run();
+        EXPECT_TRUE(eventually(
+            [&] {
+                clock->advance(0.5);
+                return graph->WaitForCompletion(0) == IMediaEvent::kComplete;
+            },
+            10000));
+    }
+}
+
+TEST_F(FfmpegGraphTest, realSamples_reportTheirNativeSize) {
+    for (const char* name :
+         {"moon_timecode-short-wmv8.wmv", "moon_timecode-short-vc1-adv.wmv",
+          "moon_elephants-dream-320x180-first-minute.wmv", "mimetype_asf_full.asf"}) {
+        const std::string path = kSamples + "/" + name;
+        QProcess probe;
+        probe.start("ffprobe",
+                    {"-v", "error", "-select_streams", "v:0", "-show_entries",
+                     "stream=width,height", "-of", "csv=p=0", QString::fromStdString(path)});
+        ASSERT_TRUE(probe.waitForFinished(30000));
+        const QStringList size = QString(probe.readAllStandardOutput()).trimmed().split(',');
+        ASSERT_EQ(size.size(), 2) << name;
+        auto graph = open(path, false);
+        EXPECT_EQ(graph->get_Width(), size[0].toInt()) << name;
+        EXPECT_EQ(graph->get_Height(), size[1].toInt()) << name;
+    }
 }
 
 TEST(FfmpegGraphFactoryTest, currentFactory_playsInRealTime_andTearsDownQuickly) {

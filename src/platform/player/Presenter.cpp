@@ -13,6 +13,7 @@ using namespace std::chrono_literals;
 constexpr auto kTick = 4ms;
 // A picture this close before its time is shown now rather than a tick late.
 constexpr double kEarly = 0.002;
+constexpr int kLineAlignment = 64;
 
 }  // namespace
 
@@ -161,9 +162,16 @@ void Presenter::render() {
                                        nullptr, nullptr));
     renderedSize_ = size;
     if (!scaler_) return;
-    QImage picture(size, QImage::Format_RGB32);
-    std::uint8_t* planes[] = {picture.bits()};
-    const int strides[] = {static_cast<int>(picture.bytesPerLine())};
+    // The scaler's vector code writes whole blocks past the end of a line (32 bytes for
+    // a 120-pixel line), so lines are padded to a block and the buffer has a spare tail.
+    const int stride = (size.width() * 4 + kLineAlignment - 1) / kLineAlignment * kLineAlignment;
+    auto* buffer = static_cast<std::uint8_t*>(
+        av_malloc(static_cast<std::size_t>(stride) * size.height() + kLineAlignment));
+    if (buffer == nullptr) return;
+    QImage picture(buffer, size.width(), size.height(), stride, QImage::Format_RGB32, av_free,
+                   buffer);
+    std::uint8_t* planes[] = {buffer};
+    const int strides[] = {stride};
     sws_scale(scaler_.get(), current_->data, current_->linesize, 0, current_->height, planes,
               strides);
     streams_.slot->publish(std::move(picture));
