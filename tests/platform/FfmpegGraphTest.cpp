@@ -298,7 +298,9 @@ TEST_F(FfmpegGraphTest, renderFile_failsCleanly_onGarbageAndMissingFiles) {
         EXPECT_THROW(graph.Run(), Failure);
         EXPECT_THROW(graph.put_Volume(0), Failure);
         EXPECT_THROW(graph.WaitForCompletion(0), Failure);
-        EXPECT_NO_THROW(graph.Stop());  // tearing down a failed graph stops it
+        EXPECT_NO_THROW(graph.Stop());                 // tearing down a failed graph stops it
+        graph.RenderFile(TestMedia::wmv2WithAudio());  // a failed load leaves nothing behind
+        EXPECT_EQ(graph.get_Width(), 352);
     }
 }
 
@@ -558,7 +560,9 @@ TEST(FfmpegGraphResourcesTest, manyGraphs_leaveNoThreadsDescriptorsOrMemoryBehin
     EXPECT_TRUE(eventually([&] { return countEntries("/proc/self/task") <= threads; }, 2000))
         << countEntries("/proc/self/task") << " threads, were " << threads;
     EXPECT_LE(countEntries("/proc/self/fd"), descriptors);
+#ifndef __SANITIZE_ADDRESS__  // the sanitizer keeps freed memory in quarantine
     EXPECT_LT(residentKilobytes() - memory, 24 * 1024) << "RSS grew from " << memory << " kB";
+#endif
 }
 
 TEST(FfmpegGraphResourcesTest, renderFileToFirstPicture_isQuick) {

@@ -84,6 +84,9 @@ void FfmpegGraph::teardown() {
             widget_->deleteLater();
         }
     }
+    widget_ = nullptr;
+    slot_.reset();
+    clock_.reset();
     frames_.reset();
     videoPackets_.reset();
     audioPackets_.reset();
@@ -93,6 +96,16 @@ void FfmpegGraph::teardown() {
 // Loading: open, pick streams and decoders, decode the first picture, start the threads.
 void FfmpegGraph::RenderFile(const std::string& fileName) {
     if (loaded_) throw Failure(Failure::Unspecified, "The graph already holds a file");
+    try {
+        load(fileName);
+    } catch (...) {
+        teardown();  // a failed load leaves nothing behind for the next attempt
+        throw;
+    }
+    loaded_ = true;
+}
+
+void FfmpegGraph::load(const std::string& fileName) {
     auto file = std::make_unique<MediaFile>(fileName, options_.openTimeout);
     std::vector<PacketHandle> audioAhead;
     FrameHandle first = file->decodeFirstPicture(audioAhead);
@@ -144,7 +157,6 @@ void FfmpegGraph::RenderFile(const std::string& fileName) {
     presenter_ =
         std::make_unique<Presenter>(*clock_, std::move(streams), generation_, file_->duration(),
                                     [this](int generation) { onEnd(generation); });
-    loaded_ = true;
 }
 
 void FfmpegGraph::requireLoaded() const {

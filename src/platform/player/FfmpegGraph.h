@@ -95,6 +95,7 @@ public:
     double shownPictureTime() const;
 
 private:
+    void load(const std::string& fileName);
     void requireLoaded() const;
     void requireAudio() const;
     VideoWindowWidget& requireVideo() const;
