@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 
 #include "platform/Failure.h"
 
@@ -16,6 +17,16 @@ constexpr std::int64_t kLongEndScanBytes = 8 * 1024 * 1024;
 constexpr double kDurationTolerance = 1.0;
 constexpr int kFirstPicturePacketLimit = 20000;
 constexpr int kDamagedPacketLimit = 1000;
+
+// Opens a local file, whatever its name looks like: names such as "http:x.asf" or
+// "concat:a|b" are file names here, never protocols.
+int openLocal(AVFormatContext** context, const std::string& path) {
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "protocol_whitelist", "file", 0);
+    const int result = avformat_open_input(context, ("file:" + path).c_str(), nullptr, &options);
+    av_dict_free(&options);
+    return result;
+}
 
 std::int64_t nowNs() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -45,10 +56,14 @@ void MediaFile::setDeadline(std::chrono::steady_clock::time_point deadline) {
 
 MediaFile::MediaFile(const std::string& path, std::chrono::milliseconds timeout) {
     setDeadline(std::chrono::steady_clock::now() + timeout);
+    // Only regular files: opening a pipe or a device could block beyond any time limit.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error))
+        throw Failure(Failure::CannotOpen, "Not a readable file: " + path);
     AVFormatContext* raw = avformat_alloc_context();
     if (raw == nullptr) throw Failure(Failure::CannotOpen, "Out of memory opening " + path);
     raw->interrupt_callback = {&MediaFile::interruptCallback, this};
-    if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) {
+    if (openLocal(&raw, path) < 0) {
         throw Failure(Failure::CannotOpen, "Cannot open " + path);  // raw was freed
     }
     format_.reset(raw);
@@ -119,7 +134,7 @@ double MediaFile::scanEnd(const std::string& path) const {
         AVFormatContext* raw = avformat_alloc_context();
         if (raw == nullptr) return 0;
         raw->interrupt_callback = {&MediaFile::interruptCallback, const_cast<MediaFile*>(this)};
-        if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) return 0;
+        if (openLocal(&raw, path) < 0) return 0;
         FormatContextHandle scanner(raw);
         const std::int64_t size = avio_size(raw->pb);
         if (size <= 0) return 0;
