@@ -10,6 +10,7 @@
 #include <QtTest/QTest>
 
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -631,6 +632,36 @@ TEST(QtAudioOutputTest, defaultDevice_consumesWhilePlaying_andHoldsWhilePaused) 
     output->setPlaying(true);
     EXPECT_TRUE(eventually([&] { return output->writable() == room; }, 3000));
     EXPECT_GT(output->latency(), 0.0);
+}
+
+// What the sound card plays, recorded from its monitor where the test machine has a
+// PulseAudio server (a null sink will do).
+TEST(QtAudioOutputTest, playback_isHeardOnTheDevice_withBalanceApplied) {
+    try {
+        QtAudioOutput probe;
+    } catch (const Failure&) {
+        GTEST_SKIP() << "no audio device";
+    }
+    QProcess recorder;
+    recorder.start("parec", {"--raw", "--format=float32le", "--channels=2", "--rate=44100",
+                             "--latency-msec=20", "-d", "@DEFAULT_MONITOR@"});
+    if (!recorder.waitForStarted(3000)) GTEST_SKIP() << "cannot record the device";
+    auto graph = GraphFactory::current()->CreateFilgraphManager();
+    graph->RenderFile(TestMedia::wmv2WithAudio());
+    graph->put_Balance(10000);  // left silent
+    graph->Run();
+    QElapsedTimer timer;
+    timer.start();
+    eventually([&] { return timer.elapsed() > 1500; }, 3000);
+    graph.reset();
+    recorder.terminate();
+    recorder.waitForFinished(3000);
+    const QByteArray raw = recorder.readAllStandardOutput();
+    std::vector<float> samples(static_cast<std::size_t>(raw.size()) / sizeof(float));
+    std::memcpy(samples.data(), raw.constData(), samples.size() * sizeof(float));
+    ASSERT_GT(samples.size(), 44100u);
+    EXPECT_GT(rms(samples, 1, 0), 0.01);  // the tone on the right
+    EXPECT_LT(rms(samples, 0, 0), 0.0005);
 }
 
 }  // namespace

@@ -22,14 +22,13 @@ constexpr double kDropLead = 0.25;
 }  // namespace
 
 AudioDecoder::AudioDecoder(const MediaFile& file, PacketQueue& packets, IAudioOutput& output,
-                           MediaClock& clock, const AudioLevels& levels,
-                           const std::atomic<int>& generation, bool releasesClock)
+                           MediaClock& clock, const std::atomic<int>& generation,
+                           bool releasesClock)
     : file_(file),
       codec_(file.audioCodec()),
       packets_(packets),
       output_(output),
       clock_(clock),
-      levels_(levels),
       generation_(generation),
       releasesClock_(releasesClock) {
     thread_ = std::thread([this] { run(); });
@@ -171,12 +170,6 @@ void AudioDecoder::play(const AVFrame* frame) {
         skip = std::min<std::size_t>(static_cast<std::size_t>(converted),
                                      static_cast<std::size_t>((target_ - start) * outRate));
         target_ = 0;
-    }
-    const float left = static_cast<float>(levels_.leftGain());
-    const float right = static_cast<float>(levels_.rightGain());
-    for (int i = 0; i < converted; ++i) {
-        buffer_[2 * i] *= left;
-        buffer_[2 * i + 1] *= right;
     }
     waitWhileHeld();
     writeAll(buffer_.data() + skip * IAudioOutput::kChannels,

@@ -4,7 +4,6 @@
 #include <thread>
 #include <vector>
 
-#include "platform/player/AudioLevels.h"
 #include "platform/player/IAudioOutput.h"
 #include "platform/player/MediaClock.h"
 #include "platform/player/MediaFile.h"
@@ -13,14 +12,13 @@
 namespace corvid {
 
 // Decodes the audio stream on its own thread, converts it to the output's format at
-// the playback rate, applies volume and balance and writes it to the output. Sound is
+// the playback rate and writes it to the output. Sound is
 // kept for rates 0.5..2 and dropped outside them. When the file has no video it also
 // ends the clock's seek hold and reports the end of the media.
 class AudioDecoder {
 public:
     AudioDecoder(const MediaFile& file, PacketQueue& packets, IAudioOutput& output,
-                 MediaClock& clock, const AudioLevels& levels, const std::atomic<int>& generation,
-                 bool releasesClock);
+                 MediaClock& clock, const std::atomic<int>& generation, bool releasesClock);
     ~AudioDecoder();
     AudioDecoder(const AudioDecoder&) = delete;
     AudioDecoder& operator=(const AudioDecoder&) = delete;
@@ -43,7 +41,6 @@ private:
     PacketQueue& packets_;
     IAudioOutput& output_;
     MediaClock& clock_;
-    const AudioLevels& levels_;
     const std::atomic<int>& generation_;
     const bool releasesClock_;
     std::atomic<bool> stopping_{false};

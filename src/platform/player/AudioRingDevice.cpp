@@ -5,8 +5,9 @@
 
 namespace corvid {
 
-AudioRingDevice::AudioRingDevice(std::shared_ptr<AudioRing> ring, QObject* parent)
-    : QIODevice(parent), ring_(std::move(ring)) {
+AudioRingDevice::AudioRingDevice(std::shared_ptr<AudioRing> ring,
+                                 std::shared_ptr<const ChannelGains> gains, QObject* parent)
+    : QIODevice(parent), ring_(std::move(ring)), gains_(std::move(gains)) {
     open(QIODevice::ReadOnly);
 }
 
@@ -19,6 +20,7 @@ qint64 AudioRingDevice::readData(char* data, qint64 maxSize) {
     auto* samples = reinterpret_cast<float*>(data);
     const std::size_t got = ring_->read(samples, wanted);
     samplesRead_ += static_cast<std::int64_t>(got);
+    gains_->apply(samples, got / 2);
     // An underrun plays silence rather than stopping the device.
     std::memset(samples + got, 0, (wanted - got) * sizeof(float));
     return static_cast<qint64>(wanted * sizeof(float));

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/player/AudioRing.h"
+#include "platform/player/ChannelGains.h"
 
 namespace corvid {
 
@@ -12,7 +13,8 @@ namespace corvid {
 class AudioRingDevice : public QIODevice {
     Q_OBJECT
 public:
-    explicit AudioRingDevice(std::shared_ptr<AudioRing> ring, QObject* parent = nullptr);
+    AudioRingDevice(std::shared_ptr<AudioRing> ring, std::shared_ptr<const ChannelGains> gains,
+                    QObject* parent = nullptr);
 
     bool isSequential() const override { return true; }
     qint64 bytesAvailable() const override;
@@ -26,6 +28,7 @@ protected:
 
 private:
     std::shared_ptr<AudioRing> ring_;
+    std::shared_ptr<const ChannelGains> gains_;
     std::atomic<std::int64_t> samplesRead_{0};
 };
 

@@ -3,6 +3,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/player/ChannelGains.h"
 #include "platform/player/IAudioOutput.h"
 
 namespace corvid {
@@ -17,6 +18,7 @@ public:
     void write(const float* samples, std::size_t frames) override;
     void setPlaying(bool) override {}
     void discard() override {}
+    void setGains(float left, float right) override { gains_.set(left, right); }
     double latency() override { return 0; }
     bool drivesClock() const override { return false; }
 
@@ -28,6 +30,7 @@ private:
     int sampleRate_;
     mutable std::mutex mutex_;
     std::vector<float> samples_;
+    ChannelGains gains_;
 };
 
 }  // namespace corvid

@@ -144,7 +144,7 @@ void FfmpegGraph::load(const std::string& fileName) {
             std::make_unique<VideoDecoder>(*file_, *videoPackets_, *frames_, generation_);
     if (file_->hasAudio()) {
         audioDecoder_ = std::make_unique<AudioDecoder>(*file_, *audioPackets_, *output_, *clock_,
-                                                       levels_, generation_, !file_->hasVideo());
+                                                       generation_, !file_->hasVideo());
     }
     Presenter::Streams streams;
     streams.frames = frames_.get();
@@ -253,6 +253,12 @@ void FfmpegGraph::put_Volume(std::int32_t volume) {
     if (volume < kSilence || volume > 0)
         throw Failure(Failure::InvalidArgument, "Volume out of -10000..0");
     levels_.setVolume(volume);
+    applyLevels();
+}
+
+void FfmpegGraph::applyLevels() {
+    output_->setGains(static_cast<float>(levels_.leftGain()),
+                      static_cast<float>(levels_.rightGain()));
 }
 
 std::int32_t FfmpegGraph::get_Volume() {
@@ -265,6 +271,7 @@ void FfmpegGraph::put_Balance(std::int32_t balance) {
     if (balance < kSilence || balance > -kSilence)
         throw Failure(Failure::InvalidArgument, "Balance out of -10000..10000");
     levels_.setBalance(balance);
+    applyLevels();
 }
 
 std::int32_t FfmpegGraph::get_Balance() {

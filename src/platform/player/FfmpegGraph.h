@@ -96,6 +96,7 @@ public:
 
 private:
     void load(const std::string& fileName);
+    void applyLevels();
     void requireLoaded() const;
     void requireAudio() const;
     VideoWindowWidget& requireVideo() const;

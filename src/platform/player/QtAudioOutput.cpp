@@ -39,7 +39,7 @@ QtAudioOutput::QtAudioOutput() {
             sink_ = new QAudioSink(device, format, context_);
             sink_->setBufferSize(static_cast<qsizetype>(0.1 * sampleRate_) * kChannels *
                                  sizeof(float));
-            device_ = new AudioRingDevice(ring_, context_);
+            device_ = new AudioRingDevice(ring_, gains_, context_);
             sink_->start(device_);
             sink_->suspend();
             started = sink_->error() == QAudio::NoError;

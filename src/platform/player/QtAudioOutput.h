@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "platform/player/AudioRing.h"
+#include "platform/player/ChannelGains.h"
 #include "platform/player/IAudioOutput.h"
 
 class QAudioSink;
@@ -30,6 +31,7 @@ public:
     void write(const float* samples, std::size_t frames) override;
     void setPlaying(bool playing) override;
     void discard() override;
+    void setGains(float left, float right) override { gains_->set(left, right); }
     double latency() override;
     bool drivesClock() const override { return true; }
 
@@ -41,6 +43,7 @@ private:
     QAudioSink* sink_ = nullptr;  // lives on thread_
     AudioRingDevice* device_ = nullptr;
     std::shared_ptr<AudioRing> ring_;
+    std::shared_ptr<ChannelGains> gains_ = std::make_shared<ChannelGains>();
     int sampleRate_ = 48000;
     std::atomic<double> deviceLatency_{0};
 };
