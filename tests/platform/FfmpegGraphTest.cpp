@@ -215,8 +215,17 @@ TEST_F(FfmpegGraphTest, endOfMedia_completesTheWait_andHoldsTheEnd) {
     clock->set(graph->get_Duration() + 0.5);
     EXPECT_TRUE(eventually([&] { return graph->WaitForCompletion(10) == IMediaEvent::kComplete; }));
     EXPECT_DOUBLE_EQ(graph->get_CurrentPosition(), graph->get_Duration());
-    graph->put_CurrentPosition(1.0);  // a seek starts a new run towards the end
+    clock->advance(1.0);
+    EXPECT_DOUBLE_EQ(graph->get_CurrentPosition(), graph->get_Duration());
+    // A seek back plays on towards the end again, as the graph was never paused.
+    const std::string path = TestMedia::wmv2WithAudio();
+    const auto times = TestMedia::videoPacketTimes(path);
+    graph->put_CurrentPosition(1.0);
     EXPECT_EQ(graph->WaitForCompletion(0), IMediaEvent::kNone);
+    ASSERT_EQ(waitForFrame(dueFrame(times, 1.0)), dueFrame(times, 1.0));
+    clock->advance(0.5);
+    EXPECT_NEAR(graph->get_CurrentPosition(), 1.5, 1e-9);
+    EXPECT_EQ(waitForFrame(dueFrame(times, 1.5)), dueFrame(times, 1.5));
 }
 
 TEST_F(FfmpegGraphTest, rateTwo_advancesTwiceAsFast) {

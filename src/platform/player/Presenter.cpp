@@ -184,8 +184,9 @@ void Presenter::checkEnd(int generation) {
     if (!videoDone || !audioDone || clock_.held()) return;
     if (clock_.position() < duration_) return;
     endReportedGeneration_ = generation;
-    clock_.pause();
-    clock_.setPosition(duration_);
+    // The graph stays running, its position held at the end by the duration, so that a
+    // seek back plays on. Without a known duration the clock itself must stop.
+    if (duration_ <= 0) clock_.pause();
     onEnd_(generation);
 }
 
