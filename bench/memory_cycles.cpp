@@ -1,0 +1,59 @@
+// Memory: resident size over 500 load/stop cycles of a recording pair in one process.
+#include <QAction>
+#include <QApplication>
+#include <cstdio>
+
+#include "main_window/Form1.h"
+#include "support/BenchWindow.h"
+#include "support/ProcessStats.h"
+
+using namespace corvid;
+using namespace corvid::bench;
+
+namespace {
+
+constexpr int kWarmUp = 20;
+constexpr int kCycles = 500;
+
+// Loads the pair, waits for both first pictures, stops.
+bool cycle(BenchWindow& window, int index) {
+    PaintProbe& probe = window.probe();
+    const qint64 start = probe.now();
+    window.clickLine(index % 2 == 0 ? "AB\tbench" : "AB\tother");
+    const bool painted = window.waitUntil([&] {
+        return probe.paintIn(&window.camera1(), start) && probe.paintIn(&window.camera2(), start);
+    });
+    window.form().mnuClose->trigger();
+    QApplication::processEvents();
+    return painted;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: memory_cycles FOLDER (with bench-1/2.asf, other-1/2.asf)\n");
+        return 2;
+    }
+    BenchWindow window(argv[1]);
+    for (int i = 0; i < kWarmUp; ++i) cycle(window, i);
+    const long before = ProcessStats::residentKb();
+    long middle = 0;
+    int failed = 0;
+    for (int i = 0; i < kCycles; ++i) {
+        if (!cycle(window, i)) ++failed;
+        if (i == kCycles / 2 - 1) middle = ProcessStats::residentKb();
+    }
+    const long after = ProcessStats::residentKb();
+    std::printf(
+        "resident after %d warm-up cycles %ld kB, after %d more %ld kB, after %d %ld kB; "
+        "peak %ld kB; cycles without both pictures: %d\n",
+        kWarmUp, before, kCycles / 2, middle, kCycles, after, ProcessStats::peakResidentKb(),
+        failed);
+    std::printf(
+        "result growth over %d load/stop cycles %.2f MB (first half %.2f MB, second half "
+        "%.2f MB)  (target < 2 MB)\n",
+        kCycles, (after - before) / 1024.0, (middle - before) / 1024.0, (after - middle) / 1024.0);
+    return failed == 0 ? 0 : 1;
+}

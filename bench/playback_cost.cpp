@@ -1,0 +1,64 @@
+// Dual playback cost: CPU seconds of the whole process per second of media while the
+// window at its minimum size plays a recording pair. Prints key-value lines for bench/run.
+#include <QApplication>
+#include <QEventLoop>
+#include <QTimer>
+#include <cstdio>
+
+#include "media_engine/clsDShowControl.h"
+#include "player_control/QVRControl.h"
+#include "support/BenchWindow.h"
+#include "support/ProcessStats.h"
+
+using namespace corvid;
+using namespace corvid::bench;
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: playback_cost FOLDER SECONDS (with bench-1/2.asf)\n");
+        return 2;
+    }
+    const double seconds = std::atof(argv[2]);
+    BenchWindow window(argv[1]);
+    PaintProbe& probe = window.probe();
+    const qint64 start = probe.now();
+    window.clickLine("AB\tbench");
+    if (!window.waitUntil([&] {
+            return probe.paintIn(&window.camera1(), start) &&
+                   probe.paintIn(&window.camera2(), start);
+        })) {
+        std::printf("failed the pair did not open\n");
+        return 1;
+    }
+
+    clsDShowControl& engine1 = *window.camera1().engine();
+    const double position0 = engine1.DS_GetPosition();
+    const double cpu0 = ProcessStats::cpuSeconds();
+    const long paints0 = probe.paints();
+    const qint64 wall0 = probe.now();
+
+    // Let the window run as it would for a user; look at the position now and then only.
+    QEventLoop loop;
+    QTimer check;
+    check.setInterval(250);
+    QObject::connect(&check, &QTimer::timeout, [&] {
+        const bool nearEnd = engine1.DS_GetPosition() >= seconds - 0.5;
+        if (nearEnd || probe.now() - wall0 > (seconds + 10) * 1e9) loop.quit();
+    });
+    check.start();
+    loop.exec();
+
+    const double cpu = ProcessStats::cpuSeconds() - cpu0;
+    const double media = engine1.DS_GetPosition() - position0;
+    const double wall = (probe.now() - wall0) / 1e9;
+    std::printf("cpu_seconds %.3f\n", cpu);
+    std::printf("media_seconds %.3f\n", media);
+    std::printf("wall_seconds %.3f\n", wall);
+    std::printf("cpu_per_media_second %.4f\n", media > 0 ? cpu / media : 0.0);
+    std::printf("video_paints_per_media_second %.1f\n", (probe.paints() - paints0) / media);
+    std::printf("surface_width %d\n", window.camera1().PicVid->width());
+    std::printf("surface_height %d\n", window.camera1().PicVid->height());
+    std::printf("peak_rss_kb %ld\n", ProcessStats::peakResidentKb());
+    return 0;
+}
