@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "main_window/Form1.h"
+#include "player_control/QVRControl.h"
 #include "support/BenchWindow.h"
 #include "support/ProcessStats.h"
 

@@ -53,7 +53,9 @@ protected:
     }
 
     void TearDown() override {
-        if (watched) EXPECT_EQ(test::FolderSnapshot::of(root), before) << "something was written";
+        if (watched) {
+            EXPECT_EQ(test::FolderSnapshot::of(root), before) << "something was written";
+        }
     }
 
     // Shows the window over `folder`, remembering the tree as it is now.

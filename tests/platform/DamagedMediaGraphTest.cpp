@@ -96,8 +96,9 @@ TEST_F(DamagedMediaGraphTest, renderFile_failsPromptly_whenTheFileHoldsNoPlayabl
 }
 
 TEST_F(DamagedMediaGraphTest, truncatedRecording_endsWhereItWasCut_andPlaysUpToThere) {
-    for (int percent : {10, 50, 90}) {
-        const std::string path = DamagedMedia::cutAt(percent);
+    for (int percent : {10, 50, 90, 100}) {
+        const std::string path =
+            percent < 100 ? DamagedMedia::cutAt(percent) : DamagedMedia::healthy();
         SCOPED_TRACE(path);
         auto graph = open(path);
         const double duration = graph->get_Duration();
@@ -111,10 +112,15 @@ TEST_F(DamagedMediaGraphTest, truncatedRecording_endsWhereItWasCut_andPlaysUpToT
         graph->Run();
         EXPECT_TRUE(playToTheEnd(*graph));
         EXPECT_NEAR(graph->get_CurrentPosition(), duration, 1e-6);
+        // A cut through the last picture leaves it to the decoder's concealment, which
+        // copies the damaged rows, frame code included, from the picture before.
+        const int last = static_cast<int>(times.size()) - 1;
+        const int lastWhole = percent < 100 ? last - 1 : last;
+        int shown = -1;
         EXPECT_TRUE(eventually([&] {
-            return PictureReader::frameShownIn(&host) == static_cast<int>(times.size()) - 1;
+            return (shown = PictureReader::frameShownIn(&host)) >= lastWhole;
         })) << "shown "
-            << PictureReader::frameShownIn(&host) << " of " << times.size();
+            << shown << " of " << times.size();
     }
 }
 
