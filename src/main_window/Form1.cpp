@@ -510,14 +510,27 @@ void Form1::mnuPlay_Click() {
     if (mnuPlay->text() == QStringLiteral("Play")) {
         timPS->start();
         mnuPlay->setText(QStringLiteral("Pause"));
-        QVRControl1->cmdPlay();
-        QVRControl2->cmdPlay();
+        commandBothPanels(&QVRControl::cmdPlay);
     } else {
         timPS->stop();
         mnuPlay->setText(QStringLiteral("Play"));
-        QVRControl1->cmdPause();
-        QVRControl2->cmdPause();
+        commandBothPanels(&QVRControl::cmdPause);
     }
+}
+
+void Form1::commandBothPanels(void (QVRControl::*command)()) {
+    // Camera 1 first, then camera 2, whatever camera 1 made of it: with one damaged file
+    // of a pair the other camera must still pause and play. A panel that could not open
+    // its file already says so on its surface; other failures are passed on.
+    std::optional<Failure> unreported;
+    for (QVRControl* panel : {QVRControl1, QVRControl2}) {
+        try {
+            (panel->*command)();
+        } catch (const Failure& failure) {
+            if (panel->notice().isEmpty() && !unreported) unreported = failure;
+        }
+    }
+    if (unreported) throw *unreported;
 }
 
 void Form1::mnuClose_Click() {

@@ -107,6 +107,7 @@ private:
     void UpdateProgress();
     static QString TimeText(double seconds);
     void SetPlayState(std::int16_t state);
+    void commandBothPanels(void (QVRControl::*command)());
     void SetCameraMode(const std::int16_t& mode);
     void ApplyVolume();
 

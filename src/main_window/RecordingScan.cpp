@@ -51,7 +51,11 @@ bool endsWithSuffix(const QString& name, const QString& suffix) {
 }  // namespace
 
 RecordingScan::RecordingScan(QListWidget* list, Yield yield)
-    : list_(list), yield_(std::move(yield)) {}
+    : list_(list), yield_(std::move(yield)) {
+    // Every line is one row of text in one font. Without this the shown list measures all
+    // its lines again at each yield, and a folder of 20,000 files took minutes to scan.
+    list->setUniformItemSizes(true);
+}
 
 RecordingScan::~RecordingScan() {
     state_->destroyed = true;

@@ -88,6 +88,12 @@ protected:
         return waitFor([&] { return panel->engine()->DS_GetPosition() > start + 0.1; }, 5000);
     }
 
+    static bool paused(QVRControl* panel) {
+        const double start = panel->engine()->DS_GetPosition();
+        QTest::qWait(200);
+        return !panel->engine()->DS_Playing && panel->engine()->DS_GetPosition() == start;
+    }
+
     // The window still does its job: a healthy pair plays in both panels.
     void expectUsable() {
         test::DamagedMedia::placePair(root + "/usable", "fine", healthy, healthy);
@@ -134,6 +140,11 @@ TEST_F(DamagedRecordingsTest, damagedCamera_isNamedInItsPanel_whileThePartnerPla
         EXPECT_EQ(c.fine->notice(), "");
         EXPECT_TRUE(playing(c.fine));
         EXPECT_EQ(form->mnuPlay->text(), "Pause");
+        // Pause and Play reach the fine camera whatever the broken one makes of them.
+        form->mnuPlay->trigger();
+        EXPECT_TRUE(paused(c.fine));
+        form->mnuPlay->trigger();
+        EXPECT_TRUE(playing(c.fine));
     }
     EXPECT_EQ(messages.count(), 0);
     expectUsable();

@@ -129,7 +129,7 @@ TEST_F(SoakTest, manyCyclesOverHealthyAndDamagedPairs_keepTheWindowWorkingWithou
                 static_cast<long long>(clock.elapsed()), growth);
 
     EXPECT_EQ(failed, 0);
-    EXPECT_EQ(messages.count(), 0);
+    EXPECT_EQ(messages.count(), 0) << messages.texts().mid(0, 3).join(" | ").toStdString();
 #if !defined(__SANITIZE_ADDRESS__)
     // A graph, its decoders or a picture kept per cycle would add tens of MB.
     EXPECT_LT(growth, 16 * 1024);
