@@ -188,7 +188,6 @@ TEST_F(DamagedMediaGraphTest, realWorldSamples_openOrFailCleanly_andSurviveTrans
         EXPECT_NEAR(graph->get_CurrentPosition(), 0.0, 1e-6);
     }
     EXPECT_GT(opened, static_cast<int>(names.size()) / 2);
-    std::printf("opened %d of %d\n", opened, (int)names.size());
 }
 
 }  // namespace
