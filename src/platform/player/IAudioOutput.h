@@ -20,8 +20,9 @@ public:
     // Forgets what was written and not yet heard (a seek).
     virtual void discard() = 0;
     // Volume and balance as amplitude factors, applied to the sound as it is played so
-    // that a change is heard at once, also on sound written before it.
-    virtual void setGains(float left, float right) = 0;
+    // that a change is heard at once, also on sound written before it. Outputs that
+    // play nothing may ignore them.
+    virtual void setGains(float /*left*/, float /*right*/) {}
     // Seconds of written sound not yet heard.
     virtual double latency() = 0;
     // Whether the output consumes at the pace of a real device, so that the sound it

@@ -20,7 +20,6 @@ public:
     void write(const float* samples, std::size_t frames) override;
     void setPlaying(bool playing) override;
     void discard() override;
-    void setGains(float, float) override {}  // nothing is heard
     double latency() override;
     bool drivesClock() const override { return false; }
 
