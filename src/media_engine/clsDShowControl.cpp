@@ -1,5 +1,6 @@
 #include "media_engine/clsDShowControl.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -114,8 +115,10 @@ void clsDShowControl::DS_OpenFile(const QString& FileName, std::int16_t rectTop,
     std::shared_ptr<FilgraphManager> graph;
     const auto createGraph = [&] {
         MediaControl.reset();  // the new file must never load into a previous graph
+        graph_.reset();
         if (!factory_) throw Failure(Failure::NotImplemented, "No media graph factory");
         graph = factory_->CreateFilgraphManager();
+        graph_ = graph;
     };
     // Each reference is taken afresh from the new graph: a failed query leaves it empty
     // rather than pointing into a previous graph.
@@ -253,6 +256,21 @@ void clsDShowControl::DS_SetBalance(std::int32_t newBalance) {
     if (newBalance > 10000) newBalance = 10000;
     if (!BasicAudio) return;
     attempt([&] { BasicAudio->put_Balance(newBalance); });
+}
+
+void clsDShowControl::DS_SetRate(double newRate) {
+    if (!MediaPosition) return;
+    requireNumber(newRate);
+    MediaPosition->put_Rate(std::clamp(newRate, kSlowestRate, kFastestRate));
+}
+
+void clsDShowControl::DS_StepFrame(std::int32_t frames) {
+    if (!MediaPosition || frames == 0) return;
+    const std::shared_ptr<FilgraphManager> graph = graph_.lock();
+    if (!graph) return;
+    graph->QueryVideoFrameStep()->Step(frames);
+    // Stepping leaves the graph paused.
+    DS_Playing = false;
 }
 
 QString clsDShowControl::SecToTime(double NewSec) {

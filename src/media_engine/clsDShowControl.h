@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "platform/FilgraphManager.h"
 #include "platform/GraphFactory.h"
 #include "platform/IBasicAudio.h"
 #include "platform/IMediaControl.h"
@@ -52,8 +53,21 @@ public:
     void DS_SetBalance(std::int32_t newBalance);
     static QString SecToTime(double NewSec);
 
+    // Review operations. Both skip their platform calls when no graph is held and pass
+    // a failing call on, as the transport operations do.
+    static constexpr double kSlowestRate = 0.125;
+    static constexpr double kFastestRate = 16.0;
+    // Sets the playback rate, clamped to kSlowestRate..kFastestRate.
+    void DS_SetRate(double newRate);
+    // Shows the picture `frames` decoded pictures after (positive) or before (negative)
+    // the one on show; the graph is left paused.
+    void DS_StepFrame(std::int32_t frames);
+
 private:
     std::shared_ptr<IGraphFactory> factory_;
+    // The graph of the last open, unowned: frame stepping is queried from it on demand, so
+    // that opening takes nothing more from the graph than it always did.
+    std::weak_ptr<FilgraphManager> graph_;
     std::shared_ptr<IBasicAudio> BasicAudio;
     std::shared_ptr<IMediaEvent> MediaEvent;
     std::shared_ptr<IVideoWindow> VideoWindow;

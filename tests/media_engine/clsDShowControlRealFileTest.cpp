@@ -9,13 +9,45 @@
 
 #include "media_engine/clsDShowControl.h"
 #include "platform/Attempt.h"
+#include "platform/IGraphFactory.h"
 #include "platform/WindowHandles.h"
+#include "platform/player/CapturingAudioOutput.h"
+#include "platform/player/FfmpegGraph.h"
+#include "platform/player/ManualClock.h"
+#include "support/PictureReader.h"
 #include "support/TestMedia.h"
 
 namespace corvid {
 namespace {
 
+using test::MediaRecipe;
+using test::PictureReader;
 using test::TestMedia;
+
+// A recording long enough to play at high speed for a while.
+std::string twentySecondRecording() {
+    MediaRecipe recipe;
+    recipe.seconds = 20.0;
+    return TestMedia::make(recipe);
+}
+
+// Real graphs on a manual clock whose sound is captured instead of played.
+class CapturingGraphFactory : public IGraphFactory {
+public:
+    std::shared_ptr<FilgraphManager> CreateFilgraphManager() override {
+        FfmpegGraph::Options options;
+        options.clock = clock;
+        options.audioOutput = [this](int rate) {
+            auto output = std::make_unique<CapturingAudioOutput>(rate);
+            captured = output.get();
+            return output;
+        };
+        return std::make_shared<FfmpegGraph>(options);
+    }
+
+    std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
+    CapturingAudioOutput* captured = nullptr;
+};
 
 // Polls until the condition holds or the time is up, keeping the event loop turning.
 bool waitFor(const std::function<bool()>& condition, int timeoutMs) {
@@ -157,6 +189,76 @@ TEST_F(clsDShowControlRealFileTest, openFile_givesConsistentOutcome_forRealWorld
         if (!attempt([&] { duration = engine.DS_GetDuration(); }) || duration <= 0.0) continue;
         engine.DS_SetPosition(duration / 2);
         EXPECT_NEAR(engine.DS_GetPosition(), duration / 2, 0.05);
+    }
+}
+
+TEST_F(clsDShowControlRealFileTest, stepFrame_showsNextAndPreviousPicture_evenFromPlaying) {
+    const std::string path = TestMedia::wmv2WithAudio();
+    const auto times = TestMedia::videoPacketTimes(path);
+    const double halfFrame = (times[1] - times[0]) / 2;
+    open(path);
+    engine.DS_CorrectAspect(400, 300);
+    const auto shows = [&](int frame) {
+        return waitFor([&] { return PictureReader::frameShownIn(&host) == frame; }, 5000);
+    };
+    engine.DS_SetPosition(times[10]);
+    ASSERT_TRUE(shows(10));
+    for (int i = 0; i < 5; ++i) engine.DS_StepFrame(1);
+    EXPECT_TRUE(shows(15));
+    EXPECT_NEAR(engine.DS_GetPosition(), times[15], halfFrame);
+    engine.DS_StepFrame(-1);
+    EXPECT_TRUE(shows(14));
+    EXPECT_NEAR(engine.DS_GetPosition(), times[14], halfFrame);
+
+    // From playing, a step pauses first and then moves on from the picture on show.
+    engine.DS_Play();
+    ASSERT_TRUE(waitFor([&] { return engine.DS_GetPosition() > times[20]; }, 5000));
+    engine.DS_StepFrame(1);
+    EXPECT_FALSE(engine.DS_Playing);
+    const int stepped = PictureReader::frameShownIn(&host);
+    EXPECT_NEAR(engine.DS_GetPosition(), times[stepped], halfFrame);
+    QElapsedTimer still;
+    still.start();
+    waitFor([&] { return still.elapsed() > 300; }, 1000);
+    EXPECT_EQ(PictureReader::frameShownIn(&host), stepped);
+}
+
+TEST_F(clsDShowControlRealFileTest, setRate_movesPositionAtThatSpeed_inWallTime) {
+    open(twentySecondRecording());
+    engine.DS_SetRate(4.0);
+    QElapsedTimer wall;
+    wall.start();
+    engine.DS_Play();
+    waitFor([&] { return wall.elapsed() >= 2000; }, 3000);
+    const double position = engine.DS_GetPosition();
+    EXPECT_NEAR(position, 4.0 * wall.elapsed() / 1000.0, 0.3);
+    EXPECT_NEAR(position, 8.0, 0.6);
+    EXPECT_EQ(engine.DS_GetRate(), 4.0);
+}
+
+TEST_F(clsDShowControlRealFileTest,
+       setRate_keepsSoundUpToTwice_andMutesAbove_withoutTouchingVolume) {
+    auto factory = std::make_shared<CapturingGraphFactory>();
+    clsDShowControl capturing{factory};
+    capturing.DS_OpenFile(QString::fromStdString(twentySecondRecording()), 0, 0, 400, 300,
+                          WindowHandles::handleOf(&host));
+    capturing.DS_SetVolume(80);
+    capturing.DS_Play();
+    for (const double rate : {0.125, 0.5, 2.0, 4.0, 16.0}) {
+        SCOPED_TRACE(rate);
+        capturing.DS_SetRate(rate);
+        capturing.DS_SetPosition(1.0);  // sound decoded at the previous rate is dropped
+        factory->captured->clear();
+        const double until = 1.0 + 2.0;
+        ASSERT_TRUE(waitFor(
+            [&] {
+                factory->clock->advance(0.05 / rate);
+                return capturing.DS_GetPosition() >= until;
+            },
+            10000));
+        const bool heard = !factory->captured->samples().empty();
+        EXPECT_EQ(heard, rate <= 2.0);
+        EXPECT_EQ(capturing.DS_GetVolume(), 80);
     }
 }
 

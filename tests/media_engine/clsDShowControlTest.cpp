@@ -563,5 +563,69 @@ TEST(clsDShowControlTimeTest, secToTime_formatsWholeSecondsAndCaps) {
     }
 }
 
+TEST_F(clsDShowControlTest, setRate_clampsToReviewRange_andPassesFailureOn) {
+    engine.DS_SetRate(4.0);  // no graph yet
+    EXPECT_THAT(log().calls(), IsEmpty());
+
+    auto graph = openAt(2.0, 10.0);
+    for (const auto& [asked, set] : std::vector<std::pair<double, double>>{
+             {4.0, 4.0}, {0.5, 0.5}, {100.0, 16.0}, {0.01, 0.125}, {0.0, 0.125}, {-2.0, 0.125}}) {
+        engine.DS_SetRate(asked);
+        EXPECT_EQ(graph->rate, set) << asked;
+    }
+    EXPECT_THROW(engine.DS_SetRate(std::nan("")), Failure);
+    log().failOn("put_Rate", 1);
+    EXPECT_THROW(engine.DS_SetRate(2.0), Failure);
+    EXPECT_EQ(graph->rate, 0.125);
+
+    // A new open starts at normal speed again.
+    open();
+    EXPECT_EQ(factory->lastGraph()->rate, 1.0);
+}
+
+TEST_F(clsDShowControlTest, stepFrame_stepsTheOpenGraph_andLeavesItPaused) {
+    engine.DS_StepFrame(1);  // no graph yet
+    EXPECT_THAT(log().calls(), IsEmpty());
+
+    auto graph = openAt(2.0, 10.0);
+    engine.DS_Play();
+    log().clear();
+    engine.DS_StepFrame(5);
+    EXPECT_THAT(log().calls(), ElementsAre("QueryVideoFrameStep()", "Step(5)"));
+    EXPECT_EQ(graph->state, FakeGraph::State::Paused);
+    EXPECT_FALSE(engine.DS_Playing);
+    EXPECT_DOUBLE_EQ(graph->position, 2.2);
+    engine.DS_StepFrame(-1);
+    EXPECT_DOUBLE_EQ(graph->position, 2.16);
+
+    log().clear();
+    engine.DS_StepFrame(0);
+    EXPECT_THAT(log().calls(), IsEmpty());
+
+    // A graph without pictures refuses, and the caller hears of it.
+    factory->catalog().defaultMedia->height = 0;
+    open();
+    engine.DS_Play();
+    EXPECT_THROW(engine.DS_StepFrame(1), Failure);
+    EXPECT_TRUE(engine.DS_Playing);
+
+    // Once the graph is torn down, stepping reaches nothing, also while the stopped graph
+    // lives on through its event reference.
+    engine.DS_Remove();
+    log().clear();
+    engine.DS_StepFrame(1);
+    EXPECT_THAT(log().calls(), IsEmpty());
+}
+
+TEST_F(clsDShowControlTest, stepFrame_neverReachesPreviousGraph_whenNewGraphCannotBeMade) {
+    open();
+    log().failOn("CreateFilgraphManager");
+    open();
+    log().clear();
+    engine.DS_StepFrame(1);
+    engine.DS_SetRate(2.0);
+    EXPECT_THAT(log().calls(), IsEmpty());
+}
+
 }  // namespace
 }  // namespace corvid
