@@ -18,6 +18,7 @@
 #include <exception>
 
 #include "main_window/RecordingScan.h"
+#include "main_window/ReviewKeys.h"
 #include "media_engine/clsDShowControl.h"
 #include "platform/Attempt.h"
 #include "platform/DriveList.h"
@@ -86,6 +87,7 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent), fileSystem_(FileSystem::cur
     createMenu();
     setTabOrder();
     connectHandlers();
+    reviewKeys_ = std::make_unique<ReviewKeys>(*this);
     resize(pixelsOf(kClientWidth), pixelsOf(kClientHeight) + menuBar()->sizeHint().height());
     guarded([this] { Form_Load(); });
 }

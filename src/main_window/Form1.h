@@ -24,6 +24,7 @@ class FolderList;
 class IFileSystem;
 class QVRControl;
 class RecordingScan;
+class ReviewKeys;
 class ScrollBar;
 
 // The program's one window: two player panels side by side, a shared progress bar, the
@@ -90,6 +91,8 @@ public:
     static QIcon icon();
 
 protected:
+    friend class ReviewKeys;
+
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -129,6 +132,7 @@ private:
 
     std::shared_ptr<IFileSystem> fileSystem_;
     std::unique_ptr<RecordingScan> scan_;
+    std::unique_ptr<ReviewKeys> reviewKeys_;
     FormLayout layout_;
     float s1WidthTwips_ = 15;
     int resizeDepth_ = 0;

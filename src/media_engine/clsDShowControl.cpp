@@ -273,6 +273,10 @@ void clsDShowControl::DS_StepFrame(std::int32_t frames) {
     DS_Playing = false;
 }
 
+void clsDShowControl::DS_WindowedMovie() {
+    attempt([&] { held(VideoWindow).put_FullScreenMode(kFullScreenOff); });
+}
+
 QString clsDShowControl::SecToTime(double NewSec) {
     const double whole = std::floor(NewSec);
     // Not-a-number counts as no time at all.

@@ -62,6 +62,9 @@ public:
     // Shows the picture `frames` decoded pictures after (positive) or before (negative)
     // the one on show; the graph is left paused.
     void DS_StepFrame(std::int32_t frames);
+    // Brings a full-screen video back into its host window; never reports an error, as
+    // DS_FullScreenMovie does not.
+    void DS_WindowedMovie();
 
 private:
     std::shared_ptr<IGraphFactory> factory_;

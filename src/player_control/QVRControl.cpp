@@ -5,6 +5,8 @@
 #include <QPaintEvent>
 #include <QPalette>
 #include <QResizeEvent>
+#include <algorithm>
+#include <cmath>
 #include <limits>
 
 #include "platform/Attempt.h"
@@ -295,6 +297,32 @@ void QVRControl::cmdSeekFor() {
     clDShow->DS_Seek(1.0);
 }
 
+// ---- Review operations ----
+
+void QVRControl::SeekBy(double seconds) {
+    clDShow->DS_Seek(seconds);
+}
+
+void QVRControl::StepFrame(std::int32_t frames) {
+    // A file without pictures has no frame to step to.
+    if (clDShow->IsAudioOnly) return;
+    clDShow->DS_StepFrame(frames);
+}
+
+void QVRControl::SetRate(double rate) {
+    if (std::isnan(rate)) throw Failure(Failure::InvalidArgument, "The speed is not a number");
+    rate_ = std::clamp(rate, clsDShowControl::kSlowestRate, clsDShowControl::kFastestRate);
+    clDShow->DS_SetRate(rate_);
+}
+
+void QVRControl::FullScreen() {
+    clDShow->DS_FullScreenMovie();
+}
+
+void QVRControl::LeaveFullScreen() {
+    clDShow->DS_WindowedMovie();
+}
+
 void QVRControl::setNotice(const QString& text) {
     PicVid->setNotice(text);
 }
@@ -329,6 +357,7 @@ void QVRControl::runOpenTail(const QString& path) {
     HScroll2->setMaximum(toInt32(duration));
     clDShow->DS_Play();
     if (HScroll1->Value() < 100) clDShow->DS_SetVolume(HScroll1->Value());
+    if (rate_ != 1.0) clDShow->DS_SetRate(rate_);
 }
 
 void QVRControl::noticeFailedOpen(const QString& path) {

@@ -63,6 +63,15 @@ public:
     void cmdSeekBack();
     void cmdSeekFor();
 
+    // Review operations. The speed is the panel's own setting: it outlives opens and
+    // resets, and every file the panel opens plays at it.
+    void SeekBy(double seconds);
+    void StepFrame(std::int32_t frames);
+    void SetRate(double rate);
+    double Rate() const { return rate_; }
+    void FullScreen();
+    void LeaveFullScreen();
+
     // The engine and dialog of the current initialization, for hosts and tests.
     clsDShowControl* engine() const { return clDShow.get(); }
     CommonDialog* dialog() const { return clDialog.get(); }
@@ -122,6 +131,7 @@ private:
 
     std::unique_ptr<clsDShowControl> clDShow;
     std::unique_ptr<CommonDialog> clDialog;
+    double rate_ = 1.0;
 };
 
 }  // namespace corvid

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QKeySequence>
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <vector>
+
+class QKeyEvent;
+class QLabel;
+class QMenu;
+class QWidget;
+
+namespace corvid {
+
+class Form1;
+class QVRControl;
+
+// The main window's review keys: play/pause, seeking, frame steps, the speed of both
+// panels and full screen. Keys are taken before the focused control sees them, except
+// by text fields, by modal boxes and by windows other than the main window and its
+// full-screen videos. The bindings are listed in a Help menu placed after the window's
+// own menu commands, and a label next to the progress frame's title shows the speed
+// whenever it is not normal.
+class ReviewKeys : public QObject {
+    Q_OBJECT
+
+public:
+    struct Binding {
+        int key;
+        bool shifted;  // Shift is part of the binding (Shift alone is ignored otherwise)
+        QString keyText;
+        QString description;
+        std::function<void()> run;
+    };
+
+    static constexpr double kSeekSeconds = 5.0;
+    static constexpr double kLongSeekSeconds = 60.0;
+
+    explicit ReviewKeys(Form1& form);
+    ~ReviewKeys() override;
+
+    // The commands behind the keys.
+    void playPause();
+    void seekBy(double seconds);
+    void stepFrames(int frames);
+    void setSpeed(double speed);
+    double speed() const;
+    void fullScreenUnderPointer();
+    void leaveFullScreen();
+
+    const std::vector<Binding>& bindings() const { return bindings_; }
+    QMenu* helpMenu() const { return helpMenu_; }
+    QLabel* speedLabel() const { return speedLabel_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createBindings();
+    void createHelpMenu();
+    void createSpeedLabel();
+    bool takesKeysFor(QObject* receiver) const;
+    const Binding* bindingFor(const QKeyEvent& key) const;
+    // Runs `command` on camera 1's panel and then on camera 2's, the second also when the
+    // first fails; the first failure is passed on once both have had their turn.
+    void onBothPanels(const std::function<void(QVRControl&)>& command);
+    void showSpeed();
+    void placeSpeedLabel();
+    template <typename Command>
+    void guarded(Command&& command);
+
+    Form1& form_;
+    std::vector<Binding> bindings_;
+    QMenu* helpMenu_ = nullptr;
+    QLabel* speedLabel_ = nullptr;
+};
+
+}  // namespace corvid

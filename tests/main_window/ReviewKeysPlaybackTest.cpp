@@ -1,0 +1,185 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QListWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cstdio>
+#include <functional>
+#include <memory>
+
+#include "main_window/Form1.h"
+#include "media_engine/clsDShowControl.h"
+#include "platform/FolderList.h"
+#include "player_control/QVRControl.h"
+#include "support/MessageBoxRecorder.h"
+#include "support/PictureReader.h"
+#include "support/TestMedia.h"
+
+namespace corvid {
+namespace {
+
+using test::PictureReader;
+using test::TestMedia;
+
+std::string camera(int number, double seconds) {
+    test::MediaRecipe recipe;
+    recipe.seconds = seconds;
+    recipe.colour = number == 1 ? 0xC03030 : 0x3050D0;
+    recipe.toneHz = number == 1 ? 440 : 880;
+    return TestMedia::make(recipe);
+}
+
+bool waitFor(const std::function<bool()>& condition, int milliseconds = 10000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition()) {
+        if (clock.elapsed() > milliseconds) return false;
+        QTest::qWait(10);
+    }
+    return true;
+}
+
+// The window's keys on real media graphs, over generated two-camera recordings whose
+// pictures carry their frame numbers.
+class ReviewKeysPlaybackTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(folder.isValid());
+        copy(camera(1, 30), "long-1.asf");
+        copy(camera(2, 30), "long-2.asf");
+        copy(camera(1, 6), "short-1.asf");
+        copy(camera(2, 8), "short-2.asf");
+        form = std::make_unique<Form1>();
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        form->setWidth(10740);
+        form->setHeight(10195);
+        form->DirList->setPath(folder.path());
+        QCoreApplication::processEvents();
+        ASSERT_EQ(form->lsASF->count(), 2);
+    }
+
+    void copy(const std::string& from, const QString& name) {
+        ASSERT_TRUE(QFile::copy(QString::fromStdString(from), folder.filePath(name)));
+    }
+
+    void load(const QString& line) {
+        const auto items = form->lsASF->findItems(line, Qt::MatchExactly);
+        ASSERT_EQ(items.size(), 1);
+        const QRect place = form->lsASF->visualItemRect(items[0]);
+        QTest::mouseClick(form->lsASF->viewport(), Qt::LeftButton, {}, place.center());
+        ASSERT_TRUE(waitFor([&] { return frame(1) >= 0 && frame(2) >= 0; }));
+    }
+
+    void press(Qt::Key key) {
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus != nullptr ? focus : form.get(), key);
+    }
+
+    QVRControl* panel(int number) const {
+        return number == 1 ? form->QVRControl1 : form->QVRControl2;
+    }
+    int frame(int number) const { return PictureReader::frameShownIn(panel(number)->PicVid); }
+    double position(int number) const { return panel(number)->engine()->DS_GetPosition(); }
+    double rate(int number) const { return panel(number)->engine()->DS_GetRate(); }
+
+    // Waits until both panels show the given frames, and says what they show.
+    ::testing::AssertionResult show(int frame1, int frame2) {
+        if (waitFor([&] { return frame(1) == frame1 && frame(2) == frame2; }, 5000))
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure()
+               << "wanted " << frame1 << "/" << frame2 << ", shown " << frame(1) << "/" << frame(2);
+    }
+
+    // How far each panel moves in `ms` of wall time.
+    std::pair<double, double> advanceOver(int ms) {
+        const double start1 = position(1);
+        const double start2 = position(2);
+        QElapsedTimer wall;
+        wall.start();
+        waitFor([&] { return wall.elapsed() >= ms; }, ms + 1000);
+        const double scale = ms / static_cast<double>(wall.elapsed());
+        return {(position(1) - start1) * scale, (position(2) - start2) * scale};
+    }
+
+    QTemporaryDir folder;
+    test::MessageBoxRecorder messages;
+    std::unique_ptr<Form1> form;
+};
+
+TEST_F(ReviewKeysPlaybackTest, frameKeys_showTheNextAndPreviousPictures_inBothPanels) {
+    load("AB\tlong");
+    const auto times = TestMedia::videoPacketTimes(camera(1, 30));
+    const double halfFrame = (times[1] - times[0]) / 2;
+    ASSERT_TRUE(waitFor([&] { return position(1) > 1.0; }));
+    form->lsASF->setFocus();
+
+    press(Qt::Key_Period);  // pauses first, through the Pause command
+    EXPECT_EQ(form->mnuPlay->text(), "Play");
+    const int start1 = frame(1);
+    const int start2 = frame(2);
+    ASSERT_GE(start1, 0);
+    ASSERT_GE(start2, 0);
+    QTest::qWait(200);
+    ASSERT_TRUE(show(start1, start2)) << "paused panels keep their pictures";
+
+    for (int i = 0; i < 5; ++i) press(Qt::Key_Period);
+    EXPECT_TRUE(show(start1 + 5, start2 + 5));
+    EXPECT_NEAR(position(1), times[start1 + 5], halfFrame);
+    EXPECT_NEAR(position(2), times[start2 + 5], halfFrame);
+
+    press(Qt::Key_Comma);
+    EXPECT_TRUE(show(start1 + 4, start2 + 4));
+    EXPECT_NEAR(position(1), times[start1 + 4], halfFrame);
+    EXPECT_NEAR(position(2), times[start2 + 4], halfFrame);
+    EXPECT_EQ(messages.count(), 0);
+}
+
+TEST_F(ReviewKeysPlaybackTest, speedKeys_runBothPanelsFaster_throughDragsAndLoads) {
+    load("AB\tlong");
+    form->lsASF->setFocus();
+    press(Qt::Key_BracketRight);
+    press(Qt::Key_BracketRight);
+    ASSERT_EQ(rate(1), 4.0);
+    ASSERT_EQ(rate(2), 4.0);
+
+    const auto [fast1, fast2] = advanceOver(2000);
+    std::printf("[ measured ] 2 s at 4x: camera 1 %.2f s, camera 2 %.2f s\n", fast1, fast2);
+    EXPECT_NEAR(fast1, 8.0, 0.8);
+    EXPECT_NEAR(fast2, 8.0, 0.8);
+
+    // A drag on the bar back to the start, then on at the same speed.
+    const QPoint left(2, form->P1->height() / 2);
+    QTest::mousePress(form->P1, Qt::LeftButton, {}, left);
+    QTest::mouseMove(form->P1, left + QPoint(20, 0));
+    QTest::mouseRelease(form->P1, Qt::LeftButton, {}, left + QPoint(20, 0));
+    EXPECT_EQ(form->mnuPlay->text(), "Pause");
+    EXPECT_LT(position(1), 5.0);
+    EXPECT_EQ(rate(1), 4.0);
+    EXPECT_EQ(rate(2), 4.0);
+    const auto [dragged1, dragged2] = advanceOver(1000);
+    EXPECT_NEAR(dragged1, 4.0, 0.6);
+    EXPECT_NEAR(dragged2, 4.0, 0.6);
+
+    // Pause and play again, and load another recording: still linked at 4x.
+    press(Qt::Key_Space);
+    press(Qt::Key_Space);
+    EXPECT_EQ(rate(1), 4.0);
+    load("AB\tshort");
+    EXPECT_EQ(rate(1), 4.0);
+    EXPECT_EQ(rate(2), 4.0);
+
+    press(Qt::Key_Backspace);
+    EXPECT_EQ(rate(1), 1.0);
+    EXPECT_EQ(rate(2), 1.0);
+    const auto [normal1, normal2] = advanceOver(1000);
+    EXPECT_NEAR(normal1, 1.0, 0.3);
+    EXPECT_NEAR(normal2, 1.0, 0.3);
+    EXPECT_EQ(messages.count(), 0);
+}
+
+}  // namespace
+}  // namespace corvid

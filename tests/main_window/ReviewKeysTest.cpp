@@ -1,0 +1,383 @@
+#include "main_window/ReviewKeys.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QDialog>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+
+#include "main_window/Form1.h"
+#include "media_engine/clsDShowControl.h"
+#include "platform/FolderList.h"
+#include "platform/GraphFactory.h"
+#include "platform/ScrollBar.h"
+#include "player_control/QVRControl.h"
+#include "support/FakeGraphFactory.h"
+#include "support/MessageBoxRecorder.h"
+
+namespace corvid {
+namespace {
+
+// What a command can change in the window and its panels, with the graph calls it made.
+struct Snapshot {
+    QString caption;
+    bool playEnabled;
+    bool stopEnabled;
+    bool timer;
+    bool playing1;
+    bool playing2;
+    std::vector<std::string> calls;
+
+    bool operator==(const Snapshot&) const = default;
+};
+
+void PrintTo(const Snapshot& s, std::ostream* out) {
+    *out << s.caption.toStdString() << " play " << s.playEnabled << " stop " << s.stopEnabled
+         << " timer " << s.timer << " playing " << s.playing1 << s.playing2 << " calls";
+    for (const std::string& call : s.calls) *out << ' ' << call;
+}
+
+// The main window's keys on fake media graphs, over a real folder of empty recording files.
+class ReviewKeysTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(folder.isValid());
+        for (const char* name : {"r-1.asf", "r-2.asf", "s-1.asf", "s-2.asf"}) touch(name);
+        media("r-1.asf", 600);
+        media("r-2.asf", 500);
+        form = std::make_unique<Form1>();
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        form->DirList->setPath(folder.path());
+        QCoreApplication::processEvents();
+    }
+
+    void TearDown() override { form.reset(); }
+
+    void touch(const QString& name) {
+        QFile file(folder.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+
+    FakeMedia& media(const QString& name, double seconds) {
+        FakeMedia& m = factory->catalog().files[folder.filePath(name).toStdString()];
+        m.duration = seconds;
+        return m;
+    }
+
+    void load(const QString& line) {
+        for (int i = 0; i < form->lsASF->count(); ++i) {
+            if (form->lsASF->item(i)->text() != line) continue;
+            form->lsASF->setCurrentRow(-1);
+            form->lsASF->setCurrentRow(i);
+            return;
+        }
+        FAIL() << line.toStdString();
+    }
+
+    std::shared_ptr<FakeGraph> graphOf(const QString& name) const {
+        const std::string path = folder.filePath(name).toStdString();
+        for (int n = factory->created(); n >= 1; --n) {
+            auto graph = factory->graph(n);
+            if (graph && graph->renderedFile == path) return graph;
+        }
+        return nullptr;
+    }
+
+    // Presses a key on the control that has the focus, as the keyboard would.
+    void press(int key, Qt::KeyboardModifiers modifiers = {}) {
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus != nullptr ? focus : form.get(), static_cast<Qt::Key>(key),
+                        modifiers);
+    }
+
+    Snapshot snapshot() const {
+        return {form->mnuPlay->text(),
+                form->mnuPlay->isEnabled(),
+                form->mnuClose->isEnabled(),
+                form->timPS->isActive(),
+                form->QVRControl1->engine()->DS_Playing,
+                form->QVRControl2->engine()->DS_Playing,
+                factory->log().calls()};
+    }
+
+    QLabel* speedLabel() const { return form->fraPlay->findChild<QLabel*>("lblSpeed"); }
+
+    QTemporaryDir folder;
+    std::shared_ptr<FakeGraphFactory> factory = std::make_shared<FakeGraphFactory>();
+    GraphFactory::Scoped scope{factory};
+    test::MessageBoxRecorder messages;
+    std::unique_ptr<Form1> form;
+};
+
+TEST_F(ReviewKeysTest, space_changesExactlyWhatTheMenuCommandChanges_andNothingWhenDisabled) {
+    form->hsVol->setFocus();  // focusing the list would select, and so load, its first line
+    factory->log().clear();
+    Snapshot before = snapshot();
+    press(Qt::Key_Space);
+    EXPECT_EQ(snapshot(), before);  // nothing loaded: the command is disabled
+
+    load("AB\tr");
+    for (const char* from : {"playing", "paused"}) {
+        SCOPED_TRACE(from);
+        factory->log().clear();
+        press(Qt::Key_Space);
+        const Snapshot byKey = snapshot();
+        form->mnuPlay->trigger();  // back to where the key started
+        factory->log().clear();
+        form->mnuPlay->trigger();
+        EXPECT_EQ(byKey, snapshot());
+    }
+
+    // While a drag on the bar has disabled the command, Space does nothing either.
+    form->P1_MouseDown(1, 0, 100, 0);
+    factory->log().clear();
+    before = snapshot();
+    press(Qt::Key_Space);
+    EXPECT_EQ(snapshot(), before);
+    EXPECT_EQ(messages.count(), 0);
+}
+
+TEST_F(ReviewKeysTest, arrows_seekEachPanelByItsOwnSeconds_clamped_whateverControlHasFocus) {
+    load("AB\tr");
+    auto camera1 = graphOf("r-1.asf");
+    auto camera2 = graphOf("r-2.asf");
+    camera1->position = camera2->position = 100;
+    const int row = form->lsASF->currentRow();
+
+    form->lsASF->setFocus();
+    press(Qt::Key_Right);
+    EXPECT_EQ(camera1->position, 105);
+    EXPECT_EQ(camera2->position, 105);
+    EXPECT_EQ(form->lsASF->currentRow(), row);
+
+    form->hsVol->setFocus();
+    const int volume = form->hsVol->Value();
+    press(Qt::Key_Right, Qt::ShiftModifier);
+    EXPECT_EQ(camera1->position, 165);
+    EXPECT_EQ(form->hsVol->Value(), volume);
+
+    form->optLeft->setFocus();
+    press(Qt::Key_Left);
+    EXPECT_EQ(camera1->position, 160);
+    EXPECT_TRUE(form->optLeft->isChecked());
+
+    // Each panel stops at its own end and at the start.
+    camera1->position = 598;
+    camera2->position = 498;
+    press(Qt::Key_Right);
+    EXPECT_EQ(camera1->position, 600);
+    EXPECT_EQ(camera2->position, 500);
+    camera1->position = camera2->position = 3;
+    press(Qt::Key_Left, Qt::ShiftModifier);
+    EXPECT_EQ(camera1->position, 0);
+    EXPECT_EQ(camera2->position, 0);
+
+    // Other modifiers leave the key to the control.
+    press(Qt::Key_Right, Qt::ControlModifier);
+    EXPECT_EQ(camera1->position, 0);
+}
+
+TEST_F(ReviewKeysTest, keys_areLeftToTextFieldsAndModalBoxes) {
+    load("AB\tr");
+    auto camera1 = graphOf("r-1.asf");
+    camera1->position = 100;
+
+    auto* field = new QLineEdit(form->centralWidget());
+    field->show();
+    field->setFocus();
+    press(Qt::Key_Period);
+    press(Qt::Key_Space);
+    press(Qt::Key_Right);
+    EXPECT_EQ(field->text(), ". ");
+    EXPECT_EQ(camera1->position, 100);
+    EXPECT_EQ(form->mnuPlay->text(), "Pause");
+
+    QDialog box(form.get());
+    box.setModal(true);
+    box.show();
+    ASSERT_EQ(QApplication::activeModalWidget(), &box);
+    QTest::keyClick(form->lsASF, Qt::Key_Right);
+    QTest::keyClick(form->lsASF, Qt::Key_Space);
+    EXPECT_EQ(camera1->position, 100);
+    EXPECT_EQ(form->mnuPlay->text(), "Pause");
+    box.hide();
+    QTest::keyClick(form->lsASF, Qt::Key_Right);
+    EXPECT_EQ(camera1->position, 105);
+}
+
+TEST_F(ReviewKeysTest, seekKeys_redrawTheProgressAtOnce_whilePaused) {
+    load("AB\tr");
+    form->mnuPlay->trigger();  // paused: the timer no longer redraws
+    graphOf("r-1.asf")->position = 100;
+    form->lsASF->setFocus();
+    press(Qt::Key_Right);
+    EXPECT_EQ(form->L1->text(), "00:01:45 / 00:10:00");
+    EXPECT_FALSE(form->timPS->isActive());
+}
+
+TEST_F(ReviewKeysTest, frameKeys_pauseThroughThePauseCommand_thenStepBothPanels) {
+    load("AB\tr");
+    auto camera1 = graphOf("r-1.asf");
+    auto camera2 = graphOf("r-2.asf");
+    camera1->position = camera2->position = 10;
+    factory->log().clear();
+
+    form->lsASF->setFocus();
+    press(Qt::Key_Period);
+    EXPECT_EQ(form->mnuPlay->text(), "Play");
+    EXPECT_FALSE(form->timPS->isActive());
+    EXPECT_EQ(factory->log().callsNamed({"Pause", "Step"}),
+              (std::vector<std::string>{"Pause()", "Pause()", "Step(1)", "Step(1)"}));
+    EXPECT_DOUBLE_EQ(camera1->position, 10.04);
+    EXPECT_DOUBLE_EQ(camera2->position, 10.04);
+
+    factory->log().clear();
+    press(Qt::Key_Comma);
+    press(Qt::Key_Comma);
+    EXPECT_EQ(factory->log().callsNamed({"Pause", "Step"}),
+              (std::vector<std::string>{"Step(-1)", "Step(-1)", "Step(-1)", "Step(-1)"}));
+    EXPECT_DOUBLE_EQ(camera1->position, 9.96);
+
+    // Space plays on from the stepped picture.
+    press(Qt::Key_Space);
+    EXPECT_EQ(form->mnuPlay->text(), "Pause");
+    EXPECT_EQ(camera1->state, FakeGraph::State::Running);
+    EXPECT_EQ(messages.count(), 0);
+}
+
+TEST_F(ReviewKeysTest, frameKeys_stepTheOtherCamera_whenOneHasNoPicturesOrFails) {
+    media("s-2.asf", 300).height = 0;  // camera 2 recorded sound only
+    load("AB\ts");
+    auto camera1 = graphOf("s-1.asf");
+    camera1->position = 5;
+    form->lsASF->setFocus();
+    factory->log().clear();
+    press(Qt::Key_Period);
+    EXPECT_EQ(factory->log().callsNamed({"Step"}), std::vector<std::string>{"Step(1)"});
+    EXPECT_EQ(messages.count(), 0);
+
+    load("AB\tr");
+    factory->log().failOn("Step", 1);
+    factory->log().clear();
+    press(Qt::Key_Period);
+    EXPECT_EQ(factory->log().callsNamed({"Step"}),
+              (std::vector<std::string>{"Step(1)", "Step(1)"}));
+    EXPECT_EQ(messages.count(), 1);  // the failure is told, once
+}
+
+TEST_F(ReviewKeysTest, speedKeys_halveAndDoubleWithinRange_andShowTheSpeedUnlessNormal) {
+    load("AB\tr");
+    auto camera1 = graphOf("r-1.asf");
+    auto camera2 = graphOf("r-2.asf");
+    form->lsASF->setFocus();
+    EXPECT_TRUE(speedLabel()->isHidden());
+
+    press(Qt::Key_BracketRight);
+    EXPECT_EQ(camera1->rate, 2.0);
+    EXPECT_EQ(camera2->rate, 2.0);
+    EXPECT_TRUE(speedLabel()->isVisible());
+    EXPECT_EQ(speedLabel()->text(), "Speed 2x");
+    for (int i = 0; i < 5; ++i) press(Qt::Key_BracketRight);
+    EXPECT_EQ(camera1->rate, 16.0);
+    EXPECT_EQ(speedLabel()->text(), "Speed 16x");
+    for (int i = 0; i < 10; ++i) press(Qt::Key_BracketLeft);
+    EXPECT_EQ(camera1->rate, 0.125);
+    EXPECT_EQ(camera2->rate, 0.125);
+    EXPECT_EQ(speedLabel()->text(), "Speed 1/8x");
+    press(Qt::Key_Backspace);
+    EXPECT_EQ(camera1->rate, 1.0);
+    EXPECT_EQ(camera2->rate, 1.0);
+    EXPECT_TRUE(speedLabel()->isHidden());
+
+    // The label sits in the frame's title row, clear of the bar and the frame's title.
+    press(Qt::Key_BracketRight);
+    const QRect label = speedLabel()->geometry();
+    EXPECT_FALSE(label.intersects(form->P1->geometry()));
+    EXPECT_LE(label.right(), form->fraPlay->width());
+    EXPECT_GT(label.left(), form->fraPlay->fontMetrics().horizontalAdvance(form->fraPlay->title()));
+}
+
+TEST_F(ReviewKeysTest, speed_staysLinkedThroughDragsStopAndLoads_untilChanged) {
+    load("AB\tr");
+    form->lsASF->setFocus();
+    press(Qt::Key_BracketRight);
+    press(Qt::Key_BracketRight);
+
+    form->P1_MouseDown(1, 0, 1000, 0);
+    form->P1_MouseUp(1, 0, 1000, 0);
+    EXPECT_EQ(graphOf("r-1.asf")->rate, 4.0);
+    form->mnuPlay->trigger();
+    form->mnuPlay->trigger();
+    EXPECT_EQ(graphOf("r-2.asf")->rate, 4.0);
+
+    form->mnuClose->trigger();
+    load("AB\ts");
+    EXPECT_EQ(graphOf("s-1.asf")->rate, 4.0);
+    EXPECT_EQ(graphOf("s-2.asf")->rate, 4.0);
+    EXPECT_EQ(speedLabel()->text(), "Speed 4x");
+    EXPECT_TRUE(speedLabel()->isVisible());
+    // The rate is set after the file plays, so a refused rate cannot keep it from playing.
+    EXPECT_EQ(graphOf("s-1.asf")->state, FakeGraph::State::Running);
+}
+
+TEST_F(ReviewKeysTest, fullScreenKey_takesThePanelUnderThePointer_andEscBringsItBack) {
+    load("AB\tr");
+    auto camera1 = graphOf("r-1.asf");
+    auto camera2 = graphOf("r-2.asf");
+    form->lsASF->setFocus();
+
+    QCursor::setPos(form->QVRControl2->mapToGlobal(form->QVRControl2->rect().center()));
+    press(Qt::Key_F);
+    EXPECT_EQ(camera2->fullScreenMode, -1);
+    EXPECT_EQ(camera1->fullScreenMode, 0);
+    EXPECT_EQ(form->QVRControl2->num, 0);  // counts double-clicks only
+    press(Qt::Key_Escape);
+    EXPECT_EQ(camera2->fullScreenMode, 0);
+
+    QCursor::setPos(form->lsASF->mapToGlobal(QPoint(5, 5)));
+    press(Qt::Key_F);
+    EXPECT_EQ(camera1->fullScreenMode, -1);
+    EXPECT_EQ(camera2->fullScreenMode, 0);
+    press(Qt::Key_Escape);
+    EXPECT_EQ(camera1->fullScreenMode, 0);
+}
+
+TEST_F(ReviewKeysTest, helpMenu_followsTheTwoCommands_andListsEveryBinding) {
+    const auto actions = form->menuBar()->actions();
+    ASSERT_EQ(actions.size(), 3);
+    EXPECT_EQ(actions[0], form->mnuPlay);
+    EXPECT_EQ(actions[1], form->mnuClose);
+    QMenu* help = actions[2]->menu();
+    ASSERT_NE(help, nullptr);
+    EXPECT_EQ(help->title(), "Help");
+    QStringList entries;
+    for (QAction* entry : help->actions()) {
+        if (!entry->isSeparator()) entries << entry->text();
+    }
+    for (const QString key :
+         {"Space", "Left", "Shift+Right", ",", ".", "[", "]", "Backspace", "F", "Esc"}) {
+        EXPECT_EQ(entries.filter("\t" + key).size(), 1) << key.toStdString();
+    }
+
+    // An entry runs what its key runs.
+    load("AB\tr");
+    for (QAction* entry : help->actions()) {
+        if (entry->text().endsWith("\t]")) entry->trigger();
+    }
+    EXPECT_EQ(graphOf("r-1.asf")->rate, 2.0);
+}
+
+}  // namespace
+}  // namespace corvid
