@@ -137,7 +137,8 @@ void ReviewKeys::onBothPanels(const std::function<void(QVRControl&)>& command) {
         try {
             command(*panel);
         } catch (const Failure& failure) {
-            if (!first) first = failure;
+            // A panel that could not open its file already says so on its surface.
+            if (panel->notice().isEmpty() && !first) first = failure;
         }
     }
     if (first) throw *first;

@@ -63,7 +63,8 @@ private:
     bool takesKeysFor(QObject* receiver) const;
     const Binding* bindingFor(const QKeyEvent& key) const;
     // Runs `command` on camera 1's panel and then on camera 2's, the second also when the
-    // first fails; the first failure is passed on once both have had their turn.
+    // first fails; the first failure of a panel that shows no notice of its own is passed
+    // on once both have had their turn.
     void onBothPanels(const std::function<void(QVRControl&)>& command);
     void showSpeed();
     void placeSpeedLabel();

@@ -275,6 +275,15 @@ TEST_F(ReviewKeysTest, frameKeys_stepTheOtherCamera_whenOneHasNoPicturesOrFails)
     EXPECT_EQ(factory->log().callsNamed({"Step"}),
               (std::vector<std::string>{"Step(1)", "Step(1)"}));
     EXPECT_EQ(messages.count(), 1);  // the failure is told, once
+
+    // A camera whose panel already shows why its file does not play is not told again.
+    camera1 = graphOf("r-1.asf");
+    camera1->position = 100;
+    form->QVRControl2->setNotice("r-2.asf\ncannot be played");
+    factory->log().failOn("put_CurrentPosition", 2);
+    press(Qt::Key_Right);
+    EXPECT_EQ(camera1->position, 105);
+    EXPECT_EQ(messages.count(), 1);
 }
 
 TEST_F(ReviewKeysTest, speedKeys_halveAndDoubleWithinRange_andShowTheSpeedUnlessNormal) {
