@@ -652,20 +652,24 @@ TEST(QtAudioOutputTest, playback_isHeardOnTheDevice_withBalanceApplied) {
         GTEST_SKIP() << "no audio device";
     }
     QProcess recorder;
+    QByteArray raw;
+    QObject::connect(&recorder, &QProcess::readyReadStandardOutput,
+                     [&] { raw += recorder.readAllStandardOutput(); });
     recorder.start("parec", {"--raw", "--format=float32le", "--channels=2", "--rate=44100",
                              "--latency-msec=20", "-d", "@DEFAULT_MONITOR@"});
     if (!recorder.waitForStarted(3000)) GTEST_SKIP() << "cannot record the device";
+    // The recorder connects to the server in its own time; play only once it is listening.
+    if (!eventually([&] { return !raw.isEmpty(); }, 5000)) GTEST_SKIP() << "the monitor is mute";
+    raw.clear();
     auto graph = GraphFactory::current()->CreateFilgraphManager();
     graph->RenderFile(TestMedia::wmv2WithAudio());
     graph->put_Balance(10000);  // left silent
     graph->Run();
-    QElapsedTimer timer;
-    timer.start();
-    eventually([&] { return timer.elapsed() > 1500; }, 3000);
+    const qsizetype oneAndAHalfSeconds = 44100 * 2 * sizeof(float) * 3 / 2;
+    eventually([&] { return raw.size() > oneAndAHalfSeconds; }, 5000);
     graph.reset();
     recorder.terminate();
     recorder.waitForFinished(3000);
-    const QByteArray raw = recorder.readAllStandardOutput();
     std::vector<float> samples(static_cast<std::size_t>(raw.size()) / sizeof(float));
     std::memcpy(samples.data(), raw.constData(), samples.size() * sizeof(float));
     ASSERT_GT(samples.size(), 44100u);
