@@ -59,6 +59,7 @@ void AudioDecoder::run() {
                 avcodec_flush_buffers(codec_);
                 decoding_ = item->generation;
                 seeking_ = true;
+                muted_ = false;
                 target_ = item->target;
                 nextTime_ = target_;
                 output_.discard();
@@ -154,7 +155,16 @@ void AudioDecoder::play(const AVFrame* frame) {
         waitWhileHeld();
         while (!superseded() && clock_.position() < start - kDropLead)
             std::this_thread::sleep_for(5ms);
+        muted_ = true;
         return;
+    }
+    if (muted_) {
+        // Sound kept ahead of the clock while muted starts when the clock gets there,
+        // rather than pulling the clock forward to itself.
+        waitWhileHeld();
+        while (!superseded() && clock_.position() < start - output_.latency() * rate)
+            std::this_thread::sleep_for(2ms);
+        muted_ = false;
     }
     const int outRate = static_cast<int>(std::lround(output_.sampleRate() / rate));
     if (!prepareResampler(frame, outRate)) return;

@@ -48,6 +48,7 @@ private:
 
     int decoding_ = 0;
     bool seeking_ = false;
+    bool muted_ = false;  // the last sound was dropped for its speed
     double target_ = 0;
     double nextTime_ = 0;
     ResamplerHandle resampler_;
