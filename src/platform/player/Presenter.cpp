@@ -1,5 +1,6 @@
 #include "platform/player/Presenter.h"
 
+#include <algorithm>
 #include <chrono>
 #include <utility>
 
@@ -9,8 +10,11 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// How often the clock is looked at when nothing wakes the presenter.
+// How often the clock is looked at while a seek's first picture or a step is awaited.
 constexpr auto kTick = 4ms;
+// The longest sleep during playback: pictures are shown when due, not on a fixed tick,
+// yet an injected clock moved by hand or a resize is still seen soon.
+constexpr auto kLongestWait = 20ms;
 // A picture this close before its time is shown now rather than a tick late.
 constexpr double kEarly = 0.002;
 constexpr int kLineAlignment = 64;
@@ -63,17 +67,35 @@ void Presenter::step(int frames) {
 }
 
 void Presenter::run() {
+    std::chrono::microseconds wait = kTick;
     for (;;) {
         {
             std::unique_lock lock(mutex_);
-            wake_.wait_for(lock, kTick, [this] { return stopping_ || woken_; });
+            wake_.wait_for(lock, wait, [this] { return stopping_ || woken_; });
             if (stopping_) return;
             woken_ = false;
         }
         const int generation = generation_.load();
         if (streams_.frames != nullptr) presentVideo(generation);
         checkEnd(generation);
+        wait = nextWait(generation);
     }
+}
+
+std::chrono::microseconds Presenter::nextWait(int generation) {
+    // Waking every few milliseconds for two panels cost more than scaling their pictures.
+    if (streams_.frames == nullptr || shownGeneration_.load() != generation) return kTick;
+    {
+        std::lock_guard lock(mutex_);
+        if (stepsWanted_ > 0) return kTick;
+    }
+    if (!clock_.running() || clock_.held()) return kLongestWait;  // Run and seeks wake us
+    bool end = false;
+    const std::optional<double> due = streams_.frames->frontTime(end);
+    if (!due || end) return kTick;  // the decoder is behind, or the end is near
+    const double seconds = (*due - kEarly - clock_.position()) / std::max(clock_.rate(), 1e-3);
+    const auto until = std::chrono::microseconds(static_cast<long long>(seconds * 1e6));
+    return std::clamp<std::chrono::microseconds>(until, kTick / 4, kLongestWait);
 }
 
 void Presenter::presentVideo(int generation) {

@@ -2,6 +2,7 @@
 
 #include <QSize>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -46,6 +47,8 @@ public:
 
 private:
     void run();
+    // How long to sleep before looking at the clock again.
+    std::chrono::microseconds nextWait(int generation);
     void presentVideo(int generation);
     void show(VideoFrame frame);
     void render();

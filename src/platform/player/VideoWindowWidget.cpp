@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRegion>
 #include <QWheelEvent>
 #include <utility>
 
@@ -69,7 +70,9 @@ void VideoWindowWidget::paintEvent(QPaintEvent*) {
     const QImage picture = slot_->picture();
     // The picture is scaled for this size off the GUI thread; until a new size has
     // been rendered the old picture is shown unscaled.
-    painter.fillRect(rect(), Qt::black);
+    // Black only where the picture does not reach: every pixel is written once per frame.
+    const QRect covered = picture.isNull() ? QRect() : rect() & QRect(QPoint(0, 0), picture.size());
+    for (const QRect& bare : QRegion(rect()) - covered) painter.fillRect(bare, Qt::black);
     if (!picture.isNull()) painter.drawImage(QPoint(0, 0), picture);
 }
 
