@@ -13,6 +13,7 @@
 #include "platform/player/FfmpegGraph.h"
 #include "platform/player/ManualClock.h"
 #include "support/DamagedMedia.h"
+#include "support/Eventually.h"
 #include "support/PictureReader.h"
 #include "support/TestMedia.h"
 
@@ -23,17 +24,7 @@ using test::DamagedMedia;
 using test::PictureReader;
 using test::TestMedia;
 
-template <typename Condition>
-bool eventually(Condition&& condition, int ms = 5000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > ms) return false;
-        QApplication::processEvents();
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
+using test::eventually;
 
 // The real player core on recordings that are broken or not what their name says.
 class DamagedMediaGraphTest : public ::testing::Test {

@@ -23,6 +23,7 @@
 #include "platform/player/CapturingAudioOutput.h"
 #include "platform/player/ManualClock.h"
 #include "platform/player/QtAudioOutput.h"
+#include "support/Eventually.h"
 #include "support/PictureReader.h"
 #include "support/TestMedia.h"
 
@@ -35,18 +36,7 @@ using test::TestMedia;
 
 const std::string kSamples = CORVID_SAMPLES_DIR;
 
-// Polls (processing events) until the condition holds or the time is up.
-template <typename Condition>
-bool eventually(Condition&& condition, int ms = 5000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > ms) return false;
-        QApplication::processEvents();
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
+using test::eventually;
 
 double rms(const std::vector<float>& samples, int channel, std::size_t fromFrame) {
     double sum = 0;
