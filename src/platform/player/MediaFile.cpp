@@ -86,6 +86,8 @@ MediaFile::MediaFile(const std::string& path, std::chrono::milliseconds timeout)
     if (!audioCodec_) audioIndex_ = -1;
     if (videoIndex_ < 0 && audioIndex_ < 0)
         throw Failure(Failure::CannotOpen, "No stream that can be decoded in " + path);
+    // Reading the tail takes as long as opening and decoding the first picture: both at once.
+    lastPacketEnd_ = std::async(std::launch::async, [this, path] { return scanEnd(path); });
 
     if (videoIndex_ >= 0) {
         const AVRational rate = raw->streams[videoIndex_]->avg_frame_rate.num > 0
@@ -97,12 +99,25 @@ MediaFile::MediaFile(const std::string& path, std::chrono::milliseconds timeout)
 
     start_ = raw->start_time != AV_NOPTS_VALUE ? static_cast<double>(raw->start_time) / AV_TIME_BASE
                                                : 0.0;
-    const bool headerKnown = raw->duration != AV_NOPTS_VALUE && raw->duration > 0 &&
-                             raw->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE;
-    const double header = headerKnown ? static_cast<double>(raw->duration) / AV_TIME_BASE : 0.0;
-    const double scanned = scanEnd(path);
-    duration_ = header;
-    if (scanned > 0 && (!headerKnown || std::abs(header - scanned) > kDurationTolerance))
+    headerKnown_ = raw->duration != AV_NOPTS_VALUE && raw->duration > 0 &&
+                   raw->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE;
+    headerDuration_ = headerKnown_ ? static_cast<double>(raw->duration) / AV_TIME_BASE : 0.0;
+}
+
+MediaFile::~MediaFile() {
+    interrupted_ = true;  // a scan still running stops at its next read
+}
+
+double MediaFile::duration() const {
+    std::call_once(durationSettled_, [this] { settleDuration(); });
+    return duration_;
+}
+
+void MediaFile::settleDuration() const {
+    const double last = lastPacketEnd_.valid() ? lastPacketEnd_.get() : 0.0;
+    const double scanned = last > 0 ? last - start_ : 0.0;
+    duration_ = headerDuration_;
+    if (scanned > 0 && (!headerKnown_ || std::abs(headerDuration_ - scanned) > kDurationTolerance))
         duration_ = scanned;
 }
 
@@ -127,8 +142,8 @@ std::int64_t MediaFile::toTimestamp(double seconds) const {
     return static_cast<std::int64_t>(std::llround((seconds + start_) * AV_TIME_BASE));
 }
 
-// The end of the last packet in the file, read from its tail with a second reader so
-// that the playing one keeps its place. 0 when nothing was found.
+// The end of the last packet in the file (container time), read from its tail with a
+// second reader so that the playing one keeps its place. 0 when nothing was found.
 double MediaFile::scanEnd(const std::string& path) const {
     for (const std::int64_t window : {kEndScanBytes, kLongEndScanBytes}) {
         AVFormatContext* raw = avformat_alloc_context();
@@ -160,7 +175,7 @@ double MediaFile::scanEnd(const std::string& path) const {
             }
             av_packet_unref(packet.get());
         }
-        if (end > 0) return end - start_;
+        if (end > 0) return end;
         if (size <= window) return 0;
     }
     return 0;

@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <future>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,7 @@ public:
     // Opens the file and its decoders within `timeout`; throws Failure(CannotOpen) when
     // it cannot be read or has no stream that can be decoded.
     MediaFile(const std::string& path, std::chrono::milliseconds timeout);
+    ~MediaFile();
     MediaFile(const MediaFile&) = delete;
     MediaFile& operator=(const MediaFile&) = delete;
 
@@ -27,7 +30,8 @@ public:
     AVCodecContext* audioCodec() const { return audioCodec_.get(); }
     bool hasVideo() const { return videoIndex_ >= 0; }
     bool hasAudio() const { return audioIndex_ >= 0; }
-    double duration() const { return duration_; }
+    // Waits for the scan of the file's end the first time it is asked.
+    double duration() const;
     // Seconds between two pictures, from the stream's frame rate (0.04 when unknown).
     double frameInterval() const { return frameInterval_; }
     double seconds(std::int64_t timestamp, int streamIndex) const;
@@ -49,6 +53,7 @@ private:
     static int interruptCallback(void* opaque);
     void openDecoder(int index, CodecContextHandle& codec);
     double scanEnd(const std::string& path) const;
+    void settleDuration() const;
     bool expired() const;
 
     std::atomic<bool> interrupted_{false};
@@ -59,8 +64,14 @@ private:
     int videoIndex_ = -1;
     int audioIndex_ = -1;
     double start_ = 0;
-    double duration_ = 0;
+    bool headerKnown_ = false;
+    double headerDuration_ = 0;
+    mutable std::once_flag durationSettled_;
+    mutable double duration_ = 0;
     double frameInterval_ = 0.04;
+    // The end of the last packet, found by a second reader while the first picture is
+    // decoded. Declared last: destroyed first, while what the scan uses still exists.
+    mutable std::future<double> lastPacketEnd_;
 };
 
 }  // namespace corvid
