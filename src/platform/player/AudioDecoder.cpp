@@ -125,10 +125,16 @@ void AudioDecoder::waitWhileHeld() {
     while (!superseded() && clock_.held()) std::this_thread::sleep_for(2ms);
 }
 
-void AudioDecoder::writeAll(const float* samples, std::size_t frames) {
+void AudioDecoder::steerClock(double writtenUpTo) {
+    if (output_.drivesClock()) clock_.syncToAudio(writtenUpTo - output_.latency() * clock_.rate());
+}
+
+void AudioDecoder::writeAll(const float* samples, std::size_t frames, double frameSeconds) {
     while (frames > 0 && !superseded()) {
         const std::size_t room = std::min(frames, output_.writable());
         if (room == 0) {
+            // A full output may mean a stalled server: the clock hears of it meanwhile.
+            steerClock(nextTime_ - static_cast<double>(frames) * frameSeconds);
             std::this_thread::sleep_for(5ms);
             continue;
         }
@@ -185,8 +191,8 @@ void AudioDecoder::play(const AVFrame* frame) {
     }
     waitWhileHeld();
     writeAll(buffer_.data() + skip * IAudioOutput::kChannels,
-             static_cast<std::size_t>(converted) - skip);
-    if (output_.drivesClock()) clock_.syncToAudio(nextTime_ - output_.latency() * rate);
+             static_cast<std::size_t>(converted) - skip, rate / outRate);
+    steerClock(nextTime_);
 }
 
 }  // namespace corvid

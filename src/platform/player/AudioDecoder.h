@@ -34,7 +34,10 @@ private:
     bool prepareResampler(const AVFrame* frame, int outRate);
     bool superseded() const;
     void waitWhileHeld();
-    void writeAll(const float* samples, std::size_t frames);
+    // Writes, waiting for room; `frameSeconds` is the media time of one output frame.
+    void writeAll(const float* samples, std::size_t frames, double frameSeconds);
+    // Tells the clock what is heard, given the media time where the written sound ends.
+    void steerClock(double writtenUpTo);
 
     const MediaFile& file_;
     AVCodecContext* codec_;

@@ -19,8 +19,8 @@ public:
     bool isSequential() const override { return true; }
     qint64 bytesAvailable() const override;
 
-    // Samples handed to the device so far.
-    std::int64_t samplesRead() const { return samplesRead_.load(); }
+    // Sample frames handed to the sink so far, the silence of underruns included.
+    std::int64_t framesHanded() const { return framesHanded_.load(); }
 
 protected:
     qint64 readData(char* data, qint64 maxSize) override;
@@ -29,7 +29,7 @@ protected:
 private:
     std::shared_ptr<AudioRing> ring_;
     std::shared_ptr<const ChannelGains> gains_;
-    std::atomic<std::int64_t> samplesRead_{0};
+    std::atomic<std::int64_t> framesHanded_{0};
 };
 
 }  // namespace corvid

@@ -9,7 +9,9 @@ namespace corvid {
 
 // The position of playback in media seconds. It advances with its time source at the
 // playback rate while running and not held; a hold keeps it at a seek target until the
-// first picture of the seek is ready. Played audio may correct it.
+// first picture of the seek is ready. Played audio steers it: the clock speeds up or
+// slows down (at most to a standstill) until it meets the sound heard, so it never goes
+// back and pictures never jump.
 class MediaClock {
 public:
     explicit MediaClock(std::shared_ptr<IClock> source);
@@ -25,7 +27,7 @@ public:
     void hold(int generation);
     void release(int generation);
     bool held() const;
-    // Follows the audio heard when it drifted from the clock by more than a little.
+    // The media time being heard now; the clock leans towards it.
     void syncToAudio(double seconds);
 
 private:
@@ -37,6 +39,9 @@ private:
     double anchorPosition_ = 0;
     double anchorTime_ = 0;
     double rate_ = 1.0;
+    double correction_ = 0;  // added to the rate while catching up with the sound
+    double heard_ = 0;       // the last media time reported heard
+    double heardMovedAt_ = 0;
     bool running_ = false;
     bool held_ = false;
     int holdGeneration_ = 0;

@@ -4,6 +4,9 @@
 #include <QAudioSink>
 #include <QMediaDevices>
 #include <QMetaObject>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
 
 #include "platform/Failure.h"
 #include "platform/player/AudioRingDevice.h"
@@ -13,6 +16,8 @@ namespace corvid {
 namespace {
 
 constexpr double kRingSeconds = 0.15;
+// How often the sound heard is asked of the server; between probes it is extrapolated.
+constexpr int kProbeMs = 5;
 
 }  // namespace
 
@@ -43,8 +48,10 @@ QtAudioOutput::QtAudioOutput() {
             sink_->start(device_);
             sink_->suspend();
             started = sink_->error() == QAudio::NoError;
-            deviceLatency_ = static_cast<double>(sink_->bufferSize()) /
-                             (sampleRate_ * kChannels * sizeof(float));
+            probe_ = new QTimer(context_);
+            probe_->setTimerType(Qt::PreciseTimer);
+            QObject::connect(probe_, &QTimer::timeout, context_, [this] { probeHeard(); });
+            probeHeard();
         },
         true);
     if (!started) {
@@ -79,13 +86,41 @@ void QtAudioOutput::write(const float* samples, std::size_t frames) {
     ring_->write(samples, frames * kChannels);
 }
 
+double QtAudioOutput::steadySeconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+void QtAudioOutput::probeHeard() {
+    // The server's own count of what it played, its latency taken off, against what the
+    // device handed it: the buffer of the sink alone would miss the server's latency.
+    // Before the server has its first timing report after a resume, it reckons all the
+    // time since its last report as played; nothing plays faster than real time.
+    const double now = steadySeconds();
+    const double handed = static_cast<double>(device_->framesHanded()) / sampleRate_;
+    if (playing_)
+        heard_ = std::min(static_cast<double>(sink_->processedUSecs()) / 1e6,
+                          heardAtResume_ + (now - resumedAt_));
+    unheard_ = std::max(0.0, handed - heard_);
+    probedAt_ = now;
+}
+
 void QtAudioOutput::setPlaying(bool playing) {
     onSinkThread(
         [this, playing] {
+            if (playing == playing_) return;
             if (playing) {
+                heardAtResume_ = heard_;
+                resumedAt_ = steadySeconds();
                 sink_->resume();
+                probe_->start(kProbeMs);
+                playing_ = true;
+                probeHeard();
             } else {
                 sink_->suspend();
+                probe_->stop();
+                probeHeard();  // what was heard up to the pause
+                playing_ = false;
             }
         },
         false);
@@ -96,7 +131,12 @@ void QtAudioOutput::discard() {
 }
 
 double QtAudioOutput::latency() {
-    return static_cast<double>(ring_->size()) / (sampleRate_ * kChannels) + deviceLatency_.load();
+    double unheard = unheard_.load();
+    // Sound plays on since the last probe, but for no longer than a probe's interval
+    // would have told: a stalled server must not seem to play.
+    if (playing_)
+        unheard -= std::clamp(steadySeconds() - probedAt_.load(), 0.0, 2 * kProbeMs / 1000.0);
+    return static_cast<double>(ring_->size()) / (sampleRate_ * kChannels) + std::max(0.0, unheard);
 }
 
 }  // namespace corvid

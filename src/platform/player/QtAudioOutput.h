@@ -11,6 +11,7 @@
 
 class QAudioSink;
 class QObject;
+class QTimer;
 
 namespace corvid {
 
@@ -37,15 +38,26 @@ public:
 
 private:
     void onSinkThread(std::function<void()> work, bool wait);
+    // On the sink thread: how much of the sound handed to the server is not heard yet.
+    void probeHeard();
+    static double steadySeconds();
 
     QThread thread_;
     QObject* context_ = nullptr;  // lives on thread_
     QAudioSink* sink_ = nullptr;  // lives on thread_
+    QTimer* probe_ = nullptr;     // lives on thread_
+    // On the sink thread: sound heard when play last resumed, and when that was.
+    double heard_ = 0;
+    double heardAtResume_ = 0;
+    double resumedAt_ = 0;
     AudioRingDevice* device_ = nullptr;
     std::shared_ptr<AudioRing> ring_;
     std::shared_ptr<ChannelGains> gains_ = std::make_shared<ChannelGains>();
     int sampleRate_ = 48000;
-    std::atomic<double> deviceLatency_{0};
+    // Seconds handed to the server and not heard yet, as of steady time probedAt_.
+    std::atomic<double> unheard_{0};
+    std::atomic<double> probedAt_{0};
+    std::atomic<bool> playing_{false};
 };
 
 }  // namespace corvid
