@@ -667,5 +667,57 @@ TEST(QtAudioOutputTest, playback_isHeardOnTheDevice_withBalanceApplied) {
     EXPECT_LT(rms(samples, 0, 0), 0.0005);
 }
 
+// The clock on a real sound server: it follows the sound, so it must still never go
+// back, keep the media's pace, and resume exactly where a pause froze it.
+TEST(QtAudioOutputTest, clockOnTheDevice_neverGoesBack_keepsPace_andResumesWhereItPaused) {
+    try {
+        QtAudioOutput probe;
+    } catch (const Failure&) {
+        GTEST_SKIP() << "no audio device";
+    }
+    MediaRecipe recipe;
+    recipe.width = 176;
+    recipe.height = 144;
+    recipe.seconds = 12;
+    auto graph = GraphFactory::current()->CreateFilgraphManager();
+    graph->RenderFile(TestMedia::make(recipe));
+    double last = 0;
+    bool wentBack = false;
+    auto watch = [&](int ms) {
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < ms) {
+            const double now = graph->get_CurrentPosition();
+            if (now < last) {
+                wentBack = true;
+                ADD_FAILURE() << "went back from " << last << " to " << now;
+            }
+            last = now;
+            QApplication::processEvents();
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    };
+    graph->Run();
+    // A server may start a stream late; the clock waits for the sound.
+    ASSERT_TRUE(eventually([&] { return graph->get_CurrentPosition() > 0.5; }, 5000));
+    watch(300);
+    QElapsedTimer wall;
+    wall.start();
+    const double from = graph->get_CurrentPosition();
+    watch(3000);
+    const double pace = (graph->get_CurrentPosition() - from) / (wall.elapsed() / 1000.0);
+    EXPECT_NEAR(pace, 1.0, 0.03);
+
+    graph->Pause();
+    const double paused = graph->get_CurrentPosition();
+    watch(300);
+    EXPECT_DOUBLE_EQ(graph->get_CurrentPosition(), paused);
+    graph->Run();
+    EXPECT_GE(graph->get_CurrentPosition(), paused);
+    watch(1500);
+    EXPECT_GT(graph->get_CurrentPosition(), paused + 0.3);
+    EXPECT_FALSE(wentBack);
+}
+
 }  // namespace
 }  // namespace corvid
