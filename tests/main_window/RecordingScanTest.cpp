@@ -192,12 +192,13 @@ TEST_F(RecordingScanTest, run_supersedesOlderScan_startedDuringItsYield) {
         list.clear();
         list.addItem("old");
         int count = 0;
+        bool started = false;
         RecordingScan::Outcome inner{};
+        // Only once; the handler must not drop itself while it runs.
         onYield = [&] {
-            if (++count == at) {
-                onYield = nullptr;
-                inner = scan.run(other.path());
-            }
+            if (started || ++count != at) return;
+            started = true;
+            inner = scan.run(other.path());
         };
         EXPECT_EQ(scan.run(dir.path()), RecordingScan::Outcome::Superseded);
         EXPECT_EQ(inner, RecordingScan::Outcome::Completed);

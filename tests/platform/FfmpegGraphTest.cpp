@@ -578,7 +578,7 @@ TEST(FfmpegGraphResourcesTest, manyGraphs_leaveNoThreadsDescriptorsOrMemoryBehin
     QApplication::processEvents();
     const std::size_t threads = countEntries("/proc/self/task");
     const std::size_t descriptors = countEntries("/proc/self/fd");
-    const long memory = residentKilobytes();
+    [[maybe_unused]] const long memory = residentKilobytes();
     for (int i = 0; i < 200; ++i) cycle(i);
     QApplication::processEvents();
     EXPECT_TRUE(eventually([&] { return countEntries("/proc/self/task") <= threads; }, 2000))
