@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <cstdio>
 
+#include "platform/AllocatorPolicy.h"
 #include "player_control/QVRControl.h"
 #include "support/AvFloor.h"
 #include "support/BenchWindow.h"
@@ -42,6 +43,7 @@ double clickMs(BenchWindow& window, const QString& line) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    AllocatorPolicy::shareOneArena();  // as the program does
     QApplication app(argc, argv);
     if (argc < 2) {
         std::fprintf(stderr,

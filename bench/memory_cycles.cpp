@@ -2,8 +2,10 @@
 #include <QAction>
 #include <QApplication>
 #include <cstdio>
+#include <cstdlib>
 
 #include "main_window/Form1.h"
+#include "platform/AllocatorPolicy.h"
 #include "player_control/QVRControl.h"
 #include "support/BenchWindow.h"
 #include "support/ProcessStats.h"
@@ -14,7 +16,7 @@ using namespace corvid::bench;
 namespace {
 
 constexpr int kWarmUp = 20;
-constexpr int kCycles = 500;
+constexpr int kDefaultCycles = 500;
 
 // Loads the pair, waits for both first pictures, stops.
 bool cycle(BenchWindow& window, int index) {
@@ -32,11 +34,14 @@ bool cycle(BenchWindow& window, int index) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    AllocatorPolicy::shareOneArena();  // as the program does
     QApplication app(argc, argv);
     if (argc < 2) {
-        std::fprintf(stderr, "usage: memory_cycles FOLDER (with bench-1/2.asf, other-1/2.asf)\n");
+        std::fprintf(stderr,
+                     "usage: memory_cycles FOLDER [CYCLES] (with bench-1/2.asf, other-1/2.asf)\n");
         return 2;
     }
+    const int kCycles = argc > 2 ? std::atoi(argv[2]) : kDefaultCycles;
     BenchWindow window(argv[1]);
     for (int i = 0; i < kWarmUp; ++i) cycle(window, i);
     const long before = ProcessStats::residentKb();

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "media_engine/clsDShowControl.h"
+#include "platform/AllocatorPolicy.h"
 #include "player_control/QVRControl.h"
 #include "support/BenchWindow.h"
 #include "support/ProcessStats.h"
@@ -14,6 +15,7 @@ using namespace corvid;
 using namespace corvid::bench;
 
 int main(int argc, char** argv) {
+    AllocatorPolicy::shareOneArena();  // as the program does
     QApplication app(argc, argv);
     if (argc < 3) {
         std::fprintf(stderr, "usage: playback_cost FOLDER SECONDS (with bench-1/2.asf)\n");

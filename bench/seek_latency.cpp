@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "media_engine/clsDShowControl.h"
+#include "platform/AllocatorPolicy.h"
 #include "player_control/QVRControl.h"
 #include "support/AvFloor.h"
 #include "support/BenchWindow.h"
@@ -41,6 +42,7 @@ double untilBothShown(BenchWindow& window, qint64 since) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    AllocatorPolicy::shareOneArena();  // as the program does
     QApplication app(argc, argv);
     if (argc < 2) {
         std::fprintf(stderr, "usage: seek_latency FOLDER (with bench-1.asf and bench-2.asf)\n");

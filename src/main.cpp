@@ -4,9 +4,11 @@
 #include <cstdio>
 
 #include "main_window/Form1.h"
+#include "platform/AllocatorPolicy.h"
 
 // Starts Corvid in the current folder, or in the folder named as the only argument.
 int main(int argc, char** argv) {
+    corvid::AllocatorPolicy::shareOneArena();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Corvid"));
     QApplication::setWindowIcon(corvid::Form1::icon());

@@ -12,6 +12,7 @@
 
 #include "main_window/Form1.h"
 #include "media_engine/clsDShowControl.h"
+#include "platform/AllocatorPolicy.h"
 #include "platform/FolderList.h"
 #include "player_control/QVRControl.h"
 #include "support/DamagedMedia.h"
@@ -49,6 +50,7 @@ long residentKb() {
 class SoakTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        AllocatorPolicy::shareOneArena();  // as the program does at its start
         ASSERT_TRUE(temporary.isValid());
         folder = temporary.path().toStdString();
         const std::string healthy = DamagedMedia::healthy();
