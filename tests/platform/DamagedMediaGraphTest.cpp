@@ -134,6 +134,18 @@ TEST_F(DamagedMediaGraphTest, truncatedRecording_seeksToTheFrameDue_anywhereBefo
     EXPECT_LE(graph->get_CurrentPosition(), duration + 1e-6);
 }
 
+TEST_F(DamagedMediaGraphTest, longTruncatedRecording_endsAtItsLastPacket_andSeeksNearIt) {
+    const std::string path = DamagedMedia::longCut();
+    auto graph = open(path);
+    const double duration = graph->get_Duration();
+    EXPECT_NEAR(duration, TestMedia::lastPacketEnd(path), 0.15);
+    EXPECT_GT(duration, 30.0);
+    const double target = duration - 1.3;
+    graph->put_CurrentPosition(target);
+    EXPECT_TRUE(eventually([&] { return std::abs(graph->shownPictureTime() - target) < 0.05; }))
+        << "shown " << graph->shownPictureTime() << " for " << target;
+}
+
 TEST_F(DamagedMediaGraphTest, otherContainersNamedAsf_playByTheirContent) {
     auto mp4 = open(DamagedMedia::otherContainer());
     EXPECT_EQ(mp4->get_Width(), 320);

@@ -109,6 +109,14 @@ std::string DamagedMedia::cutAt(int percent) {
     return writeOnce("cut-at-" + std::to_string(percent) + ".asf", whole.substr(0, length));
 }
 
+std::string DamagedMedia::longCut() {
+    const std::string whole =
+        readAll(encodeOnce("long-whole.asf",
+                           "-f lavfi -i testsrc2=s=352x288:r=25:d=60 -f lavfi -i sine=d=60 "
+                           "-c:v wmv2 -q:v 1 -g 25 -c:a wmav2 -b:a 64k -ac 2 -f asf"));
+    return writeOnce("long-cut-at-60.asf", whole.substr(0, whole.size() * 60 / 100));
+}
+
 std::string DamagedMedia::headerOnly() {
     const std::string whole = readAll(healthy());
     // The header object leads the file: a 16-byte GUID, then its size as 64-bit little endian.

@@ -22,6 +22,9 @@ public:
     static std::string randomBytes();
     // The healthy recording cut after `percent` of its bytes: a recorder that lost power.
     static std::string cutAt(int percent);
+    // A minute of busy WMV2 video with WMA sound (about 18 MB) cut after 60 % of its
+    // bytes: more than the tail any end scan reads at once.
+    static std::string longCut();
     // Only the header object of the healthy recording, no data.
     static std::string headerOnly();
     // An MP4 file (MPEG-4 video, AAC sound) named .asf.

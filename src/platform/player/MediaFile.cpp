@@ -153,7 +153,14 @@ double MediaFile::scanEnd(const std::string& path) const {
         FormatContextHandle scanner(raw);
         const std::int64_t size = avio_size(raw->pb);
         if (size <= 0) return 0;
-        av_seek_frame(raw, -1, std::max<std::int64_t>(0, size - window), AVSEEK_FLAG_BYTE);
+        // In containers of fixed-size packets (ASF) a byte seek must land on a packet's
+        // start: the demuxer does not find the next one from the middle of another, and
+        // the scan then found nothing in a long recording cut short.
+        std::int64_t from = std::max<std::int64_t>(0, size - window);
+        const std::int64_t dataStart = avio_tell(raw->pb);
+        if (raw->packet_size > 0 && dataStart > 0 && from > dataStart)
+            from = dataStart + (from - dataStart) / raw->packet_size * raw->packet_size;
+        av_seek_frame(raw, -1, from, AVSEEK_FLAG_BYTE);
         double end = 0;
         PacketHandle packet = makePacket();
         int damaged = 0;
