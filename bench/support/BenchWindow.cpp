@@ -54,12 +54,6 @@ void BenchWindow::releaseBar(double fraction) {
     QTest::mouseRelease(form_->P1, Qt::LeftButton, {}, barPoint(fraction));
 }
 
-double BenchWindow::barTarget(QVRControl& panel, double fraction) {
-    // The bar seeks by the fill's share of its width, which is whole pixels here.
-    const double share = static_cast<double>(barPoint(fraction).x()) / form_->P1->width();
-    return panel.engine()->DS_GetDuration() * share;
-}
-
 bool BenchWindow::waitUntil(const std::function<bool()>& condition, int ms) {
     QElapsedTimer timer;
     timer.start();

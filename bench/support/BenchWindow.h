@@ -31,8 +31,6 @@ public:
     void pressBar(double fraction);
     void moveOnBar(double fraction);
     void releaseBar(double fraction);
-    // Where a press at `fraction` puts a panel: its own duration times the fraction.
-    double barTarget(QVRControl& panel, double fraction);
 
     // Processes events until `condition` holds; false when `ms` ran out first.
     bool waitUntil(const std::function<bool()>& condition, int ms = 10000);
