@@ -28,9 +28,7 @@ public:
     virtual std::shared_ptr<IBasicAudio> QueryBasicAudio() { return alias<IBasicAudio>(); }
     virtual std::shared_ptr<IVideoWindow> QueryVideoWindow() { return alias<IVideoWindow>(); }
     virtual std::shared_ptr<IMediaEvent> QueryMediaEvent() { return alias<IMediaEvent>(); }
-    virtual std::shared_ptr<IMediaPosition> QueryMediaPosition() {
-        return alias<IMediaPosition>();
-    }
+    virtual std::shared_ptr<IMediaPosition> QueryMediaPosition() { return alias<IMediaPosition>(); }
     virtual std::shared_ptr<IVideoFrameStep> QueryVideoFrameStep() {
         return alias<IVideoFrameStep>();
     }

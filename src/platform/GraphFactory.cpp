@@ -15,7 +15,9 @@ std::shared_ptr<IGraphFactory>& installed() {
 
 }  // namespace
 
-std::shared_ptr<IGraphFactory> GraphFactory::current() { return installed(); }
+std::shared_ptr<IGraphFactory> GraphFactory::current() {
+    return installed();
+}
 
 void GraphFactory::setCurrent(std::shared_ptr<IGraphFactory> factory) {
     installed() = std::move(factory);
@@ -25,6 +27,8 @@ GraphFactory::Scoped::Scoped(std::shared_ptr<IGraphFactory> factory) : previous_
     setCurrent(std::move(factory));
 }
 
-GraphFactory::Scoped::~Scoped() { setCurrent(std::move(previous_)); }
+GraphFactory::Scoped::~Scoped() {
+    setCurrent(std::move(previous_));
+}
 
 }  // namespace corvid

@@ -15,9 +15,8 @@ Int narrowRounded(double value) {
     const double rounded = roundHalfEven(value);
     if (std::isnan(rounded) || rounded < static_cast<double>(std::numeric_limits<Int>::min()) ||
         rounded > static_cast<double>(std::numeric_limits<Int>::max())) {
-        throw Failure(Failure::Overflow, "Overflow converting " + std::to_string(value) +
-                                             " to a " + std::to_string(8 * sizeof(Int)) +
-                                             "-bit integer");
+        throw Failure(Failure::Overflow, "Overflow converting " + std::to_string(value) + " to a " +
+                                             std::to_string(8 * sizeof(Int)) + "-bit integer");
     }
     return static_cast<Int>(rounded);
 }
@@ -33,9 +32,13 @@ double roundHalfEven(double value) {
     return std::fmod(floor, 2.0) == 0.0 ? floor : floor + 1.0;
 }
 
-std::int16_t toInt16(double value) { return narrowRounded<std::int16_t>(value); }
+std::int16_t toInt16(double value) {
+    return narrowRounded<std::int16_t>(value);
+}
 
-std::int32_t toInt32(double value) { return narrowRounded<std::int32_t>(value); }
+std::int32_t toInt32(double value) {
+    return narrowRounded<std::int32_t>(value);
+}
 
 std::int16_t narrowToInt16(std::int64_t value) {
     if (value < std::numeric_limits<std::int16_t>::min() ||
@@ -46,8 +49,12 @@ std::int16_t narrowToInt16(std::int64_t value) {
     return static_cast<std::int16_t>(value);
 }
 
-double twipsToPixels(double twips, double dpi) { return twips * dpi / 1440.0; }
+double twipsToPixels(double twips, double dpi) {
+    return twips * dpi / 1440.0;
+}
 
-double pixelsToTwips(double pixels, double dpi) { return pixels * 1440.0 / dpi; }
+double pixelsToTwips(double pixels, double dpi) {
+    return pixels * 1440.0 / dpi;
+}
 
 }  // namespace corvid
