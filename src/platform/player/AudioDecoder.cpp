@@ -20,6 +20,9 @@ constexpr double kSlowestAudible = 0.125;
 constexpr double kFastestAudible = 2.0;
 // How far ahead of the clock silent (dropped) sound may be decoded.
 constexpr double kDropLead = 0.25;
+// A full output holds a tenth of a second or more: looking for room every 20 ms keeps it
+// full without waking the thread hundreds of times a second.
+constexpr auto kFullOutputNap = 20ms;
 
 }  // namespace
 
@@ -44,6 +47,21 @@ AudioDecoder::~AudioDecoder() {
 void AudioDecoder::stop() {
     stopping_ = true;
     packets_.abort();
+    wake();
+}
+
+void AudioDecoder::wake() {
+    {
+        std::lock_guard lock(napLock_);
+        woken_ = true;
+    }
+    napWake_.notify_all();
+}
+
+void AudioDecoder::nap(std::chrono::milliseconds duration) {
+    std::unique_lock lock(napLock_);
+    napWake_.wait_for(lock, duration, [this] { return woken_; });
+    woken_ = false;
 }
 
 bool AudioDecoder::superseded() const {
@@ -122,7 +140,7 @@ void AudioDecoder::waitWhileHeld() {
         clock_.release(decoding_);
         return;
     }
-    while (!superseded() && clock_.held()) std::this_thread::sleep_for(2ms);
+    while (!superseded() && clock_.held()) nap(2ms);
 }
 
 void AudioDecoder::steerClock(double writtenUpTo) {
@@ -135,7 +153,7 @@ void AudioDecoder::writeAll(const float* samples, std::size_t frames, double fra
         if (room == 0) {
             // A full output may mean a stalled server: the clock hears of it meanwhile.
             steerClock(nextTime_ - static_cast<double>(frames) * frameSeconds);
-            std::this_thread::sleep_for(5ms);
+            nap(kFullOutputNap);
             continue;
         }
         output_.write(samples, room);
@@ -159,8 +177,7 @@ void AudioDecoder::play(const AVFrame* frame) {
     if (rate < kSlowestAudible || rate > kFastestAudible) {
         // Too slow or fast to be heard: keep pace with the clock without sound.
         waitWhileHeld();
-        while (!superseded() && clock_.position() < start - kDropLead)
-            std::this_thread::sleep_for(5ms);
+        while (!superseded() && clock_.position() < start - kDropLead) nap(5ms);
         muted_ = true;
         return;
     }
@@ -168,8 +185,7 @@ void AudioDecoder::play(const AVFrame* frame) {
         // Sound kept ahead of the clock while muted starts when the clock gets there,
         // rather than pulling the clock forward to itself.
         waitWhileHeld();
-        while (!superseded() && clock_.position() < start - output_.latency() * rate)
-            std::this_thread::sleep_for(2ms);
+        while (!superseded() && clock_.position() < start - output_.latency() * rate) nap(2ms);
         muted_ = false;
     }
     const int outRate = static_cast<int>(std::lround(output_.sampleRate() / rate));

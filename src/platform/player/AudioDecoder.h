@@ -1,6 +1,9 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -24,6 +27,8 @@ public:
     AudioDecoder& operator=(const AudioDecoder&) = delete;
 
     void stop();
+    // Cuts a wait short, so that a new position or a stop is taken up at once.
+    void wake();
     // The generation whose last sound has been written; -1 before any.
     int endedGeneration() const { return ended_.load(); }
 
@@ -33,6 +38,8 @@ private:
     void play(const AVFrame* frame);
     bool prepareResampler(const AVFrame* frame, int outRate);
     bool superseded() const;
+    // Sleeps for `duration` or until woken.
+    void nap(std::chrono::milliseconds duration);
     void waitWhileHeld();
     // Writes, waiting for room; `frameSeconds` is the media time of one output frame.
     void writeAll(const float* samples, std::size_t frames, double frameSeconds);
@@ -47,6 +54,9 @@ private:
     const std::atomic<int>& generation_;
     const bool releasesClock_;
     std::atomic<bool> stopping_{false};
+    std::mutex napLock_;
+    std::condition_variable napWake_;
+    bool woken_ = false;
     std::atomic<int> ended_{-1};
 
     int decoding_ = 0;

@@ -89,8 +89,13 @@ void Demuxer::run() {
         std::optional<SeekRequest> request;
         {
             std::unique_lock lock(mutex_);
-            if (ended || queuesFull()) {
-                wake_.wait_for(lock, 10ms, [this] { return stopping_ || pending_.has_value(); });
+            const auto called = [this] { return stopping_ || pending_.has_value(); };
+            // After the end only a seek or a stop brings work; full queues drain at the
+            // pace of playback, and hold seconds of it.
+            if (ended) {
+                wake_.wait(lock, called);
+            } else if (queuesFull()) {
+                wake_.wait_for(lock, 40ms, called);
             }
             if (stopping_) return;
             request.swap(pending_);

@@ -212,6 +212,7 @@ void FfmpegGraph::seekTo(double target, bool snapToPicture) {
     generation_.store(generation);
     if (frames_) frames_->wake();  // a decoder waiting for room gives up the old pictures
     demuxer_->seek(generation, target);
+    if (audioDecoder_) audioDecoder_->wake();
     presenter_->wake();
 }
 

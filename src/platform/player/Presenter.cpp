@@ -180,7 +180,7 @@ void Presenter::render() {
     if (size.isEmpty()) size = QSize(current_->width, current_->height);
     scaler_.reset(sws_getCachedContext(scaler_.release(), current_->width, current_->height,
                                        static_cast<AVPixelFormat>(current_->format), size.width(),
-                                       size.height(), AV_PIX_FMT_RGB32, SWS_BILINEAR, nullptr,
+                                       size.height(), AV_PIX_FMT_RGB32, SWS_FAST_BILINEAR, nullptr,
                                        nullptr, nullptr));
     renderedSize_ = size;
     if (!scaler_) return;
