@@ -17,7 +17,8 @@ namespace {
 
 constexpr double kRingSeconds = 0.15;
 // How often the sound heard is asked of the server; between probes it is extrapolated.
-constexpr int kProbeMs = 5;
+// Each probe wakes the sound thread and the server's client, so not more often than this.
+constexpr int kProbeMs = 20;
 
 }  // namespace
 
