@@ -178,12 +178,7 @@ void Presenter::render() {
     if (!current_ || streams_.slot == nullptr) return;
     QSize size = streams_.slot->targetSize();
     if (size.isEmpty()) size = QSize(current_->width, current_->height);
-    scaler_.reset(sws_getCachedContext(scaler_.release(), current_->width, current_->height,
-                                       static_cast<AVPixelFormat>(current_->format), size.width(),
-                                       size.height(), AV_PIX_FMT_RGB32, SWS_FAST_BILINEAR, nullptr,
-                                       nullptr, nullptr));
-    renderedSize_ = size;
-    if (!scaler_) return;
+    if (!prepareScaling(size)) return;
     // The scaler's vector code writes whole blocks past the end of a line (32 bytes for
     // a 120-pixel line), so lines are padded to a block and the buffer has a spare tail.
     const int stride = (size.width() * 4 + kLineAlignment - 1) / kLineAlignment * kLineAlignment;
@@ -194,9 +189,33 @@ void Presenter::render() {
                    buffer);
     std::uint8_t* planes[] = {buffer};
     const int strides[] = {stride};
-    sws_scale(scaler_.get(), current_->data, current_->linesize, 0, current_->height, planes,
-              strides);
+    sws_scale(scaler_.get(), current_->data, current_->linesize, 0, current_->height, sized_->data,
+              sized_->linesize);
+    sws_scale(converter_.get(), sized_->data, sized_->linesize, 0, size.height(), planes, strides);
     streams_.slot->publish(std::move(picture));
+}
+
+bool Presenter::prepareScaling(QSize size) {
+    renderedSize_ = size;
+    scaler_.reset(sws_getCachedContext(scaler_.release(), current_->width, current_->height,
+                                       static_cast<AVPixelFormat>(current_->format), size.width(),
+                                       size.height(), AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr,
+                                       nullptr, nullptr));
+    converter_.reset(sws_getCachedContext(converter_.release(), size.width(), size.height(),
+                                          AV_PIX_FMT_YUV420P, size.width(), size.height(),
+                                          AV_PIX_FMT_RGB32, SWS_POINT, nullptr, nullptr, nullptr));
+    if (!scaler_ || !converter_) return false;
+    if (!sized_ || sized_->width != size.width() || sized_->height != size.height()) {
+        sized_ = makeFrame();
+        sized_->width = size.width();
+        sized_->height = size.height();
+        sized_->format = AV_PIX_FMT_YUV420P;
+        if (av_frame_get_buffer(sized_.get(), kLineAlignment) < 0) {
+            sized_.reset();
+            return false;
+        }
+    }
+    return true;
 }
 
 void Presenter::checkEnd(int generation) {

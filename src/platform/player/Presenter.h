@@ -52,6 +52,8 @@ private:
     void presentVideo(int generation);
     void show(VideoFrame frame);
     void render();
+    // Readies both passes for pictures of `size`; false when the scaler cannot.
+    bool prepareScaling(QSize size);
     void checkEnd(int generation);
 
     MediaClock& clock_;
@@ -75,7 +77,11 @@ private:
 
     FrameHandle current_;  // the picture on show, kept to rescale on resize
     QSize renderedSize_;
+    // Sizing and colour conversion are two passes: the scaler's vector code covers
+    // planar sizing and same-size conversion, not the two at once.
     ScalerHandle scaler_;
+    ScalerHandle converter_;
+    FrameHandle sized_;
     std::thread thread_;
 };
 
