@@ -91,6 +91,8 @@ std::vector<std::string> encodeArguments(const MediaRecipe& r, double seconds,
         if (r.gop > 0) args.insert(args.end(), {"-g", std::to_string(r.gop)});
     }
     if (r.audio) args.insert(args.end(), {"-c:a", r.audioCodec, "-b:a", "64k", "-ac", "2"});
+    if (!r.creationTime.empty())
+        args.insert(args.end(), {"-metadata", "creation_time=" + r.creationTime});
     args.insert(args.end(), {"-f", "asf", output});
     return args;
 }
@@ -103,6 +105,7 @@ std::string recipeKey(const MediaRecipe& r) {
                     : std::string("noaudio"))
         << '_' << hex(r.colour) << (r.pattern == MediaRecipe::Pattern::Stripes ? "_stripes" : "")
         << "_g" << r.gop << "_q" << r.videoQuality;
+    if (!r.creationTime.empty()) key << "_created" << r.creationTime;
     return key.str();
 }
 

@@ -24,6 +24,9 @@ struct MediaRecipe {
     Pattern pattern = Pattern::Solid;
     int gop = 0;           // key frame distance in frames; 0 lets the encoder choose
     int videoQuality = 3;  // the encoder's q scale: lower is better and bigger
+    // The header's creation date, ISO 8601 in UTC ("2021-06-15T10:20:30.250Z"); empty
+    // leaves it unset.
+    std::string creationTime;
 };
 
 // Test media generated with the ffmpeg command-line tool into CORVID_TEST_MEDIA_DIR.
