@@ -1,25 +1,32 @@
 #include <QApplication>
 #include <QDir>
-#include <QStringList>
 #include <cstdio>
 
+#include "main_window/CommandLine.h"
 #include "main_window/Form1.h"
 #include "platform/AllocatorPolicy.h"
 
-// Starts Corvid in the current folder, or in the folder named as the only argument.
+// Starts Corvid in the current folder, or on the folder or recording named on the command line.
 int main(int argc, char** argv) {
     corvid::AllocatorPolicy::shareOneArena();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Corvid"));
+    QApplication::setApplicationVersion(QStringLiteral(CORVID_VERSION));
     QApplication::setWindowIcon(corvid::Form1::icon());
 
-    const QStringList arguments = QApplication::arguments();
-    if (arguments.size() > 1 && !QDir::setCurrent(arguments.at(1))) {
-        std::fprintf(stderr, "corvid: cannot open the folder %s\n", qPrintable(arguments.at(1)));
-        return 1;
+    const corvid::CommandLine command(QApplication::arguments());
+    if (command.outcome() != corvid::CommandLine::Outcome::Start) {
+        std::fputs(qPrintable(command.message()), command.exitStatus() == 0 ? stdout : stderr);
+        return command.exitStatus();
+    }
+    if (!command.folder().isEmpty() && !QDir::setCurrent(command.folder())) {
+        std::fprintf(stderr, "corvid: cannot open the folder \"%s\".\n",
+                     qPrintable(command.folder()));
+        return corvid::CommandLine::UsageError;
     }
 
     corvid::Form1 window;
     window.show();
+    if (!command.recording().isEmpty()) window.SelectRecording(command.recording());
     return app.exec();
 }

@@ -643,6 +643,28 @@ void Form1::LoadSelectedRecording() {
     hsVol->SetValue(toInt16(heard->GetVol()));
 }
 
+bool Form1::SelectRecording(const QString& fileName) {
+    // Names on disk are matched as written first, so that of two files differing only in
+    // letter case the one named is chosen; the recording rules fold case otherwise.
+    for (const Qt::CaseSensitivity sensitivity : {Qt::CaseSensitive, Qt::CaseInsensitive}) {
+        for (int row = 0; row < lsASF->count(); ++row) {
+            const QListWidgetItem* line = lsASF->item(row);
+            const QStringList names =
+                RecordingScan::fileNamesOf(line->data(RecordingScan::MarkerRole).toString(),
+                                           line->data(RecordingScan::BaseNameRole).toString());
+            if (!names.contains(fileName, sensitivity)) continue;
+            if (lsASF->currentRow() == row) {
+                guarded([this] { lsASF_Click(); });
+            } else {
+                lsASF->setCurrentRow(row);
+            }
+            return true;
+        }
+    }
+    MessageBox::show(this, tr("\"%1\" is not one of the recordings in this folder.").arg(fileName));
+    return false;
+}
+
 std::optional<QString> Form1::existingFile(const QString& fullName, QString& unreachable) {
     try {
         return fileSystem_->findFile(fullName);

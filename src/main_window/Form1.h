@@ -87,6 +87,12 @@ public:
 
     void LoadSelectedRecording();
 
+    // Selects the line of the recording that plays the file named (a name in the folder
+    // shown) and plays it, as a click on that line does. A name that no line plays is
+    // reported in a message box and leaves the list as it was; returns whether a line was
+    // found.
+    bool SelectRecording(const QString& fileName);
+
     // The window's own icon (16 x 16 and 32 x 32), also used as the application's icon.
     static QIcon icon();
 

@@ -70,6 +70,14 @@ QString RecordingScan::folderPrefix(const QString& folderPath) {
     return folderPath.endsWith(u'/') ? folderPath : folderPath + u'/';
 }
 
+QStringList RecordingScan::fileNamesOf(const QString& marker, const QString& base) {
+    if (marker == QStringLiteral("AB")) return {base + Camera1Suffix, base + Camera2Suffix};
+    if (marker == QStringLiteral("A ")) return {base + Camera1Suffix};
+    if (marker == QStringLiteral(" B")) return {base + Camera2Suffix};
+    if (marker == QStringLiteral("--")) return {base + QStringLiteral(".asf")};
+    return {};
+}
+
 RecordingScan::Outcome RecordingScan::run(const QString& folderPath) {
     // The scan object, the list or a newer scan may all change while events are processed.
     const std::shared_ptr<State> state = state_;

@@ -2,6 +2,7 @@
 
 #include <QListWidget>
 #include <QPointer>
+#include <QStringList>
 #include <functional>
 #include <memory>
 
@@ -45,6 +46,10 @@ public:
 
     // The folder path with "/" appended unless it already ends in one.
     static QString folderPrefix(const QString& folderPath);
+
+    // The names of the files a line plays, by its marker and base name, in the letter case of
+    // the line: one for a single camera or a plain recording, both cameras for a pair.
+    static QStringList fileNamesOf(const QString& marker, const QString& base);
 
 private:
     struct State {

@@ -585,6 +585,64 @@ TEST_F(Form1Test, load_changesNothing_whenFolderPathIsBlank) {
     EXPECT_EQ(files->calls().findFile, 0);
 }
 
+TEST_F(Form1Test, selectRecording_selectsAndPlaysTheLineOfTheFileNamed_inAnyCameraOrCase) {
+    touch("pair-1.asf");
+    touch("pair-2.asf");
+    touch("Right-2.asf");
+    touch("clip.asf");
+    open();
+
+    EXPECT_TRUE(form->SelectRecording("pair-2.asf"));
+    EXPECT_EQ(form->lsASF->currentRow(), row("AB\tpair"));
+    EXPECT_TRUE(graphOf("pair-1.asf"));
+    EXPECT_TRUE(graphOf("pair-2.asf"));
+    EXPECT_EQ(form->mnuPlay->text(), "Pause");
+
+    EXPECT_TRUE(form->SelectRecording("RIGHT-2.ASF"));
+    EXPECT_EQ(form->lsASF->currentRow(), row(" B\tRight"));
+    EXPECT_TRUE(graphOf("Right-2.asf"));
+    EXPECT_EQ(factory->alive(), 1);
+
+    // Naming the selected recording again plays it again, as a click on its line does.
+    EXPECT_TRUE(form->SelectRecording("clip.asf"));
+    EXPECT_TRUE(form->SelectRecording("clip.asf"));
+    EXPECT_EQ(form->QVRControl1->engine()->MediaFile, folder.filePath("clip.asf"));
+    EXPECT_EQ(factory->created(), 5);
+    EXPECT_EQ(factory->alive(), 1);
+    EXPECT_EQ(messages.count(), 0);
+}
+
+TEST_F(Form1Test, selectRecording_prefersTheNameAsWritten_whenTwoDifferOnlyInCase) {
+    touch("a-1.asf");
+    touch("A-1.asf");
+    open();
+    ASSERT_EQ(form->lsASF->count(), 2);
+    EXPECT_TRUE(form->SelectRecording("A-1.asf"));
+    EXPECT_EQ(form->lsASF->currentRow(), row("A \tA"));
+    EXPECT_TRUE(graphOf("A-1.asf"));
+    EXPECT_FALSE(graphOf("a-1.asf"));
+}
+
+TEST_F(Form1Test, selectRecording_saysSoAndChangesNothing_whenNoLinePlaysTheName) {
+    touch("r-1.asf");
+    touch("notes.txt");
+    touch(".hidden-1.asf");
+    open();
+    form->SelectRecording("r-1.asf");
+    const int selected = form->lsASF->currentRow();
+
+    for (const QString& name : {QStringLiteral("notes.txt"), QStringLiteral(".hidden-1.asf"),
+                                QStringLiteral("r"), QStringLiteral("r-2.asf")}) {
+        messages.clear();
+        EXPECT_FALSE(form->SelectRecording(name)) << name.toStdString();
+        ASSERT_EQ(messages.count(), 1) << name.toStdString();
+        EXPECT_TRUE(messages.texts()[0].contains(name));
+        EXPECT_EQ(form->lsASF->currentRow(), selected);
+    }
+    EXPECT_EQ(factory->created(), 1);
+    EXPECT_EQ(factory->alive(), 1);
+}
+
 TEST_F(Form1Test, load_saysSo_whenFolderWentAwaySinceTheScan) {
     ASSERT_TRUE(QDir(folder.path()).mkdir("cams"));
     touch("cams/r-1.asf");
