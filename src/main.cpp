@@ -12,6 +12,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Corvid"));
     QApplication::setApplicationVersion(QStringLiteral(CORVID_VERSION));
+    // The desktop entry's name, so that a desktop shows the window under its menu entry's icon.
+    QApplication::setDesktopFileName(QStringLiteral(CORVID_APP_ID));
     QApplication::setWindowIcon(corvid::Form1::icon());
 
     const corvid::CommandLine command(QApplication::arguments());
