@@ -15,6 +15,15 @@ namespace corvid {
 struct FormatContextCloser {
     void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
 };
+// An output context: its file, when open, is closed too (errors ignored: a writer that
+// needs the result closes the file itself first).
+struct OutputContextFreer {
+    void operator()(AVFormatContext* context) const {
+        if (context->pb != nullptr && !(context->oformat->flags & AVFMT_NOFILE))
+            avio_closep(&context->pb);
+        avformat_free_context(context);
+    }
+};
 struct CodecContextFreer {
     void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
 };
@@ -32,6 +41,7 @@ struct ResamplerFreer {
 };
 
 using FormatContextHandle = std::unique_ptr<AVFormatContext, FormatContextCloser>;
+using OutputContextHandle = std::unique_ptr<AVFormatContext, OutputContextFreer>;
 using CodecContextHandle = std::unique_ptr<AVCodecContext, CodecContextFreer>;
 using FrameHandle = std::unique_ptr<AVFrame, FrameFreer>;
 using PacketHandle = std::unique_ptr<AVPacket, PacketFreer>;

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <string>
+
+namespace corvid {
+
+// Copies a span of an ASF recording into a new ASF file without decoding anything: the
+// packets from the key frame at or before the span's start to its end, retimed to start
+// at zero, written by libavformat's ASF muxer. The copy is written under a hidden
+// temporary name beside the target and renamed into place only by publish(), so a
+// failed, cancelled or abandoned export leaves nothing behind.
+class ClipExporter {
+public:
+    // The share of the span written so far, 0..1; called on the exporting thread.
+    using Progress = std::function<void(double)>;
+
+    ClipExporter(std::string source, std::string target);
+    // Removes a copy that was written but not published.
+    ~ClipExporter();
+    ClipExporter(const ClipExporter&) = delete;
+    ClipExporter& operator=(const ClipExporter&) = delete;
+
+    // Stops write() at its next packet or blocking read; callable from any thread.
+    void cancel() { cancelled_ = true; }
+
+    // Writes [start, end] in media seconds from the source's start. Returns false when
+    // cancelled. Throws Failure when the span is empty or lies beyond the recording, the
+    // source cannot be read, or the copy cannot be written (a full disk). Unless it
+    // returns true, nothing of the copy is left on disk.
+    bool write(double start, double end, const Progress& progress = {});
+    // Where the copy begins in the source, in media seconds; known after write().
+    double clipStart() const { return clipStart_; }
+    // Moves the written copy to the target name. Throws Failure(FileSystem), removing
+    // the copy, when a file of that name exists or the rename fails.
+    void publish();
+    // Removes the written copy unpublished.
+    void discard();
+
+    const std::string& temporaryPath() const { return temporary_; }
+
+private:
+    struct Copy;
+    static int interruptCallback(void* opaque);
+    bool copy(double start, double end, const Progress& progress);
+
+    std::string source_;
+    std::string target_;
+    std::string temporary_;
+    std::atomic<bool> cancelled_{false};
+    bool written_ = false;
+    double clipStart_ = 0;
+};
+
+}  // namespace corvid
