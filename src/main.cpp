@@ -4,6 +4,7 @@
 
 #include "main_window/CommandLine.h"
 #include "main_window/Form1.h"
+#include "main_window/NoSettingsFile.h"
 #include "platform/AllocatorPolicy.h"
 
 // Starts Corvid in the current folder, or on the folder or recording named on the command line.
@@ -27,6 +28,7 @@ int main(int argc, char** argv) {
         return corvid::CommandLine::UsageError;
     }
 
+    const corvid::NoSettingsFile noSettingsFile;
     corvid::Form1 window;
     window.show();
     if (!command.recording().isEmpty()) window.SelectRecording(command.recording());
