@@ -5,7 +5,8 @@
 #include <QElapsedTimer>
 #include <cstdio>
 
-#include "platform/AllocatorPolicy.h"
+#include "main_window/DefaultServices.h"
+#include "platform/util/AllocatorPolicy.h"
 #include "player_control/QVRControl.h"
 #include "support/AvFloor.h"
 #include "support/BenchWindow.h"
@@ -45,6 +46,7 @@ double clickMs(BenchWindow& window, const QString& line) {
 int main(int argc, char** argv) {
     AllocatorPolicy::shareOneArena();  // as the program does
     QApplication app(argc, argv);
+    corvid::installDefaultServices();
     if (argc < 2) {
         std::fprintf(stderr,
                      "usage: click_to_picture FOLDER (with bench-1/2.asf, other-1/2.asf)\n");

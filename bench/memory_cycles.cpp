@@ -4,8 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "main_window/DefaultServices.h"
 #include "main_window/Form1.h"
-#include "platform/AllocatorPolicy.h"
+#include "platform/util/AllocatorPolicy.h"
 #include "player_control/QVRControl.h"
 #include "support/BenchWindow.h"
 #include "support/ProcessStats.h"
@@ -36,6 +37,7 @@ bool cycle(BenchWindow& window, int index) {
 int main(int argc, char** argv) {
     AllocatorPolicy::shareOneArena();  // as the program does
     QApplication app(argc, argv);
+    corvid::installDefaultServices();
     if (argc < 2) {
         std::fprintf(stderr,
                      "usage: memory_cycles FOLDER [CYCLES] (with bench-1/2.asf, other-1/2.asf)\n");

@@ -15,9 +15,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "main_window/DefaultServices.h"
 #include "main_window/Form1.h"
 #include "media_engine/clsDShowControl.h"
-#include "platform/FolderList.h"
+#include "platform/files/FolderList.h"
 #include "player_control/QVRControl.h"
 
 namespace {
@@ -76,6 +77,7 @@ double position(QVRControl* panel) {
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    corvid::installDefaultServices();
     const double playSeconds = argc > 1 ? std::atof(argv[1]) : 60.0;
     const double fastest = 4.0;
 

@@ -5,8 +5,9 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "main_window/DefaultServices.h"
 #include "media_engine/clsDShowControl.h"
-#include "platform/AllocatorPolicy.h"
+#include "platform/util/AllocatorPolicy.h"
 #include "player_control/QVRControl.h"
 #include "support/BenchWindow.h"
 #include "support/ProcessStats.h"
@@ -17,6 +18,7 @@ using namespace corvid::bench;
 int main(int argc, char** argv) {
     AllocatorPolicy::shareOneArena();  // as the program does
     QApplication app(argc, argv);
+    corvid::installDefaultServices();
     if (argc < 3) {
         std::fprintf(stderr, "usage: playback_cost FOLDER SECONDS (with bench-1/2.asf)\n");
         return 2;

@@ -5,8 +5,9 @@
 #include <QElapsedTimer>
 #include <cstdio>
 
+#include "main_window/DefaultServices.h"
 #include "media_engine/clsDShowControl.h"
-#include "platform/AllocatorPolicy.h"
+#include "platform/util/AllocatorPolicy.h"
 #include "player_control/QVRControl.h"
 #include "support/AvFloor.h"
 #include "support/BenchWindow.h"
@@ -44,6 +45,7 @@ double untilBothShown(BenchWindow& window, qint64 since) {
 int main(int argc, char** argv) {
     AllocatorPolicy::shareOneArena();  // as the program does
     QApplication app(argc, argv);
+    corvid::installDefaultServices();
     if (argc < 2) {
         std::fprintf(stderr, "usage: seek_latency FOLDER (with bench-1.asf and bench-2.asf)\n");
         return 2;

@@ -3,14 +3,16 @@
 #include <cstdio>
 
 #include "main_window/CommandLine.h"
+#include "main_window/DefaultServices.h"
 #include "main_window/Form1.h"
 #include "main_window/NoSettingsFile.h"
-#include "platform/AllocatorPolicy.h"
+#include "platform/util/AllocatorPolicy.h"
 
 // Starts Corvid in the current folder, or on the folder or recording named on the command line.
 int main(int argc, char** argv) {
     corvid::AllocatorPolicy::shareOneArena();
     QApplication app(argc, argv);
+    corvid::installDefaultServices();
     QApplication::setApplicationName(QStringLiteral("Corvid"));
     QApplication::setApplicationVersion(QStringLiteral(CORVID_VERSION));
     // The desktop entry's name, so that a desktop shows the window under its menu entry's icon.

@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "main_window/Form1.h"
-#include "platform/FolderList.h"
+#include "platform/files/FolderList.h"
 #include "player_control/QVRControl.h"
 
 namespace corvid::bench {

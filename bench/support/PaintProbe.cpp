@@ -5,7 +5,7 @@
 #include <QWidget>
 #include <cmath>
 
-#include "platform/player/FfmpegGraph.h"
+#include "platform/graph/FfmpegGraph.h"
 
 namespace corvid::bench {
 

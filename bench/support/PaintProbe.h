@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "platform/GraphFactory.h"
+#include "platform/graph/GraphFactory.h"
 
 class QWidget;
 

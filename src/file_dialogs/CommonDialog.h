@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "platform/FileChooser.h"
-#include "platform/IFileChooser.h"
+#include "platform/files/FileChooser.h"
+#include "platform/files/IFileChooser.h"
 
 namespace corvid {
 

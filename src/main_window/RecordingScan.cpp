@@ -3,11 +3,11 @@
 #include <QHash>
 #include <vector>
 
-#include "platform/DriveList.h"
-#include "platform/Failure.h"
-#include "platform/FileSystem.h"
-#include "platform/FolderList.h"
-#include "platform/MessageBox.h"
+#include "platform/files/DriveList.h"
+#include "platform/files/FileSystem.h"
+#include "platform/files/FolderList.h"
+#include "platform/util/Failure.h"
+#include "platform/widgets/MessageBox.h"
 
 namespace corvid {
 

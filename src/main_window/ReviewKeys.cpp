@@ -18,9 +18,8 @@
 
 #include "main_window/Form1.h"
 #include "media_engine/clsDShowControl.h"
-#include "platform/Failure.h"
-#include "platform/MessageBox.h"
-#include "platform/player/VideoWindowWidget.h"
+#include "platform/util/Failure.h"
+#include "platform/widgets/MessageBox.h"
 #include "player_control/QVRControl.h"
 
 namespace corvid {
@@ -216,9 +215,8 @@ bool ReviewKeys::takesKeysFor(QObject* receiver) const {
     if (isTextField(widget)) return false;
     if (widget->window() == &form_) return true;
     // A panel's video shown full screen is a window of its own.
-    auto* video = qobject_cast<VideoWindowWidget*>(widget);
-    return video != nullptr && video->isFullScreenMode() && video->owner() != nullptr &&
-           form_.isAncestorOf(video->owner());
+    return form_.QVRControl1->isFullScreenVideo(widget) ||
+           form_.QVRControl2->isFullScreenVideo(widget);
 }
 
 const ReviewKeys::Binding* ReviewKeys::bindingFor(const QKeyEvent& key) const {

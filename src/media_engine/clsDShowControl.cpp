@@ -6,10 +6,10 @@
 #include <limits>
 #include <utility>
 
-#include "platform/Attempt.h"
-#include "platform/Failure.h"
-#include "platform/FilgraphManager.h"
-#include "platform/Numeric.h"
+#include "platform/graph/FilgraphManager.h"
+#include "platform/util/Attempt.h"
+#include "platform/util/Failure.h"
+#include "platform/util/Numeric.h"
 
 namespace corvid {
 

@@ -4,14 +4,14 @@
 #include <cstdint>
 #include <memory>
 
-#include "platform/FilgraphManager.h"
-#include "platform/GraphFactory.h"
-#include "platform/IBasicAudio.h"
-#include "platform/IMediaControl.h"
-#include "platform/IMediaEvent.h"
-#include "platform/IMediaPosition.h"
-#include "platform/IVideoWindow.h"
-#include "platform/WindowHandle.h"
+#include "platform/graph/FilgraphManager.h"
+#include "platform/graph/GraphFactory.h"
+#include "platform/graph/IBasicAudio.h"
+#include "platform/graph/IMediaControl.h"
+#include "platform/graph/IMediaEvent.h"
+#include "platform/graph/IMediaPosition.h"
+#include "platform/graph/IVideoWindow.h"
+#include "platform/widgets/WindowHandle.h"
 
 namespace corvid {
 

@@ -9,11 +9,11 @@
 #include <cmath>
 #include <limits>
 
-#include "platform/Attempt.h"
-#include "platform/Failure.h"
-#include "platform/MessageBox.h"
-#include "platform/Numeric.h"
-#include "platform/WindowHandles.h"
+#include "platform/util/Attempt.h"
+#include "platform/util/Failure.h"
+#include "platform/util/Numeric.h"
+#include "platform/widgets/MessageBox.h"
+#include "platform/widgets/WindowHandles.h"
 
 namespace corvid {
 
@@ -321,6 +321,12 @@ void QVRControl::FullScreen() {
 
 void QVRControl::LeaveFullScreen() {
     clDShow->DS_WindowedMovie();
+}
+
+bool QVRControl::isFullScreenVideo(const QWidget* widget) const {
+    if (widget == nullptr || !widget->property("fullScreenMode").toBool()) return false;
+    const auto* owner = widget->property("owner").value<QWidget*>();
+    return owner != nullptr && (owner == this || isAncestorOf(owner));
 }
 
 void QVRControl::setNotice(const QString& text) {

@@ -10,7 +10,7 @@
 
 #include "file_dialogs/CommonDialog.h"
 #include "media_engine/clsDShowControl.h"
-#include "platform/ScrollBar.h"
+#include "platform/widgets/ScrollBar.h"
 #include "player_control/VideoSurface.h"
 
 namespace corvid {
@@ -71,6 +71,8 @@ public:
     double Rate() const { return rate_; }
     void FullScreen();
     void LeaveFullScreen();
+    // Whether `widget` is this panel's video, shown full screen as a window of its own.
+    bool isFullScreenVideo(const QWidget* widget) const;
 
     // The engine and dialog of the current initialization, for hosts and tests.
     clsDShowControl* engine() const { return clDShow.get(); }

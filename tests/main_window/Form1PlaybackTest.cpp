@@ -15,8 +15,8 @@
 
 #include "main_window/Form1.h"
 #include "media_engine/clsDShowControl.h"
-#include "platform/FolderList.h"
-#include "platform/ScrollBar.h"
+#include "platform/files/FolderList.h"
+#include "platform/widgets/ScrollBar.h"
 #include "player_control/QVRControl.h"
 #include "support/MessageBoxRecorder.h"
 #include "support/PictureReader.h"

@@ -9,10 +9,10 @@
 #include <QTemporaryDir>
 #include <map>
 
-#include "platform/DriveList.h"
-#include "platform/FileSystem.h"
-#include "platform/FolderList.h"
-#include "platform/LocalFileSystem.h"
+#include "platform/files/DriveList.h"
+#include "platform/files/FileSystem.h"
+#include "platform/files/FolderList.h"
+#include "platform/files/LocalFileSystem.h"
 #include "support/FakeFileSystem.h"
 #include "support/MessageBoxRecorder.h"
 

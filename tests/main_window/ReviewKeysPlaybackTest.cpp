@@ -12,7 +12,7 @@
 
 #include "main_window/Form1.h"
 #include "media_engine/clsDShowControl.h"
-#include "platform/FolderList.h"
+#include "platform/files/FolderList.h"
 #include "player_control/QVRControl.h"
 #include "support/MessageBoxRecorder.h"
 #include "support/PictureReader.h"

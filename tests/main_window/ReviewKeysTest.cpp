@@ -19,9 +19,9 @@
 
 #include "main_window/Form1.h"
 #include "media_engine/clsDShowControl.h"
-#include "platform/FolderList.h"
-#include "platform/GraphFactory.h"
-#include "platform/ScrollBar.h"
+#include "platform/files/FolderList.h"
+#include "platform/graph/GraphFactory.h"
+#include "platform/widgets/ScrollBar.h"
 #include "player_control/QVRControl.h"
 #include "support/FakeGraphFactory.h"
 #include "support/MessageBoxRecorder.h"

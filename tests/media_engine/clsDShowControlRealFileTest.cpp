@@ -10,12 +10,12 @@
 #include <thread>
 
 #include "media_engine/clsDShowControl.h"
-#include "platform/Attempt.h"
-#include "platform/IGraphFactory.h"
-#include "platform/WindowHandles.h"
-#include "platform/player/CapturingAudioOutput.h"
-#include "platform/player/FfmpegGraph.h"
-#include "platform/player/ManualClock.h"
+#include "platform/graph/FfmpegGraph.h"
+#include "platform/graph/IGraphFactory.h"
+#include "platform/util/Attempt.h"
+#include "platform/widgets/WindowHandles.h"
+#include "support/CapturingAudioOutput.h"
+#include "support/ManualClock.h"
 #include "support/PictureReader.h"
 #include "support/TestMedia.h"
 

@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/Failure.h"
-#include "platform/IMediaEvent.h"
+#include "platform/graph/IMediaEvent.h"
+#include "platform/util/Failure.h"
 #include "support/FakeGraphFactory.h"
 
 namespace corvid {

@@ -7,13 +7,13 @@
 #include <cmath>
 #include <thread>
 
-#include "platform/Failure.h"
-#include "platform/WindowHandles.h"
-#include "platform/player/CapturingAudioOutput.h"
-#include "platform/player/FfmpegGraph.h"
-#include "platform/player/ManualClock.h"
+#include "platform/graph/FfmpegGraph.h"
+#include "platform/util/Failure.h"
+#include "platform/widgets/WindowHandles.h"
+#include "support/CapturingAudioOutput.h"
 #include "support/DamagedMedia.h"
 #include "support/Eventually.h"
+#include "support/ManualClock.h"
 #include "support/PictureReader.h"
 #include "support/TestMedia.h"
 

@@ -1,12 +1,12 @@
-#include "platform/DriveList.h"
+#include "platform/files/DriveList.h"
 
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
 #include <QTest>
 
-#include "platform/Failure.h"
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
+#include "platform/util/Failure.h"
 #include "support/FakeFileSystem.h"
 
 namespace corvid {

@@ -1,4 +1,4 @@
-#include "platform/player/FfmpegGraph.h"
+#include "platform/graph/FfmpegGraph.h"
 
 #include <gtest/gtest.h>
 
@@ -16,14 +16,14 @@
 #include <iostream>
 #include <thread>
 
-#include "platform/Failure.h"
-#include "platform/GraphFactory.h"
-#include "platform/IGraphFactory.h"
-#include "platform/WindowHandles.h"
-#include "platform/player/CapturingAudioOutput.h"
-#include "platform/player/ManualClock.h"
-#include "platform/player/QtAudioOutput.h"
+#include "platform/graph/GraphFactory.h"
+#include "platform/graph/IGraphFactory.h"
+#include "platform/util/Failure.h"
+#include "platform/widgets/WindowHandles.h"
+#include "player/QtAudioOutput.h"
+#include "support/CapturingAudioOutput.h"
 #include "support/Eventually.h"
+#include "support/ManualClock.h"
 #include "support/PictureReader.h"
 #include "support/TestMedia.h"
 

@@ -1,12 +1,12 @@
-#include "platform/FolderList.h"
+#include "platform/files/FolderList.h"
 
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
 #include <QTest>
 
-#include "platform/Failure.h"
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
+#include "platform/util/Failure.h"
 #include "support/FakeFileSystem.h"
 
 namespace corvid {

@@ -1,4 +1,4 @@
-#include "platform/LocalFileSystem.h"
+#include "platform/files/LocalFileSystem.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -13,7 +13,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "platform/Failure.h"
+#include "platform/util/Failure.h"
 
 namespace corvid {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/player/MediaClock.h"
+#include "player/MediaClock.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <cmath>
 #include <memory>
 
-#include "platform/player/ManualClock.h"
+#include "support/ManualClock.h"
 
 namespace corvid {
 namespace {

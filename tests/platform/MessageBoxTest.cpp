@@ -1,4 +1,4 @@
-#include "platform/MessageBox.h"
+#include "platform/widgets/MessageBox.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <limits>
 
-#include "platform/Failure.h"
-#include "platform/Numeric.h"
+#include "platform/util/Failure.h"
+#include "platform/util/Numeric.h"
 
 namespace corvid {
 namespace {

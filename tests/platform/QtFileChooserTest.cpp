@@ -1,4 +1,4 @@
-#include "platform/QtFileChooser.h"
+#include "platform/files/QtFileChooser.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/ScrollBar.h"
+#include "platform/widgets/ScrollBar.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <QStyleOptionSlider>
 #include <QTest>
 
-#include "platform/Failure.h"
+#include "platform/util/Failure.h"
 
 namespace corvid {
 namespace {

@@ -6,10 +6,10 @@
 #include <atomic>
 #include <memory>
 
-#include "platform/GraphFactory.h"
-#include "platform/player/FfmpegGraph.h"
-#include "platform/player/MonotonicClock.h"
-#include "platform/player/SilentAudioOutput.h"
+#include "platform/graph/FfmpegGraph.h"
+#include "platform/graph/GraphFactory.h"
+#include "player/MonotonicClock.h"
+#include "player/SilentAudioOutput.h"
 #include "player_control/QVRControl.h"
 #include "support/MessageBoxRecorder.h"
 #include "support/PictureReader.h"

@@ -3,8 +3,8 @@
 #include <QTest>
 #include <cmath>
 
-#include "platform/Failure.h"
-#include "platform/GraphFactory.h"
+#include "platform/graph/GraphFactory.h"
+#include "platform/util/Failure.h"
 #include "player_control/QVRControl.h"
 #include "support/FakeGraphFactory.h"
 #include "support/MessageBoxRecorder.h"

@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <limits>
 
-#include "platform/Failure.h"
-#include "platform/GraphFactory.h"
-#include "platform/WindowHandles.h"
+#include "platform/graph/GraphFactory.h"
+#include "platform/util/Failure.h"
+#include "platform/widgets/WindowHandles.h"
 #include "player_control/QVRControl.h"
 #include "support/FakeFileChooser.h"
 #include "support/FakeGraphFactory.h"

@@ -12,8 +12,8 @@
 
 #include "main_window/Form1.h"
 #include "media_engine/clsDShowControl.h"
-#include "platform/AllocatorPolicy.h"
-#include "platform/FolderList.h"
+#include "platform/files/FolderList.h"
+#include "platform/util/AllocatorPolicy.h"
 #include "player_control/QVRControl.h"
 #include "support/DamagedMedia.h"
 #include "support/FolderSnapshot.h"

@@ -3,7 +3,7 @@
 #include <iomanip>
 #include <sstream>
 
-#include "platform/Failure.h"
+#include "platform/util/Failure.h"
 
 namespace corvid {
 
@@ -15,7 +15,7 @@ void FakeCallLog::record(int graph, const std::string& name, const std::string& 
         if (fault.nth == 0 || fault.nth == fault.seen) fail = true;
     }
     entries_.push_back({graph, name + "(" + args + ")", fail});
-    if (fail) throw Failure(Failure::Injected, "Injected failure of " + name);
+    if (fail) throw Failure(kInjected, "Injected failure of " + name);
 }
 
 void FakeCallLog::markLastFailed() {

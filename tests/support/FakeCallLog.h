@@ -10,13 +10,16 @@ namespace corvid {
 // of them, with faults that make chosen calls throw. A call reads "name(arg, arg)".
 class FakeCallLog {
 public:
+    // The code of a failure the log injects, apart from every code the product uses.
+    static constexpr std::int32_t kInjected = -1000;
+
     struct Entry {
         int graph;  // 0 for the factory, else the graph's number (1 for the first)
         std::string call;
         bool failed;  // the call threw
     };
 
-    // Appends the call; throws Failure(Injected) when a fault is armed for `name`.
+    // Appends the call; throws Failure(kInjected) when a fault is armed for `name`.
     void record(int graph, const std::string& name, const std::string& args = {});
 
     // Marks the call recorded last as failed (a fake failing on its own account).

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/FileChooser.h"
-#include "platform/IFileChooser.h"
+#include "platform/files/FileChooser.h"
+#include "platform/files/IFileChooser.h"
 
 namespace corvid::test {
 

@@ -1,6 +1,6 @@
 #include "support/FakeFileSystem.h"
 
-#include "platform/Failure.h"
+#include "platform/util/Failure.h"
 
 namespace corvid {
 

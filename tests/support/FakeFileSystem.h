@@ -3,7 +3,7 @@
 #include <map>
 #include <set>
 
-#include "platform/IFileSystem.h"
+#include "platform/files/IFileSystem.h"
 
 namespace corvid {
 

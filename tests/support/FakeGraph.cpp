@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "platform/Failure.h"
+#include "platform/util/Failure.h"
 
 namespace corvid {
 

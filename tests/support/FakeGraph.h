@@ -8,7 +8,7 @@
 #include <set>
 #include <string>
 
-#include "platform/FilgraphManager.h"
+#include "platform/graph/FilgraphManager.h"
 #include "support/FakeCallLog.h"
 
 namespace corvid {

@@ -3,7 +3,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/IGraphFactory.h"
+#include "platform/graph/IGraphFactory.h"
 #include "support/FakeCallLog.h"
 #include "support/FakeGraph.h"
 

@@ -4,7 +4,7 @@
 #include <QStringList>
 #include <functional>
 
-#include "platform/MessageBox.h"
+#include "platform/widgets/MessageBox.h"
 
 class QWidget;
 

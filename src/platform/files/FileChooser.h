@@ -1,0 +1,11 @@
+#pragma once
+
+#include "platform/files/IFileChooser.h"
+#include "platform/util/Installed.h"
+
+namespace corvid {
+
+// The process-wide file chooser.
+using FileChooser = Installed<IFileChooser>;
+
+}  // namespace corvid

@@ -1,0 +1,11 @@
+#pragma once
+
+#include "platform/files/IFileSystem.h"
+#include "platform/util/Installed.h"
+
+namespace corvid {
+
+// The process-wide file system.
+using FileSystem = Installed<IFileSystem>;
+
+}  // namespace corvid

@@ -1,0 +1,135 @@
+#pragma once
+
+#include <QPointer>
+#include <QRect>
+#include <QSize>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+#include "platform/graph/FilgraphManager.h"
+#include "player/AudioLevels.h"
+#include "player/IAudioOutput.h"
+#include "player/IClock.h"
+
+class QWidget;
+
+namespace corvid {
+
+class AudioDecoder;
+class Demuxer;
+class FrameQueue;
+class FrameSlot;
+class MediaClock;
+class MediaFile;
+class PacketQueue;
+class Presenter;
+class VideoDecoder;
+class VideoWindowWidget;
+
+// A media graph played by our own core on the FFmpeg libraries: a demuxer thread, one
+// decoder thread per stream, a presenter thread and the audio output, driven by the
+// calls below from the GUI thread. Calls before a successful RenderFile throw
+// Failure(NotReady), except Stop, which has nothing to stop.
+class FfmpegGraph : public FilgraphManager {
+public:
+    struct Options {
+        // Time source of the playback clock; real time when null.
+        std::shared_ptr<IClock> clock;
+        // Makes the audio output for a stream of the given sample rate; the default
+        // device, or a silent real-time output where none opens, when null.
+        std::function<std::unique_ptr<IAudioOutput>(int sampleRate)> audioOutput;
+        // The longest RenderFile may take to open the file and decode its first picture.
+        std::chrono::milliseconds openTimeout{10000};
+    };
+
+    FfmpegGraph();
+    explicit FfmpegGraph(Options options);
+    ~FfmpegGraph() override;
+    FfmpegGraph(const FfmpegGraph&) = delete;
+    FfmpegGraph& operator=(const FfmpegGraph&) = delete;
+
+    // IMediaControl
+    void RenderFile(const std::string& fileName) override;
+    void Run() override;
+    void Pause() override;
+    void Stop() override;
+    // IMediaPosition
+    double get_Duration() override;
+    double get_CurrentPosition() override;
+    void put_CurrentPosition(double seconds) override;
+    double get_Rate() override;
+    void put_Rate(double rate) override;
+    // IBasicAudio
+    void put_Volume(std::int32_t volume) override;
+    std::int32_t get_Volume() override;
+    void put_Balance(std::int32_t balance) override;
+    std::int32_t get_Balance() override;
+    // IVideoWindow
+    std::int32_t get_Width() override;
+    std::int32_t get_Height() override;
+    void put_WindowStyle(std::int32_t style) override;
+    void put_Owner(WindowHandle owner) override;
+    void put_Width(std::int32_t width) override;
+    void put_Height(std::int32_t height) override;
+    void put_Top(std::int32_t top) override;
+    void put_Left(std::int32_t left) override;
+    void put_MessageDrain(WindowHandle drain) override;
+    void put_FullScreenMode(std::int32_t mode) override;
+    std::int32_t get_FullScreenMode() override;
+    void SetWindowPosition(std::int32_t left, std::int32_t top, std::int32_t width,
+                           std::int32_t height) override;
+    void GetWindowPosition(std::int32_t& left, std::int32_t& top, std::int32_t& width,
+                           std::int32_t& height) override;
+    // IMediaEvent
+    std::int32_t WaitForCompletion(std::int32_t msTimeout) override;
+    // IVideoFrameStep
+    void Step(std::int32_t frames) override;
+
+    // The video window widget (tests); null without video.
+    QWidget* videoWidget() const;
+    // The media time of the picture on show (tests and stepping).
+    double shownPictureTime() const;
+
+private:
+    void load(const std::string& fileName);
+    void applyLevels();
+    void requireLoaded() const;
+    void requireAudio() const;
+    VideoWindowWidget& requireVideo() const;
+    void seekTo(double target, bool snapToPicture);
+    void setPlacement(const QRect& rect);
+    void showStandaloneWindow();
+    void onEnd(int generation);
+    void teardown();
+
+    Options options_;
+    std::unique_ptr<MediaFile> file_;
+    std::unique_ptr<MediaClock> clock_;
+    std::unique_ptr<IAudioOutput> output_;
+    AudioLevels levels_;
+    std::atomic<int> generation_{0};
+    std::unique_ptr<PacketQueue> videoPackets_;
+    std::unique_ptr<PacketQueue> audioPackets_;
+    std::unique_ptr<FrameQueue> frames_;
+    std::shared_ptr<FrameSlot> slot_;
+    std::unique_ptr<Demuxer> demuxer_;
+    std::unique_ptr<VideoDecoder> videoDecoder_;
+    std::unique_ptr<AudioDecoder> audioDecoder_;
+    std::unique_ptr<Presenter> presenter_;
+    QPointer<VideoWindowWidget> widget_;
+
+    bool loaded_ = false;
+    QSize nativeSize_;
+    bool styleVisible_ = false;
+    QRect placement_;
+
+    std::mutex eventMutex_;
+    std::condition_variable eventChanged_;
+    int completedGeneration_ = -1;
+};
+
+}  // namespace corvid

@@ -1,0 +1,11 @@
+#pragma once
+
+#include "platform/graph/IGraphFactory.h"
+#include "platform/util/Installed.h"
+
+namespace corvid {
+
+// The process-wide graph factory.
+using GraphFactory = Installed<IGraphFactory>;
+
+}  // namespace corvid

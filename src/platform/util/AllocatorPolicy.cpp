@@ -1,0 +1,11 @@
+#include "platform/util/AllocatorPolicy.h"
+
+#include <malloc.h>
+
+namespace corvid {
+
+void AllocatorPolicy::shareOneArena() {
+    mallopt(M_ARENA_MAX, 1);
+}
+
+}  // namespace corvid

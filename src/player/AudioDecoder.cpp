@@ -1,0 +1,214 @@
+#include "player/AudioDecoder.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+
+extern "C" {
+#include <libavutil/channel_layout.h>
+}
+
+namespace corvid {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// Slow motion keeps its (lowered) sound, as reviewers expect; above twice the speed
+// sound is no help and is dropped.
+constexpr double kSlowestAudible = 0.125;
+constexpr double kFastestAudible = 2.0;
+// How far ahead of the clock silent (dropped) sound may be decoded.
+constexpr double kDropLead = 0.25;
+// A full output holds a tenth of a second or more: looking for room every 20 ms keeps it
+// full without waking the thread hundreds of times a second.
+constexpr auto kFullOutputNap = 20ms;
+
+}  // namespace
+
+AudioDecoder::AudioDecoder(const MediaFile& file, PacketQueue& packets, IAudioOutput& output,
+                           MediaClock& clock, const std::atomic<int>& generation,
+                           bool releasesClock)
+    : file_(file),
+      codec_(file.audioCodec()),
+      packets_(packets),
+      output_(output),
+      clock_(clock),
+      generation_(generation),
+      releasesClock_(releasesClock) {
+    thread_ = std::thread([this] { run(); });
+}
+
+AudioDecoder::~AudioDecoder() {
+    stop();
+    if (thread_.joinable()) thread_.join();
+}
+
+void AudioDecoder::stop() {
+    stopping_ = true;
+    packets_.abort();
+    wake();
+}
+
+void AudioDecoder::wake() {
+    {
+        std::lock_guard lock(napLock_);
+        woken_ = true;
+    }
+    napWake_.notify_all();
+}
+
+void AudioDecoder::nap(std::chrono::milliseconds duration) {
+    std::unique_lock lock(napLock_);
+    napWake_.wait_for(lock, duration, [this] { return woken_; });
+    woken_ = false;
+}
+
+bool AudioDecoder::superseded() const {
+    return stopping_ || generation_.load() != decoding_;
+}
+
+void AudioDecoder::run() {
+    while (!stopping_) {
+        std::optional<PacketItem> item = packets_.pop(50ms);
+        if (!item) continue;
+        switch (item->kind) {
+            case PacketItem::Kind::Flush:
+                avcodec_flush_buffers(codec_);
+                decoding_ = item->generation;
+                seeking_ = true;
+                muted_ = false;
+                target_ = item->target;
+                nextTime_ = target_;
+                output_.discard();
+                if (resampler_) swr_init(resampler_.get());  // drops samples held inside
+                break;
+            case PacketItem::Kind::End:
+                if (item->generation != decoding_) break;
+                avcodec_send_packet(codec_, nullptr);
+                receiveFrames();
+                avcodec_flush_buffers(codec_);
+                if (releasesClock_) clock_.release(decoding_);
+                ended_ = decoding_;
+                break;
+            case PacketItem::Kind::Data:
+                if (item->generation != decoding_) break;
+                if (avcodec_send_packet(codec_, item->packet.get()) >= 0) receiveFrames();
+                break;
+        }
+    }
+}
+
+void AudioDecoder::receiveFrames() {
+    FrameHandle frame = makeFrame();
+    while (!superseded() && avcodec_receive_frame(codec_, frame.get()) >= 0) {
+        play(frame.get());
+        av_frame_unref(frame.get());
+    }
+}
+
+bool AudioDecoder::prepareResampler(const AVFrame* frame, int outRate) {
+    if (resampler_ && resamplerInRate_ == frame->sample_rate &&
+        resamplerInFormat_ == frame->format &&
+        resamplerInChannels_ == frame->ch_layout.nb_channels && resamplerOutRate_ == outRate)
+        return true;
+    resampler_.reset();
+    AVChannelLayout in{};
+    if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || frame->ch_layout.nb_channels == 0) {
+        av_channel_layout_default(&in, std::max(1, frame->ch_layout.nb_channels));
+    } else if (av_channel_layout_copy(&in, &frame->ch_layout) < 0) {
+        return false;
+    }
+    AVChannelLayout out = AV_CHANNEL_LAYOUT_STEREO;
+    SwrContext* raw = nullptr;
+    const int made = swr_alloc_set_opts2(&raw, &out, AV_SAMPLE_FMT_FLT, outRate, &in,
+                                         static_cast<AVSampleFormat>(frame->format),
+                                         frame->sample_rate, 0, nullptr);
+    av_channel_layout_uninit(&in);
+    ResamplerHandle resampler(raw);
+    if (made < 0 || swr_init(resampler.get()) < 0) return false;
+    resampler_ = std::move(resampler);
+    resamplerInRate_ = frame->sample_rate;
+    resamplerInFormat_ = frame->format;
+    resamplerInChannels_ = frame->ch_layout.nb_channels;
+    resamplerOutRate_ = outRate;
+    return true;
+}
+
+void AudioDecoder::waitWhileHeld() {
+    if (releasesClock_) {
+        clock_.release(decoding_);
+        return;
+    }
+    while (!superseded() && clock_.held()) nap(2ms);
+}
+
+void AudioDecoder::steerClock(double writtenUpTo) {
+    if (output_.drivesClock()) clock_.syncToAudio(writtenUpTo - output_.latency() * clock_.rate());
+}
+
+void AudioDecoder::writeAll(const float* samples, std::size_t frames, double frameSeconds) {
+    while (frames > 0 && !superseded()) {
+        const std::size_t room = std::min(frames, output_.writable());
+        if (room == 0) {
+            // A full output may mean a stalled server: the clock hears of it meanwhile.
+            steerClock(nextTime_ - static_cast<double>(frames) * frameSeconds);
+            nap(kFullOutputNap);
+            continue;
+        }
+        output_.write(samples, room);
+        samples += room * IAudioOutput::kChannels;
+        frames -= room;
+    }
+}
+
+void AudioDecoder::play(const AVFrame* frame) {
+    if (frame->sample_rate <= 0 || frame->nb_samples <= 0) return;
+    const std::int64_t ts =
+        frame->best_effort_timestamp != AV_NOPTS_VALUE ? frame->best_effort_timestamp : frame->pts;
+    const double start = ts != AV_NOPTS_VALUE ? file_.seconds(ts, file_.audioIndex()) : nextTime_;
+    const double length = static_cast<double>(frame->nb_samples) / frame->sample_rate;
+    nextTime_ = start + length;
+    if (seeking_) {
+        if (start + length <= target_) return;  // wholly before the target
+        seeking_ = false;
+    }
+    const double rate = clock_.rate();
+    if (rate < kSlowestAudible || rate > kFastestAudible) {
+        // Too slow or fast to be heard: keep pace with the clock without sound.
+        waitWhileHeld();
+        while (!superseded() && clock_.position() < start - kDropLead) nap(5ms);
+        muted_ = true;
+        return;
+    }
+    if (muted_) {
+        // Sound kept ahead of the clock while muted starts when the clock gets there,
+        // rather than pulling the clock forward to itself.
+        waitWhileHeld();
+        while (!superseded() && clock_.position() < start - output_.latency() * rate) nap(2ms);
+        muted_ = false;
+    }
+    const int outRate = static_cast<int>(std::lround(output_.sampleRate() / rate));
+    if (!prepareResampler(frame, outRate)) return;
+    const int capacity = swr_get_out_samples(resampler_.get(), frame->nb_samples);
+    if (capacity <= 0) return;
+    buffer_.resize(static_cast<std::size_t>(capacity) * IAudioOutput::kChannels);
+    auto* out = reinterpret_cast<std::uint8_t*>(buffer_.data());
+    const int converted =
+        swr_convert(resampler_.get(), &out, capacity,
+                    const_cast<const std::uint8_t**>(frame->extended_data), frame->nb_samples);
+    if (converted <= 0) return;
+    // Samples before a seek target are cut off.
+    std::size_t skip = 0;
+    if (start < target_ && start + length > target_) {
+        skip = std::min<std::size_t>(static_cast<std::size_t>(converted),
+                                     static_cast<std::size_t>((target_ - start) * outRate));
+        target_ = 0;
+    }
+    waitWhileHeld();
+    writeAll(buffer_.data() + skip * IAudioOutput::kChannels,
+             static_cast<std::size_t>(converted) - skip, rate / outRate);
+    steerClock(nextTime_);
+}
+
+}  // namespace corvid

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "player/IAudioOutput.h"
+#include "player/MediaClock.h"
+#include "player/MediaFile.h"
+#include "player/PacketQueue.h"
+
+namespace corvid {
+
+// Decodes the audio stream on its own thread, converts it to the output's format at
+// the playback rate and writes it to the output. Sound is
+// kept for rates 0.5..2 and dropped outside them. When the file has no video it also
+// ends the clock's seek hold and reports the end of the media.
+class AudioDecoder {
+public:
+    AudioDecoder(const MediaFile& file, PacketQueue& packets, IAudioOutput& output,
+                 MediaClock& clock, const std::atomic<int>& generation, bool releasesClock);
+    ~AudioDecoder();
+    AudioDecoder(const AudioDecoder&) = delete;
+    AudioDecoder& operator=(const AudioDecoder&) = delete;
+
+    void stop();
+    // Cuts a wait short, so that a new position or a stop is taken up at once.
+    void wake();
+    // The generation whose last sound has been written; -1 before any.
+    int endedGeneration() const { return ended_.load(); }
+
+private:
+    void run();
+    void receiveFrames();
+    void play(const AVFrame* frame);
+    bool prepareResampler(const AVFrame* frame, int outRate);
+    bool superseded() const;
+    // Sleeps for `duration` or until woken.
+    void nap(std::chrono::milliseconds duration);
+    void waitWhileHeld();
+    // Writes, waiting for room; `frameSeconds` is the media time of one output frame.
+    void writeAll(const float* samples, std::size_t frames, double frameSeconds);
+    // Tells the clock what is heard, given the media time where the written sound ends.
+    void steerClock(double writtenUpTo);
+
+    const MediaFile& file_;
+    AVCodecContext* codec_;
+    PacketQueue& packets_;
+    IAudioOutput& output_;
+    MediaClock& clock_;
+    const std::atomic<int>& generation_;
+    const bool releasesClock_;
+    std::atomic<bool> stopping_{false};
+    std::mutex napLock_;
+    std::condition_variable napWake_;
+    bool woken_ = false;
+    std::atomic<int> ended_{-1};
+
+    int decoding_ = 0;
+    bool seeking_ = false;
+    bool muted_ = false;  // the last sound was dropped for its speed
+    double target_ = 0;
+    double nextTime_ = 0;
+    ResamplerHandle resampler_;
+    int resamplerInRate_ = 0;
+    int resamplerInFormat_ = -1;
+    int resamplerInChannels_ = 0;
+    int resamplerOutRate_ = 0;
+    std::vector<float> buffer_;
+    std::thread thread_;
+};
+
+}  // namespace corvid

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "player/MediaFile.h"
+#include "player/PacketQueue.h"
+
+namespace corvid {
+
+// Reads the file's packets on its own thread into the decoders' queues, a bounded
+// amount ahead, and carries out seeks: the newest seek replaces any not yet begun.
+class Demuxer {
+public:
+    // `video` and `audio` may be null when the file has no such stream.
+    Demuxer(MediaFile& file, PacketQueue* video, PacketQueue* audio);
+    ~Demuxer();
+    Demuxer(const Demuxer&) = delete;
+    Demuxer& operator=(const Demuxer&) = delete;
+
+    void seek(int generation, double target);
+    void stop();
+
+private:
+    struct SeekRequest {
+        int generation;
+        double target;
+    };
+
+    void run();
+    bool queuesFull() const;
+    void performSeek(const SeekRequest& request);
+    void pushEnd(int generation);
+
+    MediaFile& file_;
+    PacketQueue* video_;
+    PacketQueue* audio_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::optional<SeekRequest> pending_;
+    bool stopping_ = false;
+    int generation_ = 0;
+    std::thread thread_;
+};
+
+}  // namespace corvid

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "player/AvHandles.h"
+
+namespace corvid {
+
+// An opened media file: its container, the first video and first audio stream with
+// their decoders, and its start and duration in seconds. Media seconds count from the
+// container's start time.
+class MediaFile {
+public:
+    // Opens the file and its decoders within `timeout`; throws Failure(CannotOpen) when
+    // it cannot be read or has no stream that can be decoded.
+    MediaFile(const std::string& path, std::chrono::milliseconds timeout);
+    ~MediaFile();
+    MediaFile(const MediaFile&) = delete;
+    MediaFile& operator=(const MediaFile&) = delete;
+
+    AVFormatContext* format() const { return format_.get(); }
+    int videoIndex() const { return videoIndex_; }
+    int audioIndex() const { return audioIndex_; }
+    AVCodecContext* videoCodec() const { return videoCodec_.get(); }
+    AVCodecContext* audioCodec() const { return audioCodec_.get(); }
+    bool hasVideo() const { return videoIndex_ >= 0; }
+    bool hasAudio() const { return audioIndex_ >= 0; }
+    // Waits for the scan of the file's end the first time it is asked.
+    double duration() const;
+    // Seconds between two pictures, from the stream's frame rate (0.04 when unknown).
+    double frameInterval() const { return frameInterval_; }
+    double seconds(std::int64_t timestamp, int streamIndex) const;
+    // A media time as a timestamp in AV_TIME_BASE units, for seeking.
+    std::int64_t toTimestamp(double seconds) const;
+
+    // Decodes the first picture within the open's time limit. Audio packets read on the
+    // way are handed back so that the audio decoder gets them too. Without a picture the
+    // video stream is dropped (the file plays as sound only) or, when there is no
+    // sound either, Failure(CannotOpen) is thrown.
+    FrameHandle decodeFirstPicture(std::vector<PacketHandle>& audioPackets);
+
+    // Stops any blocking read at once (teardown).
+    void interrupt() { interrupted_ = true; }
+    // Extends the time limit of blocking reads; played files have none.
+    void setDeadline(std::chrono::steady_clock::time_point deadline);
+
+private:
+    static int interruptCallback(void* opaque);
+    void openDecoder(int index, CodecContextHandle& codec);
+    double scanEnd(const std::string& path) const;
+    void settleDuration() const;
+    bool expired() const;
+
+    std::atomic<bool> interrupted_{false};
+    std::atomic<std::int64_t> deadlineNs_{0};  // 0: none
+    FormatContextHandle format_;
+    CodecContextHandle videoCodec_;
+    CodecContextHandle audioCodec_;
+    int videoIndex_ = -1;
+    int audioIndex_ = -1;
+    double start_ = 0;
+    bool headerKnown_ = false;
+    double headerDuration_ = 0;
+    mutable std::once_flag durationSettled_;
+    mutable double duration_ = 0;
+    double frameInterval_ = 0.04;
+    // The end of the last packet, found by a second reader while the first picture is
+    // decoded. Declared last: destroyed first, while what the scan uses still exists.
+    mutable std::future<double> lastPacketEnd_;
+};
+
+}  // namespace corvid

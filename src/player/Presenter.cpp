@@ -1,0 +1,234 @@
+#include "player/Presenter.h"
+
+#include <algorithm>
+#include <chrono>
+#include <utility>
+
+namespace corvid {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// How often the clock is looked at while a seek's first picture or a step is awaited.
+constexpr auto kTick = 4ms;
+// The longest sleep during playback: pictures are shown when due, not on a fixed tick,
+// yet an injected clock moved by hand or a resize is still seen soon.
+constexpr auto kLongestWait = 20ms;
+// A picture this close before its time is shown now rather than a tick late.
+constexpr double kEarly = 0.002;
+constexpr int kLineAlignment = 64;
+
+}  // namespace
+
+Presenter::Presenter(MediaClock& clock, Streams streams, const std::atomic<int>& generation,
+                     double duration, std::function<void(int)> onEnd)
+    : clock_(clock),
+      streams_(std::move(streams)),
+      generation_(generation),
+      duration_(duration),
+      onEnd_(std::move(onEnd)) {
+    thread_ = std::thread([this] { run(); });
+}
+
+Presenter::~Presenter() {
+    stop();
+    if (thread_.joinable()) thread_.join();
+}
+
+void Presenter::stop() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+}
+
+void Presenter::wake() {
+    {
+        std::lock_guard lock(mutex_);
+        woken_ = true;
+    }
+    wake_.notify_all();
+}
+
+void Presenter::snapClockOnSeek(int generation) {
+    std::lock_guard lock(mutex_);
+    snapGeneration_ = generation;
+}
+
+void Presenter::step(int frames) {
+    {
+        std::lock_guard lock(mutex_);
+        stepsWanted_ = frames;
+        woken_ = true;
+    }
+    wake_.notify_all();
+}
+
+void Presenter::run() {
+    std::chrono::microseconds wait = kTick;
+    for (;;) {
+        {
+            std::unique_lock lock(mutex_);
+            wake_.wait_for(lock, wait, [this] { return stopping_ || woken_; });
+            if (stopping_) return;
+            woken_ = false;
+        }
+        const int generation = generation_.load();
+        if (streams_.frames != nullptr) presentVideo(generation);
+        checkEnd(generation);
+        wait = nextWait(generation);
+    }
+}
+
+std::chrono::microseconds Presenter::nextWait(int generation) {
+    // Waking every few milliseconds for two panels cost more than scaling their pictures.
+    if (streams_.frames == nullptr || shownGeneration_.load() != generation) return kTick;
+    {
+        std::lock_guard lock(mutex_);
+        if (stepsWanted_ > 0) return kTick;
+    }
+    if (!clock_.running() || clock_.held()) return kLongestWait;  // Run and seeks wake us
+    bool end = false;
+    const std::optional<double> due = streams_.frames->frontTime(end);
+    if (!due || end) return kTick;  // the decoder is behind, or the end is near
+    const double seconds = (*due - kEarly - clock_.position()) / std::max(clock_.rate(), 1e-3);
+    const auto until = std::chrono::microseconds(static_cast<long long>(seconds * 1e6));
+    return std::clamp<std::chrono::microseconds>(until, kTick / 4, kLongestWait);
+}
+
+void Presenter::presentVideo(int generation) {
+    FrameQueue& frames = *streams_.frames;
+    frames.dropStale(generation);
+    bool end = false;
+
+    if (shownGeneration_.load() != generation) {
+        // The first picture of a seek is shown whatever the clock says.
+        std::optional<VideoFrame> first = frames.pop();
+        if (!first || first->generation != generation) return;
+        if (first->end) {
+            videoEndedGeneration_ = generation;
+        } else {
+            bool snap = false;
+            {
+                std::lock_guard lock(mutex_);
+                snap = snapGeneration_ == generation;
+            }
+            if (snap) clock_.setPosition(first->time);
+            show(std::move(*first));
+        }
+        shownGeneration_ = generation;
+        clock_.release(generation);
+        return;
+    }
+
+    int wanted = 0;
+    {
+        std::lock_guard lock(mutex_);
+        wanted = stepsWanted_;
+    }
+    if (wanted > 0) {
+        const std::optional<double> time = frames.frontTime(end);
+        if (!time && videoEndedGeneration_ != generation) return;  // not decoded yet
+        std::optional<VideoFrame> next = frames.pop();
+        if (!next || next->end) {
+            videoEndedGeneration_ = generation;
+            wanted = 0;
+        } else {
+            clock_.setPosition(next->time);
+            show(std::move(*next));
+            --wanted;
+        }
+        {
+            std::lock_guard lock(mutex_);
+            stepsWanted_ = wanted;
+        }
+        if (wanted == 0) ++stepsDone_;
+        return;
+    }
+
+    const double position = clock_.position();
+    std::optional<VideoFrame> due;
+    for (;;) {
+        const std::optional<double> time = frames.frontTime(end);
+        if (!time) break;
+        if (end) {
+            frames.pop();
+            videoEndedGeneration_ = generation;
+            break;
+        }
+        if (*time > position + kEarly) break;
+        due = frames.pop();  // later due pictures replace earlier ones: late ones are dropped
+    }
+    if (due) {
+        show(std::move(*due));
+    } else if (current_ && streams_.slot->targetSize() != renderedSize_) {
+        render();
+    }
+}
+
+void Presenter::show(VideoFrame frame) {
+    current_ = std::move(frame.frame);
+    shownTime_ = frame.time;
+    render();
+}
+
+void Presenter::render() {
+    if (!current_ || streams_.slot == nullptr) return;
+    QSize size = streams_.slot->targetSize();
+    if (size.isEmpty()) size = QSize(current_->width, current_->height);
+    if (!prepareScaling(size)) return;
+    // The scaler's vector code writes whole blocks past the end of a line (32 bytes for
+    // a 120-pixel line), so lines are padded to a block and the buffer has a spare tail.
+    const int stride = (size.width() * 4 + kLineAlignment - 1) / kLineAlignment * kLineAlignment;
+    auto* buffer = static_cast<std::uint8_t*>(
+        av_malloc(static_cast<std::size_t>(stride) * size.height() + kLineAlignment));
+    if (buffer == nullptr) return;
+    QImage picture(buffer, size.width(), size.height(), stride, QImage::Format_RGB32, av_free,
+                   buffer);
+    std::uint8_t* planes[] = {buffer};
+    const int strides[] = {stride};
+    sws_scale(scaler_.get(), current_->data, current_->linesize, 0, current_->height, sized_->data,
+              sized_->linesize);
+    sws_scale(converter_.get(), sized_->data, sized_->linesize, 0, size.height(), planes, strides);
+    streams_.slot->publish(std::move(picture));
+}
+
+bool Presenter::prepareScaling(QSize size) {
+    renderedSize_ = size;
+    scaler_.reset(sws_getCachedContext(scaler_.release(), current_->width, current_->height,
+                                       static_cast<AVPixelFormat>(current_->format), size.width(),
+                                       size.height(), AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr,
+                                       nullptr, nullptr));
+    converter_.reset(sws_getCachedContext(converter_.release(), size.width(), size.height(),
+                                          AV_PIX_FMT_YUV420P, size.width(), size.height(),
+                                          AV_PIX_FMT_RGB32, SWS_POINT, nullptr, nullptr, nullptr));
+    if (!scaler_ || !converter_) return false;
+    if (!sized_ || sized_->width != size.width() || sized_->height != size.height()) {
+        sized_ = makeFrame();
+        sized_->width = size.width();
+        sized_->height = size.height();
+        sized_->format = AV_PIX_FMT_YUV420P;
+        if (av_frame_get_buffer(sized_.get(), kLineAlignment) < 0) {
+            sized_.reset();
+            return false;
+        }
+    }
+    return true;
+}
+
+void Presenter::checkEnd(int generation) {
+    if (endReportedGeneration_ == generation) return;
+    const bool videoDone = streams_.frames == nullptr || videoEndedGeneration_ == generation;
+    const bool audioDone = !streams_.audioEnded || streams_.audioEnded(generation);
+    if (!videoDone || !audioDone || clock_.held()) return;
+    if (clock_.position() < duration_) return;
+    endReportedGeneration_ = generation;
+    // The graph stays running, its position held at the end by the duration, so that a
+    // seek back plays on. Without a known duration the clock itself must stop.
+    if (duration_ <= 0) clock_.pause();
+    onEnd_(generation);
+}
+
+}  // namespace corvid

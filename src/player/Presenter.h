@@ -1,0 +1,88 @@
+#pragma once
+
+#include <QSize>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+#include "player/AvHandles.h"
+#include "player/FrameQueue.h"
+#include "player/FrameSlot.h"
+#include "player/MediaClock.h"
+
+namespace corvid {
+
+// Shows on its own thread the picture due at the clock's time: takes it from the frame
+// queue, converts and scales it to the widget's size and hands it to the frame slot.
+// The first picture of every seek is shown at once and ends the clock's hold. It also
+// notices the end of the media. Without video it only watches for the end.
+class Presenter {
+public:
+    struct Streams {
+        FrameQueue* frames = nullptr;  // null without video
+        FrameSlot* slot = nullptr;
+        std::function<bool(int generation)> audioEnded;  // null without audio
+    };
+
+    Presenter(MediaClock& clock, Streams streams, const std::atomic<int>& generation,
+              double duration, std::function<void(int generation)> onEnd);
+    ~Presenter();
+    Presenter(const Presenter&) = delete;
+    Presenter& operator=(const Presenter&) = delete;
+
+    void stop();
+    void wake();
+    // The next seek's first picture sets the clock to its own time (frame stepping).
+    void snapClockOnSeek(int generation);
+    // Shows the next `frames` pictures one after another; a counter tells when done.
+    void step(int frames);
+    int stepsDone() const { return stepsDone_.load(); }
+    // The generation whose first picture (or end) has been shown; -1 before any.
+    int shownGeneration() const { return shownGeneration_.load(); }
+    // The media time of the picture on show.
+    double shownTime() const { return shownTime_.load(); }
+
+private:
+    void run();
+    // How long to sleep before looking at the clock again.
+    std::chrono::microseconds nextWait(int generation);
+    void presentVideo(int generation);
+    void show(VideoFrame frame);
+    void render();
+    // Readies both passes for pictures of `size`; false when the scaler cannot.
+    bool prepareScaling(QSize size);
+    void checkEnd(int generation);
+
+    MediaClock& clock_;
+    Streams streams_;
+    const std::atomic<int>& generation_;
+    const double duration_;
+    std::function<void(int)> onEnd_;
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool stopping_ = false;
+    bool woken_ = false;
+    int stepsWanted_ = 0;
+    int snapGeneration_ = -1;
+
+    std::atomic<int> stepsDone_{0};
+    std::atomic<int> shownGeneration_{-1};
+    std::atomic<double> shownTime_{0};
+    int videoEndedGeneration_ = -1;
+    int endReportedGeneration_ = -1;
+
+    FrameHandle current_;  // the picture on show, kept to rescale on resize
+    QSize renderedSize_;
+    // Sizing and colour conversion are two passes: the scaler's vector code covers
+    // planar sizing and same-size conversion, not the two at once.
+    ScalerHandle scaler_;
+    ScalerHandle converter_;
+    FrameHandle sized_;
+    std::thread thread_;
+};
+
+}  // namespace corvid

@@ -1,0 +1,143 @@
+#include "player/QtAudioOutput.h"
+
+#include <QAudioDevice>
+#include <QAudioSink>
+#include <QMediaDevices>
+#include <QMetaObject>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+
+#include "platform/util/Failure.h"
+#include "player/AudioRingDevice.h"
+
+namespace corvid {
+
+namespace {
+
+constexpr double kRingSeconds = 0.15;
+// How often the sound heard is asked of the server; between probes it is extrapolated.
+// Each probe wakes the sound thread and the server's client, so not more often than this.
+constexpr int kProbeMs = 20;
+
+}  // namespace
+
+QtAudioOutput::QtAudioOutput() {
+    const QAudioDevice device = QMediaDevices::defaultAudioOutput();
+    if (device.isNull()) throw Failure(Failure::CannotOpen, "No audio output device");
+    QAudioFormat format;
+    format.setSampleRate(
+        device.preferredFormat().sampleRate() > 0 ? device.preferredFormat().sampleRate() : 48000);
+    format.setChannelCount(kChannels);
+    format.setSampleFormat(QAudioFormat::Float);
+    if (!device.isFormatSupported(format))
+        throw Failure(Failure::CannotOpen, "The audio device refuses float stereo");
+    sampleRate_ = format.sampleRate();
+    ring_ = std::make_shared<AudioRing>(static_cast<std::size_t>(kRingSeconds * sampleRate_) *
+                                        kChannels);
+
+    context_ = new QObject;
+    context_->moveToThread(&thread_);
+    thread_.start();
+    bool started = false;
+    onSinkThread(
+        [&] {
+            sink_ = new QAudioSink(device, format, context_);
+            sink_->setBufferSize(static_cast<qsizetype>(0.1 * sampleRate_) * kChannels *
+                                 sizeof(float));
+            device_ = new AudioRingDevice(ring_, gains_, context_);
+            sink_->start(device_);
+            sink_->suspend();
+            started = sink_->error() == QAudio::NoError;
+            probe_ = new QTimer(context_);
+            probe_->setTimerType(Qt::PreciseTimer);
+            QObject::connect(probe_, &QTimer::timeout, context_, [this] { probeHeard(); });
+            probeHeard();
+        },
+        true);
+    if (!started) {
+        onSinkThread([&] { delete context_; }, true);
+        thread_.quit();
+        thread_.wait();
+        throw Failure(Failure::CannotOpen, "The audio device cannot be started");
+    }
+}
+
+QtAudioOutput::~QtAudioOutput() {
+    onSinkThread(
+        [this] {
+            sink_->stop();
+            delete context_;  // the sink and the device with it
+        },
+        true);
+    thread_.quit();
+    thread_.wait();
+}
+
+void QtAudioOutput::onSinkThread(std::function<void()> work, bool wait) {
+    QMetaObject::invokeMethod(context_, std::move(work),
+                              wait ? Qt::BlockingQueuedConnection : Qt::QueuedConnection);
+}
+
+std::size_t QtAudioOutput::writable() {
+    return ring_->space() / kChannels;
+}
+
+void QtAudioOutput::write(const float* samples, std::size_t frames) {
+    ring_->write(samples, frames * kChannels);
+}
+
+double QtAudioOutput::steadySeconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+void QtAudioOutput::probeHeard() {
+    // The server's own count of what it played, its latency taken off, against what the
+    // device handed it: the buffer of the sink alone would miss the server's latency.
+    // Before the server has its first timing report after a resume, it reckons all the
+    // time since its last report as played; nothing plays faster than real time.
+    const double now = steadySeconds();
+    const double handed = static_cast<double>(device_->framesHanded()) / sampleRate_;
+    if (playing_)
+        heard_ = std::min(static_cast<double>(sink_->processedUSecs()) / 1e6,
+                          heardAtResume_ + (now - resumedAt_));
+    unheard_ = std::max(0.0, handed - heard_);
+    probedAt_ = now;
+}
+
+void QtAudioOutput::setPlaying(bool playing) {
+    onSinkThread(
+        [this, playing] {
+            if (playing == playing_) return;
+            if (playing) {
+                heardAtResume_ = heard_;
+                resumedAt_ = steadySeconds();
+                sink_->resume();
+                probe_->start(kProbeMs);
+                playing_ = true;
+                probeHeard();
+            } else {
+                sink_->suspend();
+                probe_->stop();
+                probeHeard();  // what was heard up to the pause
+                playing_ = false;
+            }
+        },
+        false);
+}
+
+void QtAudioOutput::discard() {
+    ring_->clear();
+}
+
+double QtAudioOutput::latency() {
+    double unheard = unheard_.load();
+    // Sound plays on since the last probe, but for no longer than a probe's interval
+    // would have told: a stalled server must not seem to play.
+    if (playing_)
+        unheard -= std::clamp(steadySeconds() - probedAt_.load(), 0.0, 2 * kProbeMs / 1000.0);
+    return static_cast<double>(ring_->size()) / (sampleRate_ * kChannels) + std::max(0.0, unheard);
+}
+
+}  // namespace corvid

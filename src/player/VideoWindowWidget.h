@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QPointer>
+#include <QRect>
+#include <QWidget>
+#include <memory>
+
+#include "player/FrameSlot.h"
+
+namespace corvid {
+
+// The graph's video window: paints the picture the presenter left in the frame slot,
+// already scaled to this widget's size. Its input can be passed on to a drain widget,
+// and it can leave its owner for full screen and come back with Esc or a double-click.
+class VideoWindowWidget : public QWidget {
+    Q_OBJECT
+    // Readable through the meta-object, so the windows above can ask without this header.
+    Q_PROPERTY(QWidget* owner READ owner)
+    Q_PROPERTY(bool fullScreenMode READ isFullScreenMode)
+public:
+    VideoWindowWidget(std::shared_ptr<FrameSlot> slot, QSize nativeSize);
+    ~VideoWindowWidget() override;
+
+    // Becomes a child of `owner` (or a window of its own for null).
+    void setOwner(QWidget* owner);
+    QWidget* owner() const { return owner_; }
+    void setDrain(QWidget* drain) { drain_ = drain; }
+    void setFullScreen(bool on);
+    bool isFullScreenMode() const { return fullScreen_; }
+    // The geometry in the owner while windowed; kept while full screen.
+    void setPlacement(const QRect& rect);
+    QRect placement() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+
+private:
+    void forwardMouse(QMouseEvent* event);
+    void forward(QEvent* event);
+
+    std::shared_ptr<FrameSlot> slot_;
+    QPointer<QWidget> owner_;
+    QPointer<QWidget> drain_;
+    bool fullScreen_ = false;
+    QRect placement_;
+};
+
+}  // namespace corvid

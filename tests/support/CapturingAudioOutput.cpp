@@ -1,0 +1,22 @@
+#include "support/CapturingAudioOutput.h"
+
+namespace corvid {
+
+void CapturingAudioOutput::write(const float* samples, std::size_t frames) {
+    std::lock_guard lock(mutex_);
+    const std::size_t start = samples_.size();
+    samples_.insert(samples_.end(), samples, samples + frames * kChannels);
+    gains_.apply(samples_.data() + start, frames);  // captured is heard at once
+}
+
+std::vector<float> CapturingAudioOutput::samples() const {
+    std::lock_guard lock(mutex_);
+    return samples_;
+}
+
+void CapturingAudioOutput::clear() {
+    std::lock_guard lock(mutex_);
+    samples_.clear();
+}
+
+}  // namespace corvid

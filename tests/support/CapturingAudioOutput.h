@@ -1,0 +1,36 @@
+#pragma once
+
+#include <mutex>
+#include <vector>
+
+#include "player/ChannelGains.h"
+#include "player/IAudioOutput.h"
+
+namespace corvid {
+
+// Keeps every sample written, so that what would be heard can be measured.
+class CapturingAudioOutput : public IAudioOutput {
+public:
+    explicit CapturingAudioOutput(int sampleRate) : sampleRate_(sampleRate) {}
+
+    int sampleRate() const override { return sampleRate_; }
+    std::size_t writable() override { return 1 << 16; }
+    void write(const float* samples, std::size_t frames) override;
+    void setPlaying(bool) override {}
+    void discard() override {}
+    void setGains(float left, float right) override { gains_.set(left, right); }
+    double latency() override { return 0; }
+    bool drivesClock() const override { return false; }
+
+    // The samples written so far, interleaved stereo.
+    std::vector<float> samples() const;
+    void clear();
+
+private:
+    int sampleRate_;
+    mutable std::mutex mutex_;
+    std::vector<float> samples_;
+    ChannelGains gains_;
+};
+
+}  // namespace corvid
