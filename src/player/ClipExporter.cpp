@@ -13,9 +13,9 @@
 #include <optional>
 #include <vector>
 
-#include "platform/Failure.h"
-#include "platform/player/AvHandles.h"
+#include "platform/util/Failure.h"
 #include "player/AsfHeaderReader.h"
+#include "player/AvHandles.h"
 
 namespace corvid {
 

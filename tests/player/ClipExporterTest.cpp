@@ -10,15 +10,15 @@
 #include <fstream>
 #include <optional>
 
-#include "platform/Failure.h"
-#include "platform/IVideoWindow.h"
-#include "platform/WindowHandles.h"
-#include "platform/player/AvHandles.h"
-#include "platform/player/FfmpegGraph.h"
-#include "platform/player/ManualClock.h"
-#include "platform/player/MediaFile.h"
+#include "platform/graph/FfmpegGraph.h"
+#include "platform/graph/IVideoWindow.h"
+#include "platform/util/Failure.h"
+#include "platform/widgets/WindowHandles.h"
 #include "player/AsfHeaderReader.h"
+#include "player/AvHandles.h"
+#include "player/MediaFile.h"
 #include "support/Eventually.h"
+#include "support/ManualClock.h"
 #include "support/PictureReader.h"
 #include "support/TestMedia.h"
 
