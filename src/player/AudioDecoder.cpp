@@ -26,7 +26,7 @@ constexpr auto kFullOutputNap = 20ms;
 
 }  // namespace
 
-AudioDecoder::AudioDecoder(const MediaFile& file, PacketQueue& packets, IAudioOutput& output,
+AudioDecoder::AudioDecoder(const MediaSource& file, PacketQueue& packets, IAudioOutput& output,
                            MediaClock& clock, const std::atomic<int>& generation,
                            bool releasesClock)
     : file_(file),

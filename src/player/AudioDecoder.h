@@ -9,7 +9,7 @@
 
 #include "player/IAudioOutput.h"
 #include "player/MediaClock.h"
-#include "player/MediaFile.h"
+#include "player/MediaSource.h"
 #include "player/PacketQueue.h"
 
 namespace corvid {
@@ -20,7 +20,7 @@ namespace corvid {
 // ends the clock's seek hold and reports the end of the media.
 class AudioDecoder {
 public:
-    AudioDecoder(const MediaFile& file, PacketQueue& packets, IAudioOutput& output,
+    AudioDecoder(const MediaSource& file, PacketQueue& packets, IAudioOutput& output,
                  MediaClock& clock, const std::atomic<int>& generation, bool releasesClock);
     ~AudioDecoder();
     AudioDecoder(const AudioDecoder&) = delete;
@@ -46,7 +46,7 @@ private:
     // Tells the clock what is heard, given the media time where the written sound ends.
     void steerClock(double writtenUpTo);
 
-    const MediaFile& file_;
+    const MediaSource& file_;
     AVCodecContext* codec_;
     PacketQueue& packets_;
     IAudioOutput& output_;

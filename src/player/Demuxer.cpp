@@ -15,7 +15,7 @@ constexpr int kDamagedPacketLimit = 1000;
 
 }  // namespace
 
-Demuxer::Demuxer(MediaFile& file, PacketQueue* video, PacketQueue* audio)
+Demuxer::Demuxer(MediaSource& file, PacketQueue* video, PacketQueue* audio)
     : file_(file), video_(video), audio_(audio) {
     thread_ = std::thread([this] { run(); });
 }

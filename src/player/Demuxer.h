@@ -5,7 +5,7 @@
 #include <optional>
 #include <thread>
 
-#include "player/MediaFile.h"
+#include "player/MediaSource.h"
 #include "player/PacketQueue.h"
 
 namespace corvid {
@@ -15,7 +15,7 @@ namespace corvid {
 class Demuxer {
 public:
     // `video` and `audio` may be null when the file has no such stream.
-    Demuxer(MediaFile& file, PacketQueue* video, PacketQueue* audio);
+    Demuxer(MediaSource& file, PacketQueue* video, PacketQueue* audio);
     ~Demuxer();
     Demuxer(const Demuxer&) = delete;
     Demuxer& operator=(const Demuxer&) = delete;
@@ -34,7 +34,7 @@ private:
     void performSeek(const SeekRequest& request);
     void pushEnd(int generation);
 
-    MediaFile& file_;
+    MediaSource& file_;
     PacketQueue* video_;
     PacketQueue* audio_;
     std::mutex mutex_;

@@ -13,7 +13,7 @@ constexpr double kTargetSlack = 0.001;
 
 }  // namespace
 
-VideoDecoder::VideoDecoder(const MediaFile& file, PacketQueue& packets, FrameQueue& frames,
+VideoDecoder::VideoDecoder(const MediaSource& file, PacketQueue& packets, FrameQueue& frames,
                            const std::atomic<int>& generation)
     : file_(file),
       codec_(file.videoCodec()),

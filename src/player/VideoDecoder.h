@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "player/FrameQueue.h"
-#include "player/MediaFile.h"
+#include "player/MediaSource.h"
 #include "player/PacketQueue.h"
 
 namespace corvid {
@@ -14,7 +14,7 @@ namespace corvid {
 // the last one that starts at or before it.
 class VideoDecoder {
 public:
-    VideoDecoder(const MediaFile& file, PacketQueue& packets, FrameQueue& frames,
+    VideoDecoder(const MediaSource& file, PacketQueue& packets, FrameQueue& frames,
                  const std::atomic<int>& generation);
     ~VideoDecoder();
     VideoDecoder(const VideoDecoder&) = delete;
@@ -29,7 +29,7 @@ private:
     void finishGeneration();
     double timeOf(const AVFrame* frame);
 
-    const MediaFile& file_;
+    const MediaSource& file_;
     AVCodecContext* codec_;
     PacketQueue& packets_;
     FrameQueue& frames_;

@@ -16,7 +16,7 @@
 #include "platform/widgets/WindowHandles.h"
 #include "player/AsfHeaderReader.h"
 #include "player/AvHandles.h"
-#include "player/MediaFile.h"
+#include "player/MediaSource.h"
 #include "support/Eventually.h"
 #include "support/ManualClock.h"
 #include "support/PictureReader.h"
@@ -132,7 +132,7 @@ TEST_F(ClipExporterTest, write_copiesEveryPacketByteForByte_fromTheKeyFrameAtOrB
         // lead-in from the key frame.
         ASSERT_FALSE(clip.empty());
         EXPECT_NEAR(ofType(clip, AVMEDIA_TYPE_VIDEO).front().time, 0.0, 0.002);
-        const double duration = MediaFile(target(), std::chrono::seconds(10)).duration();
+        const double duration = MediaSource(target(), std::chrono::seconds(10)).duration();
         EXPECT_GE(duration, end - start - 0.05);
         EXPECT_LE(duration, end - start + 1.0 + 0.05);
         EXPECT_EQ(leftInDir(), QStringList{"clip-1.asf"});

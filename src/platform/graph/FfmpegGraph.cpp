@@ -12,7 +12,7 @@
 #include "player/FrameQueue.h"
 #include "player/FrameSlot.h"
 #include "player/MediaClock.h"
-#include "player/MediaFile.h"
+#include "player/MediaSource.h"
 #include "player/MonotonicClock.h"
 #include "player/PacketQueue.h"
 #include "player/Presenter.h"
@@ -106,7 +106,7 @@ void FfmpegGraph::RenderFile(const std::string& fileName) {
 }
 
 void FfmpegGraph::load(const std::string& fileName) {
-    auto file = std::make_unique<MediaFile>(fileName, options_.openTimeout);
+    auto file = std::make_unique<MediaSource>(fileName, options_.openTimeout);
     std::vector<PacketHandle> audioAhead;
     FrameHandle first = file->decodeFirstPicture(audioAhead);
     file->setDeadline({});

@@ -24,7 +24,7 @@ class Demuxer;
 class FrameQueue;
 class FrameSlot;
 class MediaClock;
-class MediaFile;
+class MediaSource;
 class PacketQueue;
 class Presenter;
 class VideoDecoder;
@@ -107,7 +107,7 @@ private:
     void teardown();
 
     Options options_;
-    std::unique_ptr<MediaFile> file_;
+    std::unique_ptr<MediaSource> file_;
     std::unique_ptr<MediaClock> clock_;
     std::unique_ptr<IAudioOutput> output_;
     AudioLevels levels_;

@@ -1,4 +1,4 @@
-#include "player/MediaFile.h"
+#include "player/MediaSource.h"
 
 #include <algorithm>
 #include <cmath>
@@ -36,17 +36,17 @@ std::int64_t nowNs() {
 
 }  // namespace
 
-int MediaFile::interruptCallback(void* opaque) {
-    return static_cast<MediaFile*>(opaque)->expired() ? 1 : 0;
+int MediaSource::interruptCallback(void* opaque) {
+    return static_cast<MediaSource*>(opaque)->expired() ? 1 : 0;
 }
 
-bool MediaFile::expired() const {
+bool MediaSource::expired() const {
     if (interrupted_.load()) return true;
     const std::int64_t deadline = deadlineNs_.load();
     return deadline != 0 && nowNs() > deadline;
 }
 
-void MediaFile::setDeadline(std::chrono::steady_clock::time_point deadline) {
+void MediaSource::setDeadline(std::chrono::steady_clock::time_point deadline) {
     deadlineNs_ =
         deadline == std::chrono::steady_clock::time_point{}
             ? 0
@@ -54,7 +54,7 @@ void MediaFile::setDeadline(std::chrono::steady_clock::time_point deadline) {
                   .count();
 }
 
-MediaFile::MediaFile(const std::string& path, std::chrono::milliseconds timeout) {
+MediaSource::MediaSource(const std::string& path, std::chrono::milliseconds timeout) {
     setDeadline(std::chrono::steady_clock::now() + timeout);
     // Only regular files: opening a pipe or a device could block beyond any time limit.
     std::error_code error;
@@ -62,7 +62,7 @@ MediaFile::MediaFile(const std::string& path, std::chrono::milliseconds timeout)
         throw Failure(Failure::CannotOpen, "Not a readable file: " + path);
     AVFormatContext* raw = avformat_alloc_context();
     if (raw == nullptr) throw Failure(Failure::CannotOpen, "Out of memory opening " + path);
-    raw->interrupt_callback = {&MediaFile::interruptCallback, this};
+    raw->interrupt_callback = {&MediaSource::interruptCallback, this};
     if (openLocal(&raw, path) < 0) {
         throw Failure(Failure::CannotOpen, "Cannot open " + path);  // raw was freed
     }
@@ -104,16 +104,16 @@ MediaFile::MediaFile(const std::string& path, std::chrono::milliseconds timeout)
     headerDuration_ = headerKnown_ ? static_cast<double>(raw->duration) / AV_TIME_BASE : 0.0;
 }
 
-MediaFile::~MediaFile() {
+MediaSource::~MediaSource() {
     interrupted_ = true;  // a scan still running stops at its next read
 }
 
-double MediaFile::duration() const {
+double MediaSource::duration() const {
     std::call_once(durationSettled_, [this] { settleDuration(); });
     return duration_;
 }
 
-void MediaFile::settleDuration() const {
+void MediaSource::settleDuration() const {
     const double last = lastPacketEnd_.valid() ? lastPacketEnd_.get() : 0.0;
     const double scanned = last > 0 ? last - start_ : 0.0;
     duration_ = headerDuration_;
@@ -121,7 +121,7 @@ void MediaFile::settleDuration() const {
         duration_ = scanned;
 }
 
-void MediaFile::openDecoder(int index, CodecContextHandle& codec) {
+void MediaSource::openDecoder(int index, CodecContextHandle& codec) {
     const AVCodecParameters* parameters = format_->streams[index]->codecpar;
     const AVCodec* decoder = avcodec_find_decoder(parameters->codec_id);
     if (decoder == nullptr) return;
@@ -133,22 +133,22 @@ void MediaFile::openDecoder(int index, CodecContextHandle& codec) {
     codec = std::move(context);
 }
 
-double MediaFile::seconds(std::int64_t timestamp, int streamIndex) const {
+double MediaSource::seconds(std::int64_t timestamp, int streamIndex) const {
     return static_cast<double>(timestamp) * av_q2d(format_->streams[streamIndex]->time_base) -
            start_;
 }
 
-std::int64_t MediaFile::toTimestamp(double seconds) const {
+std::int64_t MediaSource::toTimestamp(double seconds) const {
     return static_cast<std::int64_t>(std::llround((seconds + start_) * AV_TIME_BASE));
 }
 
 // The end of the last packet in the file (container time), read from its tail with a
 // second reader so that the playing one keeps its place. 0 when nothing was found.
-double MediaFile::scanEnd(const std::string& path) const {
+double MediaSource::scanEnd(const std::string& path) const {
     for (const std::int64_t window : {kEndScanBytes, kLongEndScanBytes}) {
         AVFormatContext* raw = avformat_alloc_context();
         if (raw == nullptr) return 0;
-        raw->interrupt_callback = {&MediaFile::interruptCallback, const_cast<MediaFile*>(this)};
+        raw->interrupt_callback = {&MediaSource::interruptCallback, const_cast<MediaSource*>(this)};
         if (openLocal(&raw, path) < 0) return 0;
         FormatContextHandle scanner(raw);
         const std::int64_t size = avio_size(raw->pb);
@@ -188,7 +188,7 @@ double MediaFile::scanEnd(const std::string& path) const {
     return 0;
 }
 
-FrameHandle MediaFile::decodeFirstPicture(std::vector<PacketHandle>& audioPackets) {
+FrameHandle MediaSource::decodeFirstPicture(std::vector<PacketHandle>& audioPackets) {
     if (!hasVideo()) return {};
     PacketHandle packet = makePacket();
     FrameHandle frame = makeFrame();

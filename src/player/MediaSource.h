@@ -14,14 +14,14 @@ namespace corvid {
 // An opened media file: its container, the first video and first audio stream with
 // their decoders, and its start and duration in seconds. Media seconds count from the
 // container's start time.
-class MediaFile {
+class MediaSource {
 public:
     // Opens the file and its decoders within `timeout`; throws Failure(CannotOpen) when
     // it cannot be read or has no stream that can be decoded.
-    MediaFile(const std::string& path, std::chrono::milliseconds timeout);
-    ~MediaFile();
-    MediaFile(const MediaFile&) = delete;
-    MediaFile& operator=(const MediaFile&) = delete;
+    MediaSource(const std::string& path, std::chrono::milliseconds timeout);
+    ~MediaSource();
+    MediaSource(const MediaSource&) = delete;
+    MediaSource& operator=(const MediaSource&) = delete;
 
     AVFormatContext* format() const { return format_.get(); }
     int videoIndex() const { return videoIndex_; }
