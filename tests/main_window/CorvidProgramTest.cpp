@@ -21,10 +21,12 @@ protected:
 
     // Runs the program until it exits by itself; a program still running after the bound
     // has opened its window where it should have answered.
-    Run run(const QStringList& arguments) {
+    Run run(const QStringList& arguments, const QString& platform = "offscreen") {
         QProcess process;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        environment.insert("QT_QPA_PLATFORM", platform);
+        environment.remove("DISPLAY");
+        environment.remove("WAYLAND_DISPLAY");
         // A session's own runtime folder, so that the toolkit has nothing to warn about.
         environment.insert("XDG_RUNTIME_DIR", runtime.path());
         process.setProcessEnvironment(environment);
@@ -57,6 +59,18 @@ TEST_F(CorvidProgramTest, help_printsUsageOnStandardOutput_andExitsWithSuccess) 
 TEST_F(CorvidProgramTest, version_printsTheProjectVersion_andExitsWithSuccess) {
     const Run result = run({"--version"});
     EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, QStringLiteral("Corvid " CORVID_VERSION "\n"));
+}
+
+TEST_F(CorvidProgramTest, helpAndVersion_needNoScreen) {
+    for (const char* option : {"--help", "--version"}) {
+        const Run result = run({option}, "xcb");
+        EXPECT_EQ(result.status, 0) << option << ": " << result.err.toStdString();
+        EXPECT_TRUE(result.out.contains("Corvid")) << option;
+    }
+    // The toolkit's own options are still taken off the command line before it is read.
+    const Run result = run({"-platform", "offscreen", "--version"}, "xcb");
+    EXPECT_EQ(result.status, 0) << result.err.toStdString();
     EXPECT_EQ(result.out, QStringLiteral("Corvid " CORVID_VERSION "\n"));
 }
 
