@@ -6,14 +6,15 @@
 #include <QListWidget>
 #include <QTemporaryDir>
 #include <QTest>
-#include <cstdio>
 #include <functional>
 #include <memory>
 
 #include "main_window/Form1.h"
 #include "media_engine/clsDShowControl.h"
 #include "platform/files/FolderList.h"
+#include "platform/graph/GraphFactory.h"
 #include "player_control/QVRControl.h"
+#include "support/ManualClockGraphFactory.h"
 #include "support/MessageBoxRecorder.h"
 #include "support/PictureReader.h"
 #include "support/TestMedia.h"
@@ -43,7 +44,7 @@ bool waitFor(const std::function<bool()>& condition, int milliseconds = 10000) {
 }
 
 // The window's keys on real media graphs, over generated two-camera recordings whose
-// pictures carry their frame numbers.
+// pictures carry their frame numbers. Time moves only when the test moves it.
 class ReviewKeysPlaybackTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -94,17 +95,29 @@ protected:
                << "wanted " << frame1 << "/" << frame2 << ", shown " << frame(1) << "/" << frame(2);
     }
 
-    // How far each panel moves in `ms` of wall time.
-    std::pair<double, double> advanceOver(int ms) {
-        const double start1 = position(1);
-        const double start2 = position(2);
-        QElapsedTimer wall;
-        wall.start();
-        waitFor([&] { return wall.elapsed() >= ms; }, ms + 1000);
-        const double scale = ms / static_cast<double>(wall.elapsed());
-        return {(position(1) - start1) * scale, (position(2) - start2) * scale};
+    // Lets time pass in small steps until both panels run: a seek holds a panel's clock
+    // until its first picture is ready.
+    void untilBothRun() {
+        ASSERT_TRUE(waitFor([&] {
+            const double start1 = position(1);
+            const double start2 = position(2);
+            time->advance(0.01);
+            return position(1) > start1 && position(2) > start2;
+        }));
     }
 
+    // How far each panel moves in `seconds` of time.
+    std::pair<double, double> advanceOver(double seconds) {
+        untilBothRun();
+        const double start1 = position(1);
+        const double start2 = position(2);
+        time->advance(seconds);
+        return {position(1) - start1, position(2) - start2};
+    }
+
+    std::shared_ptr<ManualClockGraphFactory> graphs = std::make_shared<ManualClockGraphFactory>();
+    std::shared_ptr<ManualClock> time = graphs->clock;
+    GraphFactory::Scoped installed{graphs};
     QTemporaryDir folder;
     test::MessageBoxRecorder messages;
     std::unique_ptr<Form1> form;
@@ -114,7 +127,8 @@ TEST_F(ReviewKeysPlaybackTest, frameKeys_showTheNextAndPreviousPictures_inBothPa
     load("AB\tlong");
     const auto times = TestMedia::videoPacketTimes(camera(1, 30));
     const double halfFrame = (times[1] - times[0]) / 2;
-    ASSERT_TRUE(waitFor([&] { return position(1) > 1.0; }));
+    untilBothRun();
+    time->advance(1.0);
     form->lsASF->setFocus();
 
     press(Qt::Key_Period);  // pauses first, through the Pause command
@@ -146,10 +160,9 @@ TEST_F(ReviewKeysPlaybackTest, speedKeys_runBothPanelsFaster_throughDragsAndLoad
     ASSERT_EQ(rate(1), 4.0);
     ASSERT_EQ(rate(2), 4.0);
 
-    const auto [fast1, fast2] = advanceOver(2000);
-    std::printf("[ measured ] 2 s at 4x: camera 1 %.2f s, camera 2 %.2f s\n", fast1, fast2);
-    EXPECT_NEAR(fast1, 8.0, 0.8);
-    EXPECT_NEAR(fast2, 8.0, 0.8);
+    const auto [fast1, fast2] = advanceOver(2.0);
+    EXPECT_NEAR(fast1, 8.0, 1e-6);
+    EXPECT_NEAR(fast2, 8.0, 1e-6);
 
     // A drag on the bar back to the start, then on at the same speed.
     const QPoint left(2, form->P1->height() / 2);
@@ -160,9 +173,9 @@ TEST_F(ReviewKeysPlaybackTest, speedKeys_runBothPanelsFaster_throughDragsAndLoad
     EXPECT_LT(position(1), 5.0);
     EXPECT_EQ(rate(1), 4.0);
     EXPECT_EQ(rate(2), 4.0);
-    const auto [dragged1, dragged2] = advanceOver(1000);
-    EXPECT_NEAR(dragged1, 4.0, 0.6);
-    EXPECT_NEAR(dragged2, 4.0, 0.6);
+    const auto [dragged1, dragged2] = advanceOver(1.0);
+    EXPECT_NEAR(dragged1, 4.0, 1e-6);
+    EXPECT_NEAR(dragged2, 4.0, 1e-6);
 
     // Pause and play again, and load another recording: still linked at 4x.
     press(Qt::Key_Space);
@@ -175,9 +188,9 @@ TEST_F(ReviewKeysPlaybackTest, speedKeys_runBothPanelsFaster_throughDragsAndLoad
     press(Qt::Key_Backspace);
     EXPECT_EQ(rate(1), 1.0);
     EXPECT_EQ(rate(2), 1.0);
-    const auto [normal1, normal2] = advanceOver(1000);
-    EXPECT_NEAR(normal1, 1.0, 0.3);
-    EXPECT_NEAR(normal2, 1.0, 0.3);
+    const auto [normal1, normal2] = advanceOver(1.0);
+    EXPECT_NEAR(normal1, 1.0, 1e-6);
+    EXPECT_NEAR(normal2, 1.0, 1e-6);
     EXPECT_EQ(messages.count(), 0);
 }
 

@@ -14,8 +14,7 @@
 #include "platform/graph/IGraphFactory.h"
 #include "platform/util/Attempt.h"
 #include "platform/widgets/WindowHandles.h"
-#include "support/CapturingAudioOutput.h"
-#include "support/ManualClock.h"
+#include "support/ManualClockGraphFactory.h"
 #include "support/PictureReader.h"
 #include "support/TestMedia.h"
 
@@ -32,24 +31,6 @@ std::string twentySecondRecording() {
     recipe.seconds = 20.0;
     return TestMedia::make(recipe);
 }
-
-// Real graphs on a manual clock whose sound is captured instead of played.
-class CapturingGraphFactory : public IGraphFactory {
-public:
-    std::shared_ptr<FilgraphManager> CreateFilgraphManager() override {
-        FfmpegGraph::Options options;
-        options.clock = clock;
-        options.audioOutput = [this](int rate) {
-            auto output = std::make_unique<CapturingAudioOutput>(rate);
-            captured = output.get();
-            return output;
-        };
-        return std::make_shared<FfmpegGraph>(options);
-    }
-
-    std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
-    CapturingAudioOutput* captured = nullptr;
-};
 
 // Polls until the condition holds or the time is up, keeping the event loop turning.
 bool waitFor(const std::function<bool()>& condition, int timeoutMs) {
@@ -78,6 +59,9 @@ protected:
     QWidget host;
     clsDShowControl engine{GraphFactory::current()};
 };
+
+// The same, playing in real time on the sound device.
+class clsDShowControlRealTimeTest : public clsDShowControlRealFileTest {};
 
 TEST_F(clsDShowControlRealFileTest, openFile_recordsNativeSize_whenFileHasVideo) {
     open(TestMedia::wmv2WithAudio());
@@ -119,7 +103,7 @@ TEST_F(clsDShowControlRealFileTest, openFile_neverThrows_whenFileCannotBePlayed)
     }
 }
 
-TEST_F(clsDShowControlRealFileTest, transport_movesRealPosition) {
+TEST_F(clsDShowControlRealTimeTest, transport_movesRealPosition) {
     open(TestMedia::wmv2WithAudio());
     const double duration = engine.DS_GetDuration();
 
@@ -146,7 +130,7 @@ TEST_F(clsDShowControlRealFileTest, transport_movesRealPosition) {
     EXPECT_FALSE(engine.DS_Playing);
 }
 
-TEST_F(clsDShowControlRealFileTest, stillPlaying_turnsFalseAtEnd) {
+TEST_F(clsDShowControlRealTimeTest, stillPlaying_turnsFalseAtEnd) {
     open(TestMedia::wmv2WithAudio());
     // Far enough from the end that play does not count it as the end and restart.
     engine.DS_SetPosition(engine.DS_GetDuration() - 0.8);
@@ -194,7 +178,7 @@ TEST_F(clsDShowControlRealFileTest, openFile_givesConsistentOutcome_forRealWorld
     }
 }
 
-TEST_F(clsDShowControlRealFileTest, stepFrame_showsNextAndPreviousPicture_evenFromPlaying) {
+TEST_F(clsDShowControlRealTimeTest, stepFrame_showsNextAndPreviousPicture_evenFromPlaying) {
     const std::string path = TestMedia::wmv2WithAudio();
     const auto times = TestMedia::videoPacketTimes(path);
     const double halfFrame = (times[1] - times[0]) / 2;
@@ -225,25 +209,25 @@ TEST_F(clsDShowControlRealFileTest, stepFrame_showsNextAndPreviousPicture_evenFr
     EXPECT_EQ(PictureReader::frameShownIn(&host), stepped);
 }
 
-TEST_F(clsDShowControlRealFileTest, setRate_movesPositionAtThatSpeed_inWallTime) {
-    open(twentySecondRecording());
-    engine.DS_SetRate(4.0);
-    engine.DS_Play();
-    // Measured once the position moves, so that the sound device's start-up is not counted.
-    ASSERT_TRUE(waitFor([&] { return engine.DS_GetPosition() > 0.5; }, 3000));
-    const double start = engine.DS_GetPosition();
-    QElapsedTimer wall;
-    wall.start();
-    waitFor([&] { return wall.elapsed() >= 1500; }, 2500);
-    const double advance = engine.DS_GetPosition() - start;
-    EXPECT_NEAR(advance, 4.0 * wall.elapsed() / 1000.0, 0.3);
-    EXPECT_NEAR(advance, 6.0, 0.6);
-    EXPECT_EQ(engine.DS_GetRate(), 4.0);
+TEST_F(clsDShowControlRealFileTest, setRate_movesPositionAtThatSpeed) {
+    auto factory = std::make_shared<ManualClockGraphFactory>();
+    clsDShowControl capturing{factory};
+    capturing.DS_OpenFile(QString::fromStdString(twentySecondRecording()), 0, 0, 400, 300,
+                          WindowHandles::handleOf(&host));
+    capturing.DS_SetRate(4.0);
+    capturing.DS_Play();
+    const double start = capturing.DS_GetPosition();
+    factory->clock->advance(1.5);
+    EXPECT_NEAR(capturing.DS_GetPosition() - start, 6.0, 1e-6);
+    capturing.DS_SetRate(0.5);
+    factory->clock->advance(2.0);
+    EXPECT_NEAR(capturing.DS_GetPosition() - start, 7.0, 1e-6);
+    EXPECT_EQ(capturing.DS_GetRate(), 0.5);
 }
 
 TEST_F(clsDShowControlRealFileTest,
        setRate_keepsSoundUpToTwice_andMutesAbove_withoutTouchingVolume) {
-    auto factory = std::make_shared<CapturingGraphFactory>();
+    auto factory = std::make_shared<ManualClockGraphFactory>();
     clsDShowControl capturing{factory};
     capturing.DS_OpenFile(QString::fromStdString(twentySecondRecording()), 0, 0, 400, 300,
                           WindowHandles::handleOf(&host));

@@ -70,9 +70,9 @@ bool near(const QRect& a, const QRect& b) {
            std::abs(a.right() - b.right()) <= 1 && std::abs(a.bottom() - b.bottom()) <= 1;
 }
 
-class QVRControlMediaTest : public ::testing::Test {
+class QVRControlMediaRealTimeTest : public ::testing::Test {
 protected:
-    QVRControlMediaTest() {
+    QVRControlMediaRealTimeTest() {
         panel.resize(400, 300);
         panel.show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&panel));
@@ -102,7 +102,7 @@ protected:
 // 352 x 288 in a 400 x 298 surface: 298 * 352 / 288 = 364.2 -> 364 wide, left 18.
 const QRect kFitted(18, 0, 364, 298);
 
-TEST_F(QVRControlMediaTest, OpenFile2_playsWithPictureCentredInItsProportions) {
+TEST_F(QVRControlMediaRealTimeTest, OpenFile2_playsWithPictureCentredInItsProportions) {
     panel.OpenFile2(QString::fromStdString(TestMedia::wmv2WithAudio()));
 
     EXPECT_TRUE(showsPictureAt(kFitted)) << "shown at " << pictureShown().x();
@@ -120,7 +120,7 @@ TEST_F(QVRControlMediaTest, OpenFile2_playsWithPictureCentredInItsProportions) {
     EXPECT_LT(surfaceRepaints, 3);
 }
 
-TEST_F(QVRControlMediaTest, fit_followsResizeAndStretch_untilNextRepaint) {
+TEST_F(QVRControlMediaRealTimeTest, fit_followsResizeAndStretch_untilNextRepaint) {
     panel.OpenFile2(QString::fromStdString(TestMedia::wmv2WithAudio()));
     ASSERT_TRUE(showsPictureAt(kFitted));
 
@@ -136,7 +136,7 @@ TEST_F(QVRControlMediaTest, fit_followsResizeAndStretch_untilNextRepaint) {
     EXPECT_TRUE(showsPictureAt(kFitted));
 }
 
-TEST_F(QVRControlMediaTest, UserControl_Initialize_endsPictureAndSoundAtOnce) {
+TEST_F(QVRControlMediaRealTimeTest, UserControl_Initialize_endsPictureAndSoundAtOnce) {
     panel.OpenFile2(QString::fromStdString(TestMedia::wmv2WithAudio()));
     ASSERT_TRUE(showsPictureAt(kFitted));
     ASSERT_TRUE(QTest::qWaitFor([&] { return factory->probe->framesWritten > 0; }, 5000));
@@ -149,7 +149,7 @@ TEST_F(QVRControlMediaTest, UserControl_Initialize_endsPictureAndSoundAtOnce) {
     EXPECT_TRUE(pictureShown().isEmpty());
 }
 
-TEST_F(QVRControlMediaTest, fullScreen_leavesThePanel_andEscBringsTheVideoBack) {
+TEST_F(QVRControlMediaRealTimeTest, fullScreen_leavesThePanel_andEscBringsTheVideoBack) {
     panel.OpenFile2(QString::fromStdString(TestMedia::wmv2WithAudio()));
     ASSERT_TRUE(showsPictureAt(kFitted));
     QPointer<QWidget> video = panel.PicVid->findChild<QWidget*>();
@@ -165,7 +165,7 @@ TEST_F(QVRControlMediaTest, fullScreen_leavesThePanel_andEscBringsTheVideoBack) 
     EXPECT_TRUE(showsPictureAt(kFitted));
 }
 
-TEST_F(QVRControlMediaTest, tenHourRecording_opensPlaysAndSeeks) {
+TEST_F(QVRControlMediaRealTimeTest, tenHourRecording_opensPlaysAndSeeks) {
     panel.OpenFile2(QString::fromStdString(TestMedia::tenHourRecording()));
 
     EXPECT_EQ(panel.HScroll2->maximum(), 36000);

@@ -44,7 +44,7 @@ bool waitFor(const std::function<bool()>& condition, int milliseconds = 10000) {
 // The main window on the real player core, over folders of broken recordings and odd
 // names. Whatever the folder holds, the window must not crash or hang, must say what it
 // cannot play, must stay usable, and must not write anything into the folder.
-class DamagedRecordingsTest : public ::testing::Test {
+class DamagedRecordingsRealTimeTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(temporary.isValid());
@@ -116,7 +116,7 @@ protected:
     std::unique_ptr<Form1> form;
 };
 
-TEST_F(DamagedRecordingsTest, damagedCamera_isNamedInItsPanel_whileThePartnerPlays) {
+TEST_F(DamagedRecordingsRealTimeTest, damagedCamera_isNamedInItsPanel_whileThePartnerPlays) {
     const std::string folder = root + "/damaged";
     DamagedMedia::placePair(folder, "empty", DamagedMedia::zeroBytes(), healthy);
     DamagedMedia::placePair(folder, "noise", healthy, DamagedMedia::randomBytes());
@@ -150,7 +150,7 @@ TEST_F(DamagedRecordingsTest, damagedCamera_isNamedInItsPanel_whileThePartnerPla
     expectUsable();
 }
 
-TEST_F(DamagedRecordingsTest, truncatedPair_playsAndSeeksWithinWhatWasWritten) {
+TEST_F(DamagedRecordingsRealTimeTest, truncatedPair_playsAndSeeksWithinWhatWasWritten) {
     const std::string folder = root + "/cut";
     DamagedMedia::placePair(folder, "powercut", DamagedMedia::cutAt(10), DamagedMedia::cutAt(90));
     open(folder);
@@ -174,7 +174,7 @@ TEST_F(DamagedRecordingsTest, truncatedPair_playsAndSeeksWithinWhatWasWritten) {
     EXPECT_EQ(messages.count(), 0);
 }
 
-TEST_F(DamagedRecordingsTest, unusualPairs_playEachCameraByItsOwnMeasure) {
+TEST_F(DamagedRecordingsRealTimeTest, unusualPairs_playEachCameraByItsOwnMeasure) {
     const std::string folder = root + "/unusual";
     DamagedMedia::placePair(folder, "mismatch", healthy, DamagedMedia::mismatchedPartner());
     DamagedMedia::placePair(folder, "sound", DamagedMedia::wavNamedAsf(),
@@ -207,7 +207,7 @@ TEST_F(DamagedRecordingsTest, unusualPairs_playEachCameraByItsOwnMeasure) {
     EXPECT_EQ(messages.count(), 0);
 }
 
-TEST_F(DamagedRecordingsTest, oddNames_areListed_andOpenExactlyTheirFiles) {
+TEST_F(DamagedRecordingsRealTimeTest, oddNames_areListed_andOpenExactlyTheirFiles) {
     const std::string folder = root + "/names";
     const std::vector<std::string> bases = {
         "two words", "día ñandú 北京",          "-dash", "tab\there",
@@ -229,7 +229,7 @@ TEST_F(DamagedRecordingsTest, oddNames_areListed_andOpenExactlyTheirFiles) {
     EXPECT_EQ(messages.count(), 0);
 }
 
-TEST_F(DamagedRecordingsTest, pathNearTheSystemLimit_opens) {
+TEST_F(DamagedRecordingsRealTimeTest, pathNearTheSystemLimit_opens) {
     // Nested folders until the camera files' full names are just below PATH_MAX.
     std::string folder = root;
     const std::size_t limit = PATH_MAX - 1 - std::string("/deep-1.asf").size();
@@ -244,7 +244,7 @@ TEST_F(DamagedRecordingsTest, pathNearTheSystemLimit_opens) {
     EXPECT_EQ(messages.count(), 0);
 }
 
-TEST_F(DamagedRecordingsTest, filesAndFoldersGoneAfterTheScan_areReported_andNothingPlays) {
+TEST_F(DamagedRecordingsRealTimeTest, filesAndFoldersGoneAfterTheScan_areReported_andNothingPlays) {
     const std::string folder = root + "/vanishing";
     DamagedMedia::placePair(folder, "gone", healthy, healthy);
     DamagedMedia::placePair(folder, "kept", healthy, healthy);
@@ -267,7 +267,7 @@ TEST_F(DamagedRecordingsTest, filesAndFoldersGoneAfterTheScan_areReported_andNot
     expectUsable();
 }
 
-TEST_F(DamagedRecordingsTest, folderOfTwentyThousandFiles_isListed_andItsPairPlays) {
+TEST_F(DamagedRecordingsRealTimeTest, folderOfTwentyThousandFiles_isListed_andItsPairPlays) {
     const std::string folder = root + "/crowded";
     fs::create_directories(folder);
     for (int i = 0; i < 20000; ++i) {
@@ -286,7 +286,7 @@ TEST_F(DamagedRecordingsTest, folderOfTwentyThousandFiles_isListed_andItsPairPla
     EXPECT_TRUE(form->QVRControl1->notice().contains("cannot be played"));
 }
 
-TEST_F(DamagedRecordingsTest, symbolicLinkLoop_amongFolders_isFollowedOneStepAtATime) {
+TEST_F(DamagedRecordingsRealTimeTest, symbolicLinkLoop_amongFolders_isFollowedOneStepAtATime) {
     const std::string folder = root + "/loop";
     DamagedMedia::placePair(folder + "/inner", "looped", healthy, healthy);
     fs::create_directory_symlink("..", folder + "/inner/up");
@@ -300,7 +300,7 @@ TEST_F(DamagedRecordingsTest, symbolicLinkLoop_amongFolders_isFollowedOneStepAtA
     EXPECT_EQ(messages.count(), 0);
 }
 
-TEST_F(DamagedRecordingsTest, unreadableFolder_isReported_andTheWindowStaysUsable) {
+TEST_F(DamagedRecordingsRealTimeTest, unreadableFolder_isReported_andTheWindowStaysUsable) {
     // Root reads every folder, so the refusal comes from a fake file system that names real
     // files: the media itself is still opened from disk.
     const std::string readable = root + "/readable";

@@ -68,7 +68,7 @@ bool black(QVRControl* panel) {
 
 // The whole window on real media graphs, over a folder of generated two-camera recordings:
 // camera 1 red with a 440 Hz tone, camera 2 blue with an 880 Hz tone, of different lengths.
-class Form1PlaybackTest : public ::testing::Test {
+class Form1PlaybackRealTimeTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(folder.isValid());
@@ -100,9 +100,8 @@ protected:
     }
 
     bool playing(QVRControl* panel) {
-        const int start = panel->engine()->DS_GetPosition() * 1000;
-        QTest::qWait(300);
-        return panel->engine()->DS_GetPosition() * 1000 > start + 100;
+        const double start = panel->engine()->DS_GetPosition();
+        return waitFor([&] { return panel->engine()->DS_GetPosition() > start + 0.1; }, 5000);
     }
 
     bool frozen(QVRControl* panel) {
@@ -116,7 +115,7 @@ protected:
     std::unique_ptr<Form1> form;
 };
 
-TEST_F(Form1PlaybackTest, pairLine_playsCamera1LeftAndCamera2Right_withCamera1Heard) {
+TEST_F(Form1PlaybackRealTimeTest, pairLine_playsCamera1LeftAndCamera2Right_withCamera1Heard) {
     QElapsedTimer clock;
     clock.start();
     click("AB\trec");
@@ -138,7 +137,7 @@ TEST_F(Form1PlaybackTest, pairLine_playsCamera1LeftAndCamera2Right_withCamera1He
     EXPECT_EQ(messages.count(), 0);
 }
 
-TEST_F(Form1PlaybackTest, singleCameraLines_loadThePanelTheirMarkerNames) {
+TEST_F(Form1PlaybackRealTimeTest, singleCameraLines_loadThePanelTheirMarkerNames) {
     click(" B\tlone");
     ASSERT_TRUE(waitFor([&] { return shows(form->QVRControl2, kCamera2Colour); }));
     EXPECT_TRUE(black(form->QVRControl1));
@@ -159,16 +158,20 @@ TEST_F(Form1PlaybackTest, singleCameraLines_loadThePanelTheirMarkerNames) {
     EXPECT_EQ(messages.count(), 0);
 }
 
-TEST_F(Form1PlaybackTest, timerTicks_showRunningTimeOfCamera1_elseOfCamera2) {
+TEST_F(Form1PlaybackRealTimeTest, timerTicks_showRunningTimeOfCamera1_elseOfCamera2) {
     click("AB\trec");
     ASSERT_TRUE(waitFor([&] { return form->QVRControl1->Position() >= 1; }));
     form->timPS_Timer();
     const float first = form->S1Width();
     ASSERT_TRUE(waitFor([&] { return form->QVRControl1->Position() >= 2; }));
+    // The position runs on meanwhile: the display shows it as it was at the tick.
+    const QString before = clsDShowControl::SecToTime(form->QVRControl1->Position());
     form->timPS_Timer();
+    const QString after = clsDShowControl::SecToTime(form->QVRControl1->Position());
     EXPECT_GT(form->S1Width(), first);
-    EXPECT_EQ(form->L1->text(),
-              clsDShowControl::SecToTime(form->QVRControl1->Position()) + " / 00:00:06");
+    EXPECT_TRUE(form->L1->text() == before + " / 00:00:06" ||
+                form->L1->text() == after + " / 00:00:06")
+        << form->L1->text().toStdString();
 
     click(" B\tlone");
     ASSERT_TRUE(waitFor([&] { return form->QVRControl2->Position() >= 1; }));
@@ -177,7 +180,7 @@ TEST_F(Form1PlaybackTest, timerTicks_showRunningTimeOfCamera1_elseOfCamera2) {
     EXPECT_GT(form->S1Width(), 0);
 }
 
-TEST_F(Form1PlaybackTest, dragOnBar_putsEachPanelAtHalfItsLength_thenPlaysBoth) {
+TEST_F(Form1PlaybackRealTimeTest, dragOnBar_putsEachPanelAtHalfItsLength_thenPlaysBoth) {
     click("AB\trec");
     ASSERT_TRUE(waitFor([&] { return form->QVRControl1->Position() >= 1; }));
 
@@ -199,7 +202,7 @@ TEST_F(Form1PlaybackTest, dragOnBar_putsEachPanelAtHalfItsLength_thenPlaysBoth) 
     EXPECT_TRUE(form->timPS->isActive());
 }
 
-TEST_F(Form1PlaybackTest, pausePlayAndStop_driveBothPanelsAndTheDisplay) {
+TEST_F(Form1PlaybackRealTimeTest, pausePlayAndStop_driveBothPanelsAndTheDisplay) {
     click("AB\trec");
     ASSERT_TRUE(waitFor([&] { return form->QVRControl1->Position() >= 1; }));
     form->timPS_Timer();
@@ -226,7 +229,7 @@ TEST_F(Form1PlaybackTest, pausePlayAndStop_driveBothPanelsAndTheDisplay) {
     EXPECT_TRUE(waitFor([&] { return black(form->QVRControl1) && black(form->QVRControl2); }));
 }
 
-TEST_F(Form1PlaybackTest, volume_routesToChosenCamera_andReadsBackClampedAfterLoad) {
+TEST_F(Form1PlaybackRealTimeTest, volume_routesToChosenCamera_andReadsBackClampedAfterLoad) {
     click("AB\trec");
     form->hsVol->SetValue(40);
     EXPECT_EQ(form->QVRControl1->GetVol(), 40);
@@ -243,7 +246,7 @@ TEST_F(Form1PlaybackTest, volume_routesToChosenCamera_andReadsBackClampedAfterLo
     EXPECT_EQ(form->QVRControl2->GetVol(), 0);
 }
 
-TEST_F(Form1PlaybackTest, missingFiles_showTheirMessages_andRebuildTheListForPairs) {
+TEST_F(Form1PlaybackRealTimeTest, missingFiles_showTheirMessages_andRebuildTheListForPairs) {
     QFile::remove(folder.filePath("clip.asf"));
     click("--\tclip");
     EXPECT_EQ(messages.texts(), QStringList{"文件不存在"});

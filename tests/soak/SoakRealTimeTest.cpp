@@ -47,7 +47,7 @@ long residentKb() {
 
 // One process going through what a user does with recordings, many times over, healthy
 // and damaged recordings in turn, on the real player core.
-class SoakTest : public ::testing::Test {
+class SoakRealTimeTest : public ::testing::Test {
 protected:
     void SetUp() override {
         AllocatorPolicy::shareOneArena();  // as the program does at its start
@@ -117,7 +117,7 @@ protected:
     std::unique_ptr<Form1> form;
 };
 
-TEST_F(SoakTest, manyCyclesOverHealthyAndDamagedPairs_keepTheWindowWorkingWithoutGrowing) {
+TEST_F(SoakRealTimeTest, manyCyclesOverHealthyAndDamagedPairs_keepTheWindowWorkingWithoutGrowing) {
     for (int i = 0; i < kWarmUp; ++i) ASSERT_TRUE(cycle(i)) << "cycle " << i;
     const long start = residentKb();
     QElapsedTimer clock;
