@@ -434,7 +434,7 @@ float Form1::seekPercentage() const {
 
 void Form1::P1_MouseDown(std::int16_t Button, std::int16_t, float X, float) {
     if (Button != 1) return;
-    SetPlayState(3);
+    SetPlayState(PlayState::Seeking);
     setS1Width(clampToBar(X));
     const float percentage = seekPercentage();
     QVRControl1->SetPosition(percentage);
@@ -455,7 +455,7 @@ void Form1::P1_MouseUp(std::int16_t Button, std::int16_t, float X, float) {
     setS1Width(clampToBar(X));
     QVRControl1->SetPlay();
     QVRControl2->SetPlay();
-    SetPlayState(1);
+    SetPlayState(PlayState::Loaded);
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
@@ -485,14 +485,14 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     return true;
 }
 
-void Form1::SetPlayState(std::int16_t state) {
-    if (state == 0) {
+void Form1::SetPlayState(PlayState state) {
+    if (state == PlayState::Idle) {
         mnuPlay->setEnabled(false);
         mnuPlay->setText(QStringLiteral("Play"));
         mnuClose->setEnabled(false);
         timPS->stop();
         P1->setEnabled(false);
-    } else if (state == 1) {
+    } else if (state == PlayState::Loaded) {
         mnuClose->setEnabled(true);
         mnuPlay->setEnabled(true);
         mnuPlay->setText(QStringLiteral("Pause"));
@@ -598,7 +598,7 @@ void Form1::LoadSelectedRecording() {
     // reported as such; the window then stays idle as for a missing file.
     QString unreachable;
     auto missing = [&](const QString& message) {
-        SetPlayState(0);
+        SetPlayState(PlayState::Idle);
         MessageBox::show(this, unreachable.isEmpty() ? message : unreachable);
     };
 
@@ -606,17 +606,17 @@ void Form1::LoadSelectedRecording() {
         const auto file =
             existingFile(prefix + base + (marker == "--" ? ".asf" : "-1.asf"), unreachable);
         if (!file) return missing(kFileMissing);
-        SetPlayState(1);
+        SetPlayState(PlayState::Loaded);
         openInPanel(QVRControl1, *file);
         QVRControl2->cmdStop();
-        SetCameraMode(1);
+        SetCameraMode(CameraMode::Camera1);
     } else if (marker == " B") {
         const auto file = existingFile(prefix + base + "-2.asf", unreachable);
         if (!file) return missing(kFileMissing);
-        SetPlayState(1);
+        SetPlayState(PlayState::Loaded);
         openInPanel(QVRControl2, *file);
         QVRControl1->cmdStop();
-        SetCameraMode(2);
+        SetCameraMode(CameraMode::Camera2);
     } else if (marker == "AB") {
         const auto camera1 = existingFile(prefix + base + "-1.asf", unreachable);
         if (!camera1) {
@@ -630,10 +630,10 @@ void Form1::LoadSelectedRecording() {
             if (unreachable.isEmpty()) DirList_Change();
             return;
         }
-        SetPlayState(1);
+        SetPlayState(PlayState::Loaded);
         openInPanel(QVRControl1, *camera1);
         openInPanel(QVRControl2, *camera2);
-        SetCameraMode(3);
+        SetCameraMode(CameraMode::Both);
     } else {
         MessageBox::show(this, kBadLine);
         return;
@@ -687,15 +687,15 @@ void Form1::openInPanel(QVRControl* panel, const QString& file) {
     }
 }
 
-void Form1::SetCameraMode(const std::int16_t& mode) {
+void Form1::SetCameraMode(CameraMode mode) {
     const std::int16_t v = hsVol->Value();
-    if (mode == 1) {
+    if (mode == CameraMode::Camera1) {
         QVRControl1->SetVol(v);
         QVRControl2->SetVol(0);
         selectOption(optLeft);
         optLeft->setEnabled(true);
         optRight->setEnabled(false);
-    } else if (mode == 2) {
+    } else if (mode == CameraMode::Camera2) {
         QVRControl2->SetVol(v);
         QVRControl1->SetVol(0);
         selectOption(optRight);

@@ -113,11 +113,17 @@ private:
     template <typename Handler>
     void guarded(Handler&& handler);
 
+    // What the commands and the progress bar allow: nothing loaded, a recording loaded
+    // (playing or paused), or the bar held by the mouse while seeking.
+    enum class PlayState : std::int16_t { Idle = 0, Loaded = 1, Seeking = 3 };
+    // The cameras a loaded recording has; the sound choices offered follow them.
+    enum class CameraMode : std::int16_t { Camera1 = 1, Camera2 = 2, Both = 3 };
+
     void UpdateProgress();
     static QString TimeText(double seconds);
-    void SetPlayState(std::int16_t state);
+    void SetPlayState(PlayState state);
     void commandBothPanels(void (QVRControl::*command)());
-    void SetCameraMode(const std::int16_t& mode);
+    void SetCameraMode(CameraMode mode);
     void ApplyVolume();
 
     // Loading helpers.
