@@ -16,23 +16,38 @@ void FrameSlot::setTargetSize(QSize size) {
     target_ = size;
 }
 
+void FrameSlot::setView(const ZoomView& view) {
+    std::lock_guard lock(mutex_);
+    view_ = view;
+}
+
 QSize FrameSlot::targetSize() const {
     std::lock_guard lock(mutex_);
     return target_;
 }
 
-void FrameSlot::publish(QImage picture) {
+ZoomView FrameSlot::view() const {
     std::lock_guard lock(mutex_);
-    picture_ = std::move(picture);
+    return view_;
+}
+
+void FrameSlot::publish(Shown shown) {
+    std::lock_guard lock(mutex_);
+    shown_ = std::move(shown);
     // Under the lock: the widget detaches under it too before it is destroyed.
     if (widget_ != nullptr) {
         QMetaObject::invokeMethod(widget_, qOverload<>(&QWidget::update), Qt::QueuedConnection);
     }
 }
 
+FrameSlot::Shown FrameSlot::shown() const {
+    std::lock_guard lock(mutex_);
+    return shown_;
+}
+
 QImage FrameSlot::picture() const {
     std::lock_guard lock(mutex_);
-    return picture_;
+    return shown_.picture;
 }
 
 }  // namespace corvid

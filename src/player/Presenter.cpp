@@ -4,6 +4,10 @@
 #include <chrono>
 #include <utility>
 
+extern "C" {
+#include <libavutil/pixdesc.h>
+}
+
 namespace corvid {
 
 namespace {
@@ -163,22 +167,36 @@ void Presenter::presentVideo(int generation) {
     }
     if (due) {
         show(std::move(*due));
-    } else if (current_ && streams_.slot->targetSize() != renderedSize_) {
+    } else if (current_ && (streams_.slot->targetSize() != renderedSize_ ||
+                            !(streams_.slot->view() == renderedView_))) {
         render();
     }
 }
 
 void Presenter::show(VideoFrame frame) {
-    current_ = std::move(frame.frame);
+    current_ = std::shared_ptr<AVFrame>(frame.frame.release(), FrameFreer{});
+    currentTime_ = frame.time;
     shownTime_ = frame.time;
     render();
 }
 
 void Presenter::render() {
     if (!current_ || streams_.slot == nullptr) return;
-    QSize size = streams_.slot->targetSize();
-    if (size.isEmpty()) size = QSize(current_->width, current_->height);
-    if (!prepareScaling(size)) return;
+    const QSize target = streams_.slot->targetSize();
+    const QSize window = target.isEmpty() ? QSize(current_->width, current_->height) : target;
+    const ZoomView view = streams_.slot->view();
+    renderedSize_ = target;
+    renderedView_ = view;
+    // Only the part in view is converted, at the size it is shown.
+    const AVPixFmtDescriptor* format =
+        av_pix_fmt_desc_get(static_cast<AVPixelFormat>(current_->format));
+    if (format == nullptr) return;
+    const bool fits = view.picture() == QSize(current_->width, current_->height);
+    const ZoomView::Crop crop =
+        fits ? view.crop(window, 1 << format->log2_chroma_w, 1 << format->log2_chroma_h)
+             : ZoomView::Crop{QRect(0, 0, current_->width, current_->height), window, QPoint(0, 0)};
+    const QSize size = crop.scaled;
+    if (!prepareScaling(crop.source.size(), size)) return;
     // The scaler's vector code writes whole blocks past the end of a line (32 bytes for
     // a 120-pixel line), so lines are padded to a block and the buffer has a spare tail.
     const int stride = (size.width() * 4 + kLineAlignment - 1) / kLineAlignment * kLineAlignment;
@@ -189,15 +207,40 @@ void Presenter::render() {
                    buffer);
     std::uint8_t* planes[] = {buffer};
     const int strides[] = {stride};
-    sws_scale(scaler_.get(), current_->data, current_->linesize, 0, current_->height, sized_->data,
+    // The crop's corner lies on the chroma grid, so every plane starts at a whole sample.
+    const std::uint8_t* source[AV_NUM_DATA_POINTERS] = {};
+    int steps[AV_NUM_DATA_POINTERS] = {};
+    bool subsampled[AV_NUM_DATA_POINTERS] = {};
+    for (int c = 0; c < format->nb_components; ++c) {
+        const int plane = format->comp[c].plane;
+        steps[plane] = format->comp[c].step;
+        subsampled[plane] = plane != format->comp[0].plane && (c == 1 || c == 2) &&
+                            !(format->flags & AV_PIX_FMT_FLAG_RGB);
+    }
+    for (int plane = 0; plane < AV_NUM_DATA_POINTERS && current_->data[plane]; ++plane) {
+        const int x =
+            subsampled[plane] ? crop.source.x() >> format->log2_chroma_w : crop.source.x();
+        const int y =
+            subsampled[plane] ? crop.source.y() >> format->log2_chroma_h : crop.source.y();
+        source[plane] = current_->data[plane] +
+                        static_cast<std::ptrdiff_t>(y) * current_->linesize[plane] +
+                        static_cast<std::ptrdiff_t>(x) * steps[plane];
+    }
+    sws_scale(scaler_.get(), source, current_->linesize, 0, crop.source.height(), sized_->data,
               sized_->linesize);
     sws_scale(converter_.get(), sized_->data, sized_->linesize, 0, size.height(), planes, strides);
-    streams_.slot->publish(std::move(picture));
+    FrameSlot::Shown shown;
+    shown.picture = std::move(picture);
+    shown.offset = crop.offset;
+    shown.target = target;
+    shown.view = view;
+    shown.frame = current_;
+    shown.time = currentTime_;
+    streams_.slot->publish(std::move(shown));
 }
 
-bool Presenter::prepareScaling(QSize size) {
-    renderedSize_ = size;
-    scaler_.reset(sws_getCachedContext(scaler_.release(), current_->width, current_->height,
+bool Presenter::prepareScaling(QSize source, QSize size) {
+    scaler_.reset(sws_getCachedContext(scaler_.release(), source.width(), source.height(),
                                        static_cast<AVPixelFormat>(current_->format), size.width(),
                                        size.height(), AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr,
                                        nullptr, nullptr));

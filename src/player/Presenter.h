@@ -5,6 +5,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -52,8 +53,9 @@ private:
     void presentVideo(int generation);
     void show(VideoFrame frame);
     void render();
-    // Readies both passes for pictures of `size`; false when the scaler cannot.
-    bool prepareScaling(QSize size);
+    // Readies both passes for the part `source` of the picture scaled to `size`; false
+    // when the scaler cannot.
+    bool prepareScaling(QSize source, QSize size);
     void checkEnd(int generation);
 
     MediaClock& clock_;
@@ -75,8 +77,12 @@ private:
     int videoEndedGeneration_ = -1;
     int endReportedGeneration_ = -1;
 
-    FrameHandle current_;  // the picture on show, kept to rescale on resize
+    // The picture on show, kept to rescale on resize or zoom; shared with the frame slot,
+    // which keeps it for stills.
+    std::shared_ptr<AVFrame> current_;
+    double currentTime_ = 0;
     QSize renderedSize_;
+    ZoomView renderedView_;
     // Sizing and colour conversion are two passes: the scaler's vector code covers
     // planar sizing and same-size conversion, not the two at once.
     ScalerHandle scaler_;

@@ -1,22 +1,32 @@
 #include "player/VideoWindowWidget.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRegion>
 #include <QWheelEvent>
+#include <algorithm>
+#include <cmath>
 #include <utility>
 
 namespace corvid {
 
+namespace {
+
+constexpr double kNotchZoom = 1.25;
+
+}  // namespace
+
 VideoWindowWidget::VideoWindowWidget(std::shared_ptr<FrameSlot> slot, QSize nativeSize)
-    : slot_(std::move(slot)), placement_(QPoint(0, 0), nativeSize) {
+    : slot_(std::move(slot)), placement_(QPoint(0, 0), nativeSize), view_(nativeSize) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::ClickFocus);
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     resize(nativeSize);
     slot_->setTargetSize(nativeSize);
+    slot_->setView(view_);
     slot_->attach(this);
 }
 
@@ -67,13 +77,86 @@ void VideoWindowWidget::setFullScreen(bool on) {
 
 void VideoWindowWidget::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    const QImage picture = slot_->picture();
-    // The picture is scaled for this size off the GUI thread; until a new size has
-    // been rendered the old picture is shown unscaled.
+    const FrameSlot::Shown shown = slot_->shown();
+    // The picture is scaled for this size and zoom off the GUI thread; until a new one
+    // has been rendered the old picture is shown as it was made.
     // Black only where the picture does not reach: every pixel is written once per frame.
-    const QRect covered = picture.isNull() ? QRect() : rect() & QRect(QPoint(0, 0), picture.size());
+    const QRect covered =
+        shown.picture.isNull() ? QRect() : rect() & QRect(shown.offset, shown.picture.size());
     for (const QRect& bare : QRegion(rect()) - covered) painter.fillRect(bare, Qt::black);
-    if (!picture.isNull()) painter.drawImage(QPoint(0, 0), picture);
+    if (!shown.picture.isNull()) painter.drawImage(shown.offset, shown.picture);
+    if (timeOverlay_ && shown.frame) paintOverlay(painter, overlayTextAt(shown.time));
+}
+
+bool VideoWindowWidget::pictureFitsView() const {
+    const FrameSlot::Shown shown = slot_->shown();
+    return shown.frame && shown.view == view_ && shown.target == size();
+}
+
+void VideoWindowWidget::resetZoom() {
+    view_.reset();
+    applyView();
+}
+
+void VideoWindowWidget::applyView() {
+    slot_->setView(view_);
+    setCursor(view_.isZoomed() ? (dragFrom_ ? Qt::ClosedHandCursor : Qt::OpenHandCursor)
+                               : Qt::ArrowCursor);
+    update();
+}
+
+void VideoWindowWidget::setTimeOverlay(bool shown) {
+    if (shown == timeOverlay_) return;
+    timeOverlay_ = shown;
+    update();
+}
+
+void VideoWindowWidget::setRecordedAt(std::optional<std::chrono::system_clock::time_point> start) {
+    recordedAt_ = start;
+    update();
+}
+
+QString VideoWindowWidget::overlayText() const {
+    const FrameSlot::Shown shown = slot_->shown();
+    if (!timeOverlay_ || !shown.frame) return {};
+    return overlayTextAt(shown.time);
+}
+
+QString VideoWindowWidget::overlayTextAt(double time) const {
+    const qint64 ms = std::llround(std::max(0.0, time) * 1000.0);
+    QString text = QStringLiteral("%1:%2:%3.%4")
+                       .arg(ms / 3600000, 2, 10, QLatin1Char('0'))
+                       .arg(ms / 60000 % 60, 2, 10, QLatin1Char('0'))
+                       .arg(ms / 1000 % 60, 2, 10, QLatin1Char('0'))
+                       .arg(ms % 1000, 3, 10, QLatin1Char('0'));
+    if (recordedAt_) {
+        const qint64 start =
+            std::chrono::duration_cast<std::chrono::milliseconds>(recordedAt_->time_since_epoch())
+                .count();
+        const QDateTime wall = QDateTime::fromMSecsSinceEpoch(start + ms).toLocalTime();
+        text += QLatin1Char('\n') + wall.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    }
+    return text;
+}
+
+void VideoWindowWidget::paintOverlay(QPainter& painter, const QString& text) {
+    // Too small a picture would be mostly overlay.
+    if (text.isEmpty() || width() < 160 || height() < 90) return;
+    QFont font = painter.font();
+    font.setPixelSize(std::clamp(height() / 22, 10, 18));
+    font.setStyleHint(QFont::Monospace);
+    font.setFamily(QStringLiteral("monospace"));
+    painter.setFont(font);
+    const int margin = font.pixelSize() / 2;
+    const QRect box = painter.fontMetrics()
+                          .boundingRect(QRect(0, 0, width(), height()), Qt::AlignLeft, text)
+                          .adjusted(-margin, -margin / 2, margin, margin / 2);
+    const QRect placed =
+        box.translated(margin - box.left(), height() - margin - box.height() - box.top());
+    painter.fillRect(placed, QColor(0, 0, 0, 140));
+    painter.setPen(QColor(235, 235, 235));
+    painter.drawText(placed.adjusted(margin, margin / 2, -margin, -margin / 2), Qt::AlignLeft,
+                     text);
 }
 
 void VideoWindowWidget::resizeEvent(QResizeEvent* event) {
@@ -94,14 +177,28 @@ void VideoWindowWidget::forwardMouse(QMouseEvent* event) {
 }
 
 void VideoWindowWidget::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && view_.isZoomed()) {
+        dragFrom_ = event->position();
+        applyView();
+    }
     forwardMouse(event);
 }
 
 void VideoWindowWidget::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && dragFrom_) {
+        dragFrom_.reset();
+        applyView();
+    }
     forwardMouse(event);
 }
 
 void VideoWindowWidget::mouseMoveEvent(QMouseEvent* event) {
+    if (dragFrom_ && (event->buttons() & Qt::LeftButton)) {
+        view_.panBy(event->position() - *dragFrom_, size());
+        dragFrom_ = event->position();
+        applyView();
+        return;
+    }
     forwardMouse(event);
 }
 
@@ -126,7 +223,15 @@ void VideoWindowWidget::keyReleaseEvent(QKeyEvent* event) {
 }
 
 void VideoWindowWidget::wheelEvent(QWheelEvent* event) {
-    forward(event);
+    // A notch (120) zooms by a quarter; touchpads send fractions of a notch.
+    const int delta = event->angleDelta().y();
+    if (delta == 0 || view_.picture().isEmpty()) {
+        forward(event);
+        return;
+    }
+    view_.zoomAbout(event->position(), size(), std::pow(kNotchZoom, delta / 120.0));
+    applyView();
+    event->accept();
 }
 
 }  // namespace corvid

@@ -3,15 +3,20 @@
 #include <QPointer>
 #include <QRect>
 #include <QWidget>
+#include <chrono>
 #include <memory>
+#include <optional>
 
 #include "player/FrameSlot.h"
+#include "player/ZoomView.h"
 
 namespace corvid {
 
 // The graph's video window: paints the picture the presenter left in the frame slot,
 // already scaled to this widget's size. Its input can be passed on to a drain widget,
 // and it can leave its owner for full screen and come back with Esc or a double-click.
+// The mouse wheel zooms into the picture about the pointer and a left-button drag moves
+// a zoomed picture; a quiet overlay in a corner can show the picture's time.
 class VideoWindowWidget : public QWidget {
     Q_OBJECT
     // Readable through the meta-object, so the windows above can ask without this header.
@@ -31,6 +36,18 @@ public:
     void setPlacement(const QRect& rect);
     QRect placement() const;
 
+    const ZoomView& zoomView() const { return view_; }
+    void resetZoom();
+    // The overlay: the picture's media time and, where the file says when it was
+    // recorded, the wall-clock time of the picture in local time.
+    void setTimeOverlay(bool shown);
+    bool timeOverlay() const { return timeOverlay_; }
+    void setRecordedAt(std::optional<std::chrono::system_clock::time_point> start);
+    // The overlay's text for the picture on show; empty when it is hidden.
+    QString overlayText() const;
+    // Whether the picture on show was made for the present size and zoom.
+    bool pictureFitsView() const;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -45,12 +62,19 @@ protected:
 private:
     void forwardMouse(QMouseEvent* event);
     void forward(QEvent* event);
+    void applyView();
+    QString overlayTextAt(double time) const;
+    void paintOverlay(QPainter& painter, const QString& text);
 
     std::shared_ptr<FrameSlot> slot_;
     QPointer<QWidget> owner_;
     QPointer<QWidget> drain_;
     bool fullScreen_ = false;
     QRect placement_;
+    ZoomView view_;
+    std::optional<QPointF> dragFrom_;
+    bool timeOverlay_ = true;
+    std::optional<std::chrono::system_clock::time_point> recordedAt_;
 };
 
 }  // namespace corvid

@@ -58,6 +58,9 @@ std::string videoSource(const MediaRecipe& r, double seconds) {
     const int h = r.height;
     std::string chain = "color=c=" + hex(r.colour) + ":s=" + std::to_string(w) + "x" +
                         std::to_string(h) + ":r=" + number(r.fps) + ":d=" + number(seconds);
+    if (r.pattern == MediaRecipe::Pattern::Gradient) {
+        chain += ",format=yuv420p,geq=lum='16+X*219/W':cb='16+Y*224/H':cr=128";
+    }
     if (r.pattern == MediaRecipe::Pattern::Stripes) {
         chain += ",drawgrid=w=" + std::to_string(w / 4) + ":h=" + std::to_string(h + 1) +
                  ":t=" + std::to_string(w / 8) + ":c=0xD0D0D0";
@@ -103,7 +106,10 @@ std::string recipeKey(const MediaRecipe& r) {
         << (r.videoCodec.empty() ? "novideo" : r.videoCodec) << '_'
         << (r.audio ? r.audioCodec + std::to_string(r.toneHz) + "Hz" + std::to_string(r.sampleRate)
                     : std::string("noaudio"))
-        << '_' << hex(r.colour) << (r.pattern == MediaRecipe::Pattern::Stripes ? "_stripes" : "")
+        << '_' << hex(r.colour)
+        << (r.pattern == MediaRecipe::Pattern::Stripes    ? "_stripes"
+            : r.pattern == MediaRecipe::Pattern::Gradient ? "_gradient"
+                                                          : "")
         << "_g" << r.gop << "_q" << r.videoQuality;
     if (!r.creationTime.empty()) key << "_created" << r.creationTime;
     return key.str();

@@ -9,7 +9,9 @@ namespace corvid::test {
 // How a generated file looks and sounds. Every video frame carries its own index as a
 // binary code (see PictureReader), so tests can tell which frame is shown.
 struct MediaRecipe {
-    enum class Pattern { Solid, Stripes };
+    // Gradient: brightness grows to the right and blue to the bottom, so that every
+    // place in the picture has a colour of its own.
+    enum class Pattern { Solid, Stripes, Gradient };
 
     int width = 352;
     int height = 288;

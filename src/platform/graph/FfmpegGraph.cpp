@@ -20,6 +20,8 @@
 #include "player/SilentAudioOutput.h"
 #include "player/VideoDecoder.h"
 #include "player/VideoWindowWidget.h"
+#include "player/AsfHeaderReader.h"
+#include "player/StillPicture.h"
 
 namespace corvid {
 
@@ -136,6 +138,7 @@ void FfmpegGraph::load(const std::string& fileName) {
         picture.frame = std::move(first);
         frames_->push(std::move(picture), generation_);
         widget_ = new VideoWindowWidget(slot_, nativeSize_);
+        widget_->setRecordedAt(AsfHeaderReader::creationTime(fileName));
     }
 
     demuxer_ = std::make_unique<Demuxer>(*file_, videoPackets_.get(), audioPackets_.get());
@@ -401,6 +404,36 @@ void FfmpegGraph::Step(std::int32_t frames) {
     const int generation = generation_.load();
     if (!waitFor([&] { return presenter_->shownGeneration() == generation; }, kStepTimeout))
         throw Failure(Failure::Timeout, "Stepping did not finish in time");
+}
+
+std::shared_ptr<IVideoReview> FfmpegGraph::QueryVideoReview() {
+    return std::shared_ptr<IVideoReview>(shared_from_this(), static_cast<IVideoReview*>(this));
+}
+
+double FfmpegGraph::get_Zoom() {
+    return requireVideo().zoomView().zoom();
+}
+
+void FfmpegGraph::ResetZoom() {
+    requireVideo().resetZoom();
+}
+
+void FfmpegGraph::put_TimeOverlay(bool shown) {
+    requireVideo().setTimeOverlay(shown);
+}
+
+bool FfmpegGraph::get_TimeOverlay() {
+    return requireVideo().timeOverlay();
+}
+
+QImage FfmpegGraph::GetCurrentImage(double& time) {
+    requireVideo();
+    const FrameSlot::Shown shown = slot_->shown();
+    if (!shown.frame) throw Failure(Failure::NotReady, "No picture is shown yet");
+    QImage image = StillPicture::fromFrame(*shown.frame);
+    if (image.isNull()) throw Failure(Failure::Unspecified, "The picture cannot be converted");
+    time = shown.time;
+    return image;
 }
 
 QWidget* FfmpegGraph::videoWidget() const {

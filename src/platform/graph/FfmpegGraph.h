@@ -34,7 +34,7 @@ class VideoWindowWidget;
 // decoder thread per stream, a presenter thread and the audio output, driven by the
 // calls below from the GUI thread. Calls before a successful RenderFile throw
 // Failure(NotReady), except Stop, which has nothing to stop.
-class FfmpegGraph : public FilgraphManager {
+class FfmpegGraph : public FilgraphManager, public IVideoReview {
 public:
     struct Options {
         // Time source of the playback clock; real time when null.
@@ -88,6 +88,13 @@ public:
     std::int32_t WaitForCompletion(std::int32_t msTimeout) override;
     // IVideoFrameStep
     void Step(std::int32_t frames) override;
+    // IVideoReview
+    std::shared_ptr<IVideoReview> QueryVideoReview() override;
+    double get_Zoom() override;
+    void ResetZoom() override;
+    void put_TimeOverlay(bool shown) override;
+    bool get_TimeOverlay() override;
+    QImage GetCurrentImage(double& time) override;
 
     // The video window widget (tests); null without video.
     QWidget* videoWidget() const;

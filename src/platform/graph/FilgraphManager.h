@@ -7,7 +7,9 @@
 #include "platform/graph/IMediaEvent.h"
 #include "platform/graph/IMediaPosition.h"
 #include "platform/graph/IVideoFrameStep.h"
+#include "platform/graph/IVideoReview.h"
 #include "platform/graph/IVideoWindow.h"
+#include "platform/util/Failure.h"
 
 namespace corvid {
 
@@ -31,6 +33,10 @@ public:
     virtual std::shared_ptr<IMediaPosition> QueryMediaPosition() { return alias<IMediaPosition>(); }
     virtual std::shared_ptr<IVideoFrameStep> QueryVideoFrameStep() {
         return alias<IVideoFrameStep>();
+    }
+    // Zoom, time overlay and stills: a graph of our own player core offers them.
+    virtual std::shared_ptr<IVideoReview> QueryVideoReview() {
+        throw Failure(Failure::NoInterface, "This graph cannot zoom, show times or keep stills");
     }
 
 protected:
