@@ -15,7 +15,6 @@
 #include <QScreen>
 #include <QTimer>
 #include <cmath>
-#include <exception>
 
 #include "main_window/RecordingScan.h"
 #include "main_window/ReviewKeys.h"
@@ -26,6 +25,7 @@
 #include "platform/util/Attempt.h"
 #include "platform/util/Failure.h"
 #include "platform/util/Numeric.h"
+#include "platform/widgets/Guarded.h"
 #include "platform/widgets/MessageBox.h"
 #include "platform/widgets/ScrollBar.h"
 #include "player_control/QVRControl.h"
@@ -42,6 +42,10 @@ const QString kFileMissing = QStringLiteral("文件不存在");
 const QString kFirstPortMissing = QStringLiteral("第一个端口文件不存在，点确定刷列文件列表");
 const QString kSecondPortMissing = QStringLiteral("第二个端口文件不存在，点确定刷列文件列表");
 const QString kBadLine = QStringLiteral("文件信息不正确");
+
+// The captions of the play command: what a click does next.
+const QString kPlayCaption = QStringLiteral("Play");
+const QString kPauseCaption = QStringLiteral("Pause");
 
 void setTextColour(QWidget* widget, const QColor& colour) {
     QPalette palette = widget->palette();
@@ -89,7 +93,7 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent), fileSystem_(FileSystem::cur
     connectHandlers();
     reviewKeys_ = std::make_unique<ReviewKeys>(*this);
     resize(pixelsOf(kClientWidth), pixelsOf(kClientHeight) + menuBar()->sizeHint().height());
-    guarded([this] { Form_Load(); });
+    guarded(this, [this] { Form_Load(); });
 }
 
 Form1::~Form1() = default;
@@ -165,7 +169,7 @@ void Form1::createControls() {
 }
 
 void Form1::createMenu() {
-    mnuPlay = menuBar()->addAction(QStringLiteral("Play"));
+    mnuPlay = menuBar()->addAction(kPlayCaption);
     mnuPlay->setObjectName("mnuPlay");
     mnuPlay->setEnabled(false);
     mnuClose = menuBar()->addAction(QStringLiteral("Stop"));
@@ -182,45 +186,35 @@ void Form1::setTabOrder() {
 }
 
 void Form1::connectHandlers() {
-    connect(mnuPlay, &QAction::triggered, this, [this] { guarded([this] { mnuPlay_Click(); }); });
-    connect(mnuClose, &QAction::triggered, this, [this] { guarded([this] { mnuClose_Click(); }); });
-    connect(timPS, &QTimer::timeout, this, [this] { guarded([this] { timPS_Timer(); }); });
+    connect(mnuPlay, &QAction::triggered, this,
+            [this] { guarded(this, [this] { mnuPlay_Click(); }); });
+    connect(mnuClose, &QAction::triggered, this,
+            [this] { guarded(this, [this] { mnuClose_Click(); }); });
+    connect(timPS, &QTimer::timeout, this, [this] { guarded(this, [this] { timPS_Timer(); }); });
     connect(optLeft, &QRadioButton::clicked, this,
-            [this] { guarded([this] { optLeft_Click(); }); });
+            [this] { guarded(this, [this] { optLeft_Click(); }); });
     connect(optRight, &QRadioButton::clicked, this,
-            [this] { guarded([this] { optRight_Click(); }); });
-    connect(hsVol, &ScrollBar::Change, this, [this] { guarded([this] { hsVol_Change(); }); });
-    connect(DrvList, &DriveList::Change, this, [this] { guarded([this] { DrvList_Change(); }); });
-    connect(DirList, &FolderList::Change, this, [this] { guarded([this] { DirList_Change(); }); });
+            [this] { guarded(this, [this] { optRight_Click(); }); });
+    connect(hsVol, &ScrollBar::Change, this, [this] { guarded(this, [this] { hsVol_Change(); }); });
+    connect(DrvList, &DriveList::Change, this,
+            [this] { guarded(this, [this] { DrvList_Change(); }); });
+    connect(DirList, &FolderList::Change, this,
+            [this] { guarded(this, [this] { DirList_Change(); }); });
 
     // A click on a line selects it, a click on the selected line reloads it, and moving the
     // selection with the keyboard selects too: each runs the click handler once.
     connect(lsASF, &QListWidget::currentRowChanged, this, [this](int row) {
         if (row < 0) return;
         rowChangedByPress_ = QApplication::mouseButtons() != Qt::NoButton;
-        guarded([this] { lsASF_Click(); });
+        guarded(this, [this] { lsASF_Click(); });
     });
     connect(lsASF, &QListWidget::itemClicked, this, [this] {
         if (rowChangedByPress_) {
             rowChangedByPress_ = false;
             return;
         }
-        guarded([this] { lsASF_Click(); });
+        guarded(this, [this] { lsASF_Click(); });
     });
-}
-
-template <typename Handler>
-void Form1::guarded(Handler&& handler) {
-    QString problem;
-    try {
-        handler();
-        return;
-    } catch (const Failure& failure) {
-        problem = QString::fromStdString(failure.what());
-    } catch (const std::exception& error) {
-        problem = QString::fromStdString(error.what());
-    }
-    MessageBox::show(this, tr("Corvid could not complete this action.\n\n%1").arg(problem));
 }
 
 // ---- Start-up and layout -------------------------------------------------------------
@@ -329,7 +323,7 @@ QRect Form1::twipsRect(double left, double top, double width, double height) con
 
 void Form1::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
-    guarded([this] { Form_Resize(); });
+    guarded(this, [this] { Form_Resize(); });
 }
 
 void Form1::showEvent(QShowEvent* event) {
@@ -473,13 +467,13 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     switch (type) {
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonDblClick:
-            guarded([&] { P1_MouseDown(mouseButtons(mouse->button()), 0, x, y); });
+            guarded(this, [&] { P1_MouseDown(mouseButtons(mouse->button()), 0, x, y); });
             break;
         case QEvent::MouseMove:
-            guarded([&] { P1_MouseMove(mouseButtons(mouse->buttons()), 0, x, y); });
+            guarded(this, [&] { P1_MouseMove(mouseButtons(mouse->buttons()), 0, x, y); });
             break;
         default:
-            guarded([&] { P1_MouseUp(mouseButtons(mouse->button()), 0, x, y); });
+            guarded(this, [&] { P1_MouseUp(mouseButtons(mouse->button()), 0, x, y); });
             break;
     }
     return true;
@@ -488,19 +482,19 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 void Form1::SetPlayState(PlayState state) {
     if (state == PlayState::Idle) {
         mnuPlay->setEnabled(false);
-        mnuPlay->setText(QStringLiteral("Play"));
+        mnuPlay->setText(kPlayCaption);
         mnuClose->setEnabled(false);
         timPS->stop();
         P1->setEnabled(false);
     } else if (state == PlayState::Loaded) {
         mnuClose->setEnabled(true);
         mnuPlay->setEnabled(true);
-        mnuPlay->setText(QStringLiteral("Pause"));
+        mnuPlay->setText(kPauseCaption);
         timPS->start();
         P1->setEnabled(true);
     } else {
         mnuPlay->setEnabled(false);
-        mnuPlay->setText(QStringLiteral("Play"));
+        mnuPlay->setText(kPlayCaption);
         mnuClose->setEnabled(false);
         timPS->stop();
     }
@@ -508,26 +502,27 @@ void Form1::SetPlayState(PlayState state) {
 
 // ---- Play and Stop ---------------------------------------------------------------------
 
+bool Form1::isPlaying() const {
+    return mnuPlay->isEnabled() && mnuPlay->text() == kPauseCaption;
+}
+
 void Form1::mnuPlay_Click() {
-    if (mnuPlay->text() == QStringLiteral("Play")) {
+    if (mnuPlay->text() == kPlayCaption) {
         timPS->start();
-        mnuPlay->setText(QStringLiteral("Pause"));
+        mnuPlay->setText(kPauseCaption);
         commandBothPanels(&QVRControl::cmdPlay);
     } else {
         timPS->stop();
-        mnuPlay->setText(QStringLiteral("Play"));
+        mnuPlay->setText(kPlayCaption);
         commandBothPanels(&QVRControl::cmdPause);
     }
 }
 
-void Form1::commandBothPanels(void (QVRControl::*command)()) {
-    // Camera 1 first, then camera 2, whatever camera 1 made of it: with one damaged file
-    // of a pair the other camera must still pause and play. A panel that could not open
-    // its file already says so on its surface; other failures are passed on.
+void Form1::commandBothPanels(const std::function<void(QVRControl&)>& command) {
     std::optional<Failure> unreported;
     for (QVRControl* panel : {QVRControl1, QVRControl2}) {
         try {
-            (panel->*command)();
+            command(*panel);
         } catch (const Failure& failure) {
             if (panel->notice().isEmpty() && !unreported) unreported = failure;
         }
@@ -538,7 +533,7 @@ void Form1::commandBothPanels(void (QVRControl::*command)()) {
 void Form1::mnuClose_Click() {
     QVRControl1->UserControl_Initialize();
     QVRControl2->UserControl_Initialize();
-    mnuPlay->setText(QStringLiteral("Play"));
+    mnuPlay->setText(kPlayCaption);
     mnuPlay->setEnabled(false);
     mnuClose->setEnabled(false);
     timPS->stop();
@@ -654,7 +649,7 @@ bool Form1::SelectRecording(const QString& fileName) {
                                            line->data(RecordingScan::BaseNameRole).toString());
             if (!names.contains(fileName, sensitivity)) continue;
             if (lsASF->currentRow() == row) {
-                guarded([this] { lsASF_Click(); });
+                guarded(this, [this] { lsASF_Click(); });
             } else {
                 lsASF->setCurrentRow(row);
             }

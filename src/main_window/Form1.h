@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -87,6 +88,16 @@ public:
 
     void LoadSelectedRecording();
 
+    // Shows the position and duration of the panel that plays on the progress bar.
+    void UpdateProgress();
+    // Whether a loaded recording is playing (Pause is the command on offer).
+    bool isPlaying() const;
+    // Runs `command` on camera 1's panel and then on camera 2's, the second also when the
+    // first fails: with one damaged file of a pair the other camera must still follow. A
+    // panel that could not open its file already says so on its surface; the first failure
+    // of a panel without such a notice is passed on once both have had their turn.
+    void commandBothPanels(const std::function<void(QVRControl&)>& command);
+
     // Selects the line of the recording that plays the file named (a name in the folder
     // shown) and plays it, as a click on that line does. A name that no line plays is
     // reported in a message box and leaves the list as it was; returns whether a line was
@@ -97,8 +108,6 @@ public:
     static QIcon icon();
 
 protected:
-    friend class ReviewKeys;
-
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -109,20 +118,14 @@ private:
     void setTabOrder();
     void connectHandlers();
 
-    // Runs one event handler; a failure that reaches it is shown and the window stays usable.
-    template <typename Handler>
-    void guarded(Handler&& handler);
-
     // What the commands and the progress bar allow: nothing loaded, a recording loaded
     // (playing or paused), or the bar held by the mouse while seeking.
     enum class PlayState : std::int16_t { Idle = 0, Loaded = 1, Seeking = 3 };
     // The cameras a loaded recording has; the sound choices offered follow them.
     enum class CameraMode : std::int16_t { Camera1 = 1, Camera2 = 2, Both = 3 };
 
-    void UpdateProgress();
     static QString TimeText(double seconds);
     void SetPlayState(PlayState state);
-    void commandBothPanels(void (QVRControl::*command)());
     void SetCameraMode(CameraMode mode);
     void ApplyVolume();
 

@@ -13,13 +13,10 @@
 #include <QPlainTextEdit>
 #include <QTextEdit>
 #include <QTimer>
-#include <exception>
-#include <optional>
 
 #include "main_window/Form1.h"
 #include "media_engine/clsDShowControl.h"
-#include "platform/util/Failure.h"
-#include "platform/widgets/MessageBox.h"
+#include "platform/widgets/Guarded.h"
 #include "player_control/QVRControl.h"
 
 namespace corvid {
@@ -90,7 +87,8 @@ void ReviewKeys::createHelpMenu() {
     title->setEnabled(false);
     for (const Binding& binding : bindings_) {
         QAction* entry = helpMenu_->addAction(binding.description + '\t' + binding.keyText);
-        connect(entry, &QAction::triggered, this, [this, run = binding.run] { guarded(run); });
+        connect(entry, &QAction::triggered, this,
+                [this, run = binding.run] { guarded(&form_, run); });
     }
 }
 
@@ -109,20 +107,6 @@ void ReviewKeys::createSpeedLabel() {
     showSpeed();
 }
 
-template <typename Command>
-void ReviewKeys::guarded(Command&& command) {
-    QString problem;
-    try {
-        command();
-        return;
-    } catch (const Failure& failure) {
-        problem = QString::fromStdString(failure.what());
-    } catch (const std::exception& error) {
-        problem = QString::fromStdString(error.what());
-    }
-    MessageBox::show(&form_, tr("Corvid could not complete this action.\n\n%1").arg(problem));
-}
-
 // ---- Commands --------------------------------------------------------------------------
 
 void ReviewKeys::playPause() {
@@ -130,42 +114,28 @@ void ReviewKeys::playPause() {
     form_.mnuPlay->trigger();
 }
 
-void ReviewKeys::onBothPanels(const std::function<void(QVRControl&)>& command) {
-    std::optional<Failure> first;
-    for (QVRControl* panel : {form_.QVRControl1, form_.QVRControl2}) {
-        try {
-            command(*panel);
-        } catch (const Failure& failure) {
-            // A panel that could not open its file already says so on its surface.
-            if (panel->notice().isEmpty() && !first) first = failure;
-        }
-    }
-    if (first) throw *first;
-}
-
-void ReviewKeys::seekBy(double seconds) {
-    // The display follows at once, also while the paused timer leaves it alone.
+void ReviewKeys::moveBothPanels(const std::function<void(QVRControl&)>& command) {
+    // The display follows at once, failure or not, also while the paused timer leaves it
+    // alone.
     struct Redraw {
         Form1& form;
         ~Redraw() { form.UpdateProgress(); }
     } redraw{form_};
-    onBothPanels([seconds](QVRControl& panel) { panel.SeekBy(seconds); });
+    form_.commandBothPanels(command);
+}
+
+void ReviewKeys::seekBy(double seconds) {
+    moveBothPanels([seconds](QVRControl& panel) { panel.SeekBy(seconds); });
 }
 
 void ReviewKeys::stepFrames(int frames) {
     // Pausing goes through the Pause command, so its caption and the timer follow.
-    if (form_.mnuPlay->isEnabled() && form_.mnuPlay->text() == QStringLiteral("Pause")) {
-        form_.mnuPlay->trigger();
-    }
-    struct Redraw {
-        Form1& form;
-        ~Redraw() { form.UpdateProgress(); }
-    } redraw{form_};
-    onBothPanels([frames](QVRControl& panel) { panel.StepFrame(frames); });
+    if (form_.isPlaying()) form_.mnuPlay->trigger();
+    moveBothPanels([frames](QVRControl& panel) { panel.StepFrame(frames); });
 }
 
 void ReviewKeys::setSpeed(double speed) {
-    onBothPanels([speed](QVRControl& panel) { panel.SetRate(speed); });
+    form_.commandBothPanels([speed](QVRControl& panel) { panel.SetRate(speed); });
     showSpeed();
 }
 
@@ -184,7 +154,7 @@ void ReviewKeys::fullScreenUnderPointer() {
 }
 
 void ReviewKeys::leaveFullScreen() {
-    onBothPanels([](QVRControl& panel) { panel.LeaveFullScreen(); });
+    form_.commandBothPanels([](QVRControl& panel) { panel.LeaveFullScreen(); });
 }
 
 // ---- Speed display ---------------------------------------------------------------------
@@ -244,7 +214,7 @@ bool ReviewKeys::eventFilter(QObject* watched, QEvent* event) {
     auto* key = static_cast<QKeyEvent*>(event);
     const Binding* binding = bindingFor(*key);
     if (binding == nullptr) return false;
-    if (!key->isAutoRepeat() || repeats(binding->key)) guarded(binding->run);
+    if (!key->isAutoRepeat() || repeats(binding->key)) guarded(&form_, binding->run);
     return true;
 }
 

@@ -62,14 +62,10 @@ private:
     void createSpeedLabel();
     bool takesKeysFor(QObject* receiver) const;
     const Binding* bindingFor(const QKeyEvent& key) const;
-    // Runs `command` on camera 1's panel and then on camera 2's, the second also when the
-    // first fails; the first failure of a panel that shows no notice of its own is passed
-    // on once both have had their turn.
-    void onBothPanels(const std::function<void(QVRControl&)>& command);
+    // Moves both panels' pictures by `command` and shows the new position on the bar.
+    void moveBothPanels(const std::function<void(QVRControl&)>& command);
     void showSpeed();
     void placeSpeedLabel();
-    template <typename Command>
-    void guarded(Command&& command);
 
     Form1& form_;
     std::vector<Binding> bindings_;

@@ -12,7 +12,7 @@
 #include "platform/util/Attempt.h"
 #include "platform/util/Failure.h"
 #include "platform/util/Numeric.h"
-#include "platform/widgets/MessageBox.h"
+#include "platform/widgets/Guarded.h"
 #include "platform/widgets/WindowHandles.h"
 
 namespace corvid {
@@ -61,17 +61,6 @@ void setWidth(QWidget* widget, int width) {
 
 void setTop(QWidget* widget, int top) {
     widget->move(widget->x(), top);
-}
-
-// Window handlers never let a failure escape into the event loop: the user is told
-// and the panel stays usable.
-template <typename Handler>
-void guarded(QWidget* parent, Handler&& handler) {
-    try {
-        handler();
-    } catch (const Failure& failure) {
-        MessageBox::show(parent, QString::fromStdString(failure.what()));
-    }
 }
 
 }  // namespace
