@@ -8,6 +8,9 @@ extern "C" {
 #include <libavutil/channel_layout.h>
 }
 
+#include "player/PlayerLog.h"
+#include "player/ThreadName.h"
+
 namespace corvid {
 
 namespace {
@@ -69,6 +72,7 @@ bool AudioDecoder::superseded() const {
 }
 
 void AudioDecoder::run() {
+    nameThisThread("corvid-audio");
     while (!stopping_) {
         std::optional<PacketItem> item = packets_.pop(50ms);
         if (!item) continue;
@@ -144,7 +148,22 @@ void AudioDecoder::waitWhileHeld() {
 }
 
 void AudioDecoder::steerClock(double writtenUpTo) {
-    if (output_.drivesClock()) clock_.syncToAudio(writtenUpTo - output_.latency() * clock_.rate());
+    if (output_.drivesClock())
+        clock_.syncToAudio(writtenUpTo - output_.latency() * clock_.rate(), decoding_,
+                           output_.played());
+}
+
+bool AudioDecoder::behindClock(double writtenUpTo) {
+    if (clock_.followsSound()) return false;
+    const double rate = clock_.rate();
+    const double heard = writtenUpTo - output_.latency() * rate;
+    return clock_.position() - heard > PlaybackClock::kSoundRejoin * std::max(rate, 1.0);
+}
+
+void AudioDecoder::restartAtClock() {
+    qCDebug(lcPlayer) << "sound behind the clock at" << clock_.position() << "is dropped";
+    output_.discard();
+    muted_ = true;
 }
 
 void AudioDecoder::writeAll(const float* samples, std::size_t frames, double frameSeconds) {
@@ -152,7 +171,9 @@ void AudioDecoder::writeAll(const float* samples, std::size_t frames, double fra
         const std::size_t room = std::min(frames, output_.writable());
         if (room == 0) {
             // A full output may mean a stalled server: the clock hears of it meanwhile.
-            steerClock(nextTime_ - static_cast<double>(frames) * frameSeconds);
+            const double writtenUpTo = nextTime_ - static_cast<double>(frames) * frameSeconds;
+            steerClock(writtenUpTo);
+            if (behindClock(writtenUpTo)) return restartAtClock();
             nap(kFullOutputNap);
             continue;
         }
@@ -164,9 +185,7 @@ void AudioDecoder::writeAll(const float* samples, std::size_t frames, double fra
 
 void AudioDecoder::play(const AVFrame* frame) {
     if (frame->sample_rate <= 0 || frame->nb_samples <= 0) return;
-    const std::int64_t ts =
-        frame->best_effort_timestamp != AV_NOPTS_VALUE ? frame->best_effort_timestamp : frame->pts;
-    const double start = ts != AV_NOPTS_VALUE ? file_.seconds(ts, file_.audioIndex()) : nextTime_;
+    const double start = file_.frameTime(frame, file_.audioIndex()).value_or(nextTime_);
     const double length = static_cast<double>(frame->nb_samples) / frame->sample_rate;
     nextTime_ = start + length;
     if (seeking_) {
@@ -181,10 +200,13 @@ void AudioDecoder::play(const AVFrame* frame) {
         muted_ = true;
         return;
     }
+    if (!muted_ && behindClock(start)) restartAtClock();
     if (muted_) {
         // Sound kept ahead of the clock while muted starts when the clock gets there,
-        // rather than pulling the clock forward to itself.
+        // rather than pulling the clock forward to itself; sound the clock has passed is
+        // too late to be heard with its pictures.
         waitWhileHeld();
+        if (start + length < clock_.position() + output_.latency() * rate) return;
         while (!superseded() && clock_.position() < start - output_.latency() * rate) nap(2ms);
         muted_ = false;
     }

@@ -16,7 +16,7 @@ namespace corvid {
 
 // Decodes the audio stream on its own thread, converts it to the output's format at
 // the playback rate and writes it to the output. Sound is
-// kept for rates 0.5..2 and dropped outside them. When the file has no video it also
+// kept for rates 1/8..2 and dropped outside them. When the file has no video it also
 // ends the clock's seek hold and reports the end of the media.
 class AudioDecoder {
 public:
@@ -45,6 +45,10 @@ private:
     void writeAll(const float* samples, std::size_t frames, double frameSeconds);
     // Tells the clock what is heard, given the media time where the written sound ends.
     void steerClock(double writtenUpTo);
+    // Whether the sound heard is behind a clock that went on without it.
+    bool behindClock(double writtenUpTo);
+    // Drops the sound not heard yet; what follows starts where the clock is.
+    void restartAtClock();
 
     const MediaSource& file_;
     AVCodecContext* codec_;

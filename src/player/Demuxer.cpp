@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <chrono>
 
+#include "player/ThreadName.h"
+
 namespace corvid {
 
 namespace {
@@ -82,6 +84,7 @@ void Demuxer::performSeek(const SeekRequest& request) {
 }
 
 void Demuxer::run() {
+    nameThisThread("corvid-demux");
     PacketHandle packet = makePacket();
     bool ended = false;
     int damaged = 0;

@@ -25,6 +25,9 @@ public:
     virtual void setGains(float /*left*/, float /*right*/) {}
     // Seconds of written sound not yet heard.
     virtual double latency() = 0;
+    // Seconds of sound the device has played since it was made, silence included: it
+    // moves only while the device takes sound.
+    virtual double played() = 0;
     // Whether the output consumes at the pace of a real device, so that the sound it
     // reports as heard may drive the playback clock.
     virtual bool drivesClock() const = 0;

@@ -1,50 +1,51 @@
 #pragma once
 
 #include <memory>
-#include <mutex>
 
 #include "player/IClock.h"
+#include "player/PlaybackClock.h"
 
 namespace corvid {
 
-// The position of playback in media seconds. It advances with its time source at the
-// playback rate while running and not held; a hold keeps it at a seek target until the
-// first picture of the seek is ready. Played audio steers it: the clock speeds up or
-// slows down (at most to a standstill) until it meets the sound heard, so it never goes
-// back and pictures never jump.
+// One player's view of a playback clock: its media time and its seeks on a clock of its
+// own, or on one shared with other players. Every update carries the seek generation it
+// belongs to and is dropped when a newer seek came (see PlaybackClock).
 class MediaClock {
 public:
+    // A clock of its own on the time source.
     explicit MediaClock(std::shared_ptr<IClock> source);
+    // A member of a shared clock; held until release(0) when it `waitsForPicture`.
+    MediaClock(std::shared_ptr<PlaybackClock> shared, bool waitsForPicture);
+    ~MediaClock();
+    MediaClock(const MediaClock&) = delete;
+    MediaClock& operator=(const MediaClock&) = delete;
 
-    double position() const;
-    void setPosition(double seconds);
-    void run();
-    void pause();
-    bool running() const;
-    double rate() const;
-    void setRate(double rate);
+    double position() const { return clock_->position(member_); }
+    void run() { clock_->run(); }
+    void pause() { clock_->pause(); }
+    bool running() const { return clock_->running(); }
+    double rate() const { return clock_->rate(); }
+    void setRate(double rate) { clock_->setRate(rate); }
+    void seek(int generation, double target) { clock_->seek(member_, generation, target); }
+    void setPosition(int generation, double seconds) {
+        clock_->setPosition(member_, generation, seconds);
+    }
     // Holds for the seek of `generation`; only that seek's release lets go.
-    void hold(int generation);
-    void release(int generation);
-    bool held() const;
-    // The media time being heard now; the clock leans towards it.
-    void syncToAudio(double seconds);
+    void hold(int generation) { clock_->hold(member_, generation); }
+    void release(int generation) { clock_->release(member_, generation); }
+    bool held() const { return clock_->held(); }
+    void stopAtEnd(int generation) { clock_->stopAtEnd(member_, generation); }
+    void setSoundSource(bool playsSound) { clock_->setSoundSource(member_, playsSound); }
+    bool followsSound() const { return clock_->followsSound(); }
+    // The media time being heard now, in seek `generation`, and the seconds the device
+    // has played in all; the clock leans towards the sound.
+    void syncToAudio(double seconds, int generation, double played) {
+        clock_->syncToAudio(member_, generation, seconds, played);
+    }
 
 private:
-    double positionLocked(double now) const;
-    void reanchorLocked(double now);
-
-    std::shared_ptr<IClock> source_;
-    mutable std::mutex mutex_;
-    double anchorPosition_ = 0;
-    double anchorTime_ = 0;
-    double rate_ = 1.0;
-    double correction_ = 0;  // added to the rate while catching up with the sound
-    double heard_ = 0;       // the last media time reported heard
-    double heardMovedAt_ = 0;
-    bool running_ = false;
-    bool held_ = false;
-    int holdGeneration_ = 0;
+    std::shared_ptr<PlaybackClock> clock_;
+    int member_;
 };
 
 }  // namespace corvid

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "platform/util/Failure.h"
+#include "player/ThreadName.h"
 
 namespace corvid {
 
@@ -87,7 +88,10 @@ MediaSource::MediaSource(const std::string& path, std::chrono::milliseconds time
     if (videoIndex_ < 0 && audioIndex_ < 0)
         throw Failure(Failure::CannotOpen, "No stream that can be decoded in " + path);
     // Reading the tail takes as long as opening and decoding the first picture: both at once.
-    lastPacketEnd_ = std::async(std::launch::async, [this, path] { return scanEnd(path); });
+    lastPacketEnd_ = std::async(std::launch::async, [this, path] {
+        nameThisThread("corvid-scan");
+        return scanEnd(path);
+    });
 
     if (videoIndex_ >= 0) {
         const AVRational rate = raw->streams[videoIndex_]->avg_frame_rate.num > 0
@@ -136,6 +140,14 @@ void MediaSource::openDecoder(int index, CodecContextHandle& codec) {
 double MediaSource::seconds(std::int64_t timestamp, int streamIndex) const {
     return static_cast<double>(timestamp) * av_q2d(format_->streams[streamIndex]->time_base) -
            start_;
+}
+
+std::optional<double> MediaSource::frameTime(const AVFrame* frame, int streamIndex) const {
+    // The decoder's best guess first: packets of damaged or old files may carry no pts.
+    const std::int64_t ts =
+        frame->best_effort_timestamp != AV_NOPTS_VALUE ? frame->best_effort_timestamp : frame->pts;
+    if (ts == AV_NOPTS_VALUE) return std::nullopt;
+    return seconds(ts, streamIndex);
 }
 
 std::int64_t MediaSource::toTimestamp(double seconds) const {

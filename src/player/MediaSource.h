@@ -4,6 +4,7 @@
 #include <chrono>
 #include <future>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,8 @@ public:
     // Seconds between two pictures, from the stream's frame rate (0.04 when unknown).
     double frameInterval() const { return frameInterval_; }
     double seconds(std::int64_t timestamp, int streamIndex) const;
+    // The media time of a decoded frame of the stream; nothing when it carries none.
+    std::optional<double> frameTime(const AVFrame* frame, int streamIndex) const;
     // A media time as a timestamp in AV_TIME_BASE units, for seeking.
     std::int64_t toTimestamp(double seconds) const;
 

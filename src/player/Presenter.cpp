@@ -8,6 +8,8 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
+#include "player/ThreadName.h"
+
 namespace corvid {
 
 namespace {
@@ -70,7 +72,18 @@ void Presenter::step(int frames) {
     wake_.notify_all();
 }
 
+void Presenter::announceShown() {
+    { std::lock_guard lock(mutex_); }  // a waiter between its check and its wait sees it
+    shown_.notify_all();
+}
+
+bool Presenter::waitUntilShown(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    std::unique_lock lock(mutex_);
+    return shown_.wait_for(lock, limit, done);
+}
+
 void Presenter::run() {
+    nameThisThread("corvid-present");
     std::chrono::microseconds wait = kTick;
     for (;;) {
         {
@@ -119,11 +132,12 @@ void Presenter::presentVideo(int generation) {
                 std::lock_guard lock(mutex_);
                 snap = snapGeneration_ == generation;
             }
-            if (snap) clock_.setPosition(first->time);
+            if (snap) clock_.setPosition(generation, first->time);
             show(std::move(*first));
         }
         shownGeneration_ = generation;
         clock_.release(generation);
+        announceShown();
         return;
     }
 
@@ -140,7 +154,7 @@ void Presenter::presentVideo(int generation) {
             videoEndedGeneration_ = generation;
             wanted = 0;
         } else {
-            clock_.setPosition(next->time);
+            clock_.setPosition(generation, next->time);
             show(std::move(*next));
             --wanted;
         }
@@ -148,7 +162,10 @@ void Presenter::presentVideo(int generation) {
             std::lock_guard lock(mutex_);
             stepsWanted_ = wanted;
         }
-        if (wanted == 0) ++stepsDone_;
+        if (wanted == 0) {
+            ++stepsDone_;
+            announceShown();
+        }
         return;
     }
 
@@ -269,8 +286,8 @@ void Presenter::checkEnd(int generation) {
     if (clock_.position() < duration_) return;
     endReportedGeneration_ = generation;
     // The graph stays running, its position held at the end by the duration, so that a
-    // seek back plays on. Without a known duration the clock itself must stop.
-    if (duration_ <= 0) clock_.pause();
+    // seek back plays on. Without a known duration the position stops where it is.
+    if (duration_ <= 0) clock_.stopAtEnd(generation);
     onEnd_(generation);
 }
 

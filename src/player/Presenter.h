@@ -43,6 +43,9 @@ public:
     int stepsDone() const { return stepsDone_.load(); }
     // The generation whose first picture (or end) has been shown; -1 before any.
     int shownGeneration() const { return shownGeneration_.load(); }
+    // Waits until `done` holds, asked again whenever a step finishes or a seek's first
+    // picture is shown; false when `limit` ran out first.
+    bool waitUntilShown(const std::function<bool()>& done, std::chrono::milliseconds limit);
     // The media time of the picture on show.
     double shownTime() const { return shownTime_.load(); }
 
@@ -57,6 +60,8 @@ private:
     // when the scaler cannot.
     bool prepareScaling(QSize source, QSize size);
     void checkEnd(int generation);
+    // Tells waitUntilShown that a step finished or a first picture was shown.
+    void announceShown();
 
     MediaClock& clock_;
     Streams streams_;
@@ -66,6 +71,7 @@ private:
 
     std::mutex mutex_;
     std::condition_variable wake_;
+    std::condition_variable shown_;
     bool stopping_ = false;
     bool woken_ = false;
     int stepsWanted_ = 0;

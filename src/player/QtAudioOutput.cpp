@@ -10,6 +10,7 @@
 
 #include "platform/util/Failure.h"
 #include "player/AudioRingDevice.h"
+#include "player/PlayerLog.h"
 
 namespace corvid {
 
@@ -19,6 +20,8 @@ constexpr double kRingSeconds = 0.15;
 // How often the sound heard is asked of the server; between probes it is extrapolated.
 // Each probe wakes the sound thread and the server's client, so not more often than this.
 constexpr int kProbeMs = 20;
+// A playing stream whose sound has not moved on for this long is started again.
+constexpr double kStuckSeconds = 1.0;
 
 }  // namespace
 
@@ -36,6 +39,7 @@ QtAudioOutput::QtAudioOutput() {
     ring_ = std::make_shared<AudioRing>(static_cast<std::size_t>(kRingSeconds * sampleRate_) *
                                         kChannels);
 
+    thread_.setObjectName(QStringLiteral("corvid-sound"));
     context_ = new QObject;
     context_->moveToThread(&thread_);
     thread_.start();
@@ -99,11 +103,32 @@ void QtAudioOutput::probeHeard() {
     // time since its last report as played; nothing plays faster than real time.
     const double now = steadySeconds();
     const double handed = static_cast<double>(device_->framesHanded()) / sampleRate_;
-    if (playing_)
-        heard_ = std::min(static_cast<double>(sink_->processedUSecs()) / 1e6,
-                          heardAtResume_ + (now - resumedAt_));
+    if (playing_) {
+        const double processed = static_cast<double>(sink_->processedUSecs()) / 1e6;
+        heard_ = std::min(processed, heardAtResume_ + (now - resumedAt_));
+        if (processed != processed_) {
+            processed_ = processed;
+            progressAt_ = now;
+        } else if (now - progressAt_ > kStuckSeconds) {
+            restartStream(now);
+        }
+    }
     unheard_ = std::max(0.0, handed - heard_);
+    played_ = heard_;
     probedAt_ = now;
+}
+
+void QtAudioOutput::restartStream(double now) {
+    // A server can stop taking sound from a stream for good (one that ran dry, waiting
+    // for more than it will be given before it plays again); suspending and resuming the
+    // stream makes it play whatever it holds.
+    qCDebug(lcPlayer) << "sound stream" << this << "took nothing for" << now - progressAt_
+                      << "s: started again";
+    sink_->suspend();
+    sink_->resume();
+    heardAtResume_ = heard_;
+    resumedAt_ = now;
+    progressAt_ = now;
 }
 
 void QtAudioOutput::setPlaying(bool playing) {
@@ -113,6 +138,7 @@ void QtAudioOutput::setPlaying(bool playing) {
             if (playing) {
                 heardAtResume_ = heard_;
                 resumedAt_ = steadySeconds();
+                progressAt_ = resumedAt_;
                 sink_->resume();
                 probe_->start(kProbeMs);
                 playing_ = true;

@@ -34,12 +34,14 @@ public:
     void discard() override;
     void setGains(float left, float right) override { gains_->set(left, right); }
     double latency() override;
+    double played() override { return played_.load(); }
     bool drivesClock() const override { return true; }
 
 private:
     void onSinkThread(std::function<void()> work, bool wait);
     // On the sink thread: how much of the sound handed to the server is not heard yet.
     void probeHeard();
+    void restartStream(double now);
     static double steadySeconds();
 
     QThread thread_;
@@ -50,6 +52,9 @@ private:
     double heard_ = 0;
     double heardAtResume_ = 0;
     double resumedAt_ = 0;
+    // On the sink thread: the server's count when it last moved, and when that was.
+    double processed_ = 0;
+    double progressAt_ = 0;
     AudioRingDevice* device_ = nullptr;
     std::shared_ptr<AudioRing> ring_;
     std::shared_ptr<ChannelGains> gains_ = std::make_shared<ChannelGains>();
@@ -57,6 +62,7 @@ private:
     // Seconds handed to the server and not heard yet, as of steady time probedAt_.
     std::atomic<double> unheard_{0};
     std::atomic<double> probedAt_{0};
+    std::atomic<double> played_{0};
     std::atomic<bool> playing_{false};
 };
 

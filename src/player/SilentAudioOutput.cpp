@@ -13,7 +13,11 @@ SilentAudioOutput::SilentAudioOutput(int sampleRate, std::shared_ptr<IClock> clo
 
 void SilentAudioOutput::consumeLocked() {
     const double now = clock_->now();
-    if (playing_) buffered_ = std::max(0.0, buffered_ - (now - last_));
+    if (playing_) {
+        const double taken = std::min(buffered_, now - last_);
+        buffered_ -= taken;
+        played_ += taken;
+    }
     last_ = now;
 }
 
@@ -39,6 +43,12 @@ void SilentAudioOutput::discard() {
     std::lock_guard lock(mutex_);
     consumeLocked();
     buffered_ = 0;
+}
+
+double SilentAudioOutput::played() {
+    std::lock_guard lock(mutex_);
+    consumeLocked();
+    return played_;
 }
 
 double SilentAudioOutput::latency() {

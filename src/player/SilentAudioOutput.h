@@ -21,6 +21,7 @@ public:
     void setPlaying(bool playing) override;
     void discard() override;
     double latency() override;
+    double played() override;
     bool drivesClock() const override { return false; }
 
 private:
@@ -31,6 +32,7 @@ private:
     double capacity_;
     std::mutex mutex_;
     double buffered_ = 0;  // seconds
+    double played_ = 0;
     double last_ = 0;
     bool playing_ = false;
 };

@@ -2,6 +2,8 @@
 
 #include <chrono>
 
+#include "player/ThreadName.h"
+
 namespace corvid {
 
 namespace {
@@ -35,12 +37,9 @@ void VideoDecoder::stop() {
 }
 
 double VideoDecoder::timeOf(const AVFrame* frame) {
-    const std::int64_t ts =
-        frame->best_effort_timestamp != AV_NOPTS_VALUE ? frame->best_effort_timestamp : frame->pts;
-    const double time = ts != AV_NOPTS_VALUE ? file_.seconds(ts, file_.videoIndex())
-                                             : lastTime_ + file_.frameInterval();
-    lastTime_ = time;
-    return time;
+    lastTime_ =
+        file_.frameTime(frame, file_.videoIndex()).value_or(lastTime_ + file_.frameInterval());
+    return lastTime_;
 }
 
 void VideoDecoder::deliver(FrameHandle frame, double time) {
@@ -86,6 +85,7 @@ void VideoDecoder::finishGeneration() {
 }
 
 void VideoDecoder::run() {
+    nameThisThread("corvid-video");
     while (!stopping_) {
         std::optional<PacketItem> item = packets_.pop(50ms);
         if (!item) continue;

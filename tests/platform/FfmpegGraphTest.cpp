@@ -24,6 +24,7 @@
 #include "support/CapturingAudioOutput.h"
 #include "support/Eventually.h"
 #include "support/ManualClock.h"
+#include "support/ManualSoundOutput.h"
 #include "support/PictureReader.h"
 #include "support/TestMedia.h"
 
@@ -91,6 +92,33 @@ protected:
             10000);
     }
 
+    // A graph whose sound goes to a device on the manual clock, which drives its clock.
+    std::shared_ptr<FfmpegGraph> openWithDevice(const std::string& path) {
+        FfmpegGraph::Options options;
+        options.clock = clock;
+        options.audioOutput = [this](int rate) {
+            auto output = std::make_unique<ManualSoundOutput>(rate, clock);
+            device = output.get();
+            return output;
+        };
+        auto graph = std::make_shared<FfmpegGraph>(options);
+        graph->RenderFile(path);
+        return graph;
+    }
+
+    // Moves the manual clock on in small steps, each once the device holds the sound for
+    // it (the sound thread is a real thread), unless the device takes nothing anyway.
+    void playWithDevice(double seconds, bool deviceTakesSound = true) {
+        constexpr double kStep = 0.01;
+        for (double done = 0; done < seconds - 1e-9; done += kStep) {
+            if (deviceTakesSound)
+                eventually(
+                    [&] { return device->writtenSeconds() - device->heardSeconds() >= kStep; },
+                    1000);
+            clock->advance(kStep);
+        }
+    }
+
     int frameShown() { return PictureReader::frameShownIn(&host); }
 
     // Waits until the host shows frame `index`; returns the last frame seen.
@@ -110,6 +138,7 @@ protected:
 
     std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
     CapturingAudioOutput* captured = nullptr;
+    ManualSoundOutput* device = nullptr;
     QWidget host;
 };
 
@@ -365,6 +394,52 @@ TEST_F(FfmpegGraphTest, step_showsTheNextAndPreviousPicture) {
     EXPECT_NEAR(graph->get_CurrentPosition(), times[12], 1e-6);
     graph->Step(-3);
     EXPECT_EQ(waitForFrame(9), 9);
+}
+
+TEST_F(FfmpegGraphTest, soundReportedFromBeforeASeek_neverMovesTheClock) {
+    auto graph = openWithDevice(TestMedia::wmv2WithAudio());
+    graph->Run();
+    playWithDevice(3.0);
+    ASSERT_GT(graph->get_CurrentPosition(), 2.5);
+    // The sound thread stops just before it tells the clock what is heard, at 3 s...
+    device->blockNextLatency();
+    playWithDevice(0.05);
+    ASSERT_TRUE(device->waitUntilBlocked());
+    // ...the user seeks back, and the seek's first picture lets the clock run...
+    graph->put_CurrentPosition(0.5);
+    ASSERT_TRUE(eventually([&] { return std::abs(graph->shownPictureTime() - 0.5) < 0.03; }));
+    // ...then the old report arrives: it must not undo the seek.
+    device->unblock();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_DOUBLE_EQ(graph->get_CurrentPosition(), 0.5);
+}
+
+TEST_F(FfmpegGraphTest, soundDeviceThatStopsTakingSound_neverHoldsThePictures) {
+    // As after a restart from the end at volume 0: the stream is resumed right after the
+    // seek to 0, and the device takes none of the sound written to it, for good.
+    auto graph = openWithDevice(TestMedia::wmv2WithAudio());
+    graph->put_Volume(-10000);
+    graph->Run();
+    playWithDevice(1.0);
+    graph->Pause();
+    graph->put_CurrentPosition(0.0);
+    device->setStalled(true);
+    graph->Run();
+    double last = 0;
+    for (int i = 0; i < 100; ++i) {
+        clock->advance(0.01);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        const double now = graph->get_CurrentPosition();
+        EXPECT_GE(now, last);
+        last = now;
+    }
+    // It stood still for the sound no longer than the stall limit allows.
+    EXPECT_GT(last, 1.0 - 0.3);
+    EXPECT_TRUE(eventually([&] { return graph->shownPictureTime() > 0.6; }));
+    // Sound that comes back joins the pictures where they are.
+    device->setStalled(false);
+    playWithDevice(1.0);
+    EXPECT_GT(graph->get_CurrentPosition(), last + 0.7);
 }
 
 TEST_F(FfmpegGraphTest, fullScreen_leavesTheOwner_andEscOrDoubleClickBringsItBack) {

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <memory>
 
+#include "player/PlaybackClock.h"
 #include "support/ManualClock.h"
 
 namespace corvid {
@@ -18,17 +19,22 @@ struct ServerModel {
     double stalledFrom = -1, stalledUntil = -1;
 
     double heard(double now) const {
+        const double burst = std::floor(played(now) / 0.02);
+        return burst * 0.02 + 0.004 * std::sin(burst * 1.7);
+    }
+    // What the device has played in all, as it reports it: in 20 ms bursts.
+    double played(double now) const {
         double playing = now - startedAt;
         if (stalledFrom >= 0 && now > stalledFrom)
             playing -= std::min(now, stalledUntil) - stalledFrom;
-        if (playing <= 0) return 0;
-        const double burst = std::floor(playing / 0.02);
-        return burst * 0.02 + 0.004 * std::sin(burst * 1.7);
+        return std::max(0.0, std::floor(playing / 0.02) * 0.02);
     }
 };
 
 class MediaClockTest : public ::testing::Test {
 protected:
+    MediaClockTest() { clock.setSoundSource(true); }
+
     std::shared_ptr<ManualClock> time = std::make_shared<ManualClock>();
     MediaClock clock{time};
 
@@ -39,7 +45,7 @@ protected:
         const int steps = static_cast<int>(std::lround(seconds / 0.005));
         for (int i = 0; i < steps; ++i) {
             time->advance(0.005);
-            clock.syncToAudio(server.heard(time->now()));
+            clock.syncToAudio(server.heard(time->now()), 0, server.played(time->now()));
             const double now = clock.position();
             EXPECT_GE(now, last) << "went back at " << time->now();
             last = now;
@@ -59,11 +65,11 @@ TEST_F(MediaClockTest, syncToAudio_followsBurstySoundAtTheMediaRate_withoutGoing
 }
 
 TEST_F(MediaClockTest, syncToAudio_waitsForLateSound_insteadOfRunningAheadOrJumpingBack) {
-    // The server starts the stream 0.8 s late, then stalls for half a second.
+    // The server starts the stream 0.8 s late, then stalls for less than the stall limit.
     ServerModel server;
     server.startedAt = 0.8;
     server.stalledFrom = 3.0;
-    server.stalledUntil = 3.5;
+    server.stalledUntil = 3.15;
     clock.run();
     EXPECT_LT(play(server, 0.8), 0.1);
     const double started = play(server, 1.5);
@@ -77,17 +83,17 @@ TEST_F(MediaClockTest, syncToAudio_waitsForLateSound_insteadOfRunningAheadOrJump
 TEST_F(MediaClockTest, syncToAudio_leapsToSoundFarAhead_andIgnoresItWhilePausedOrHeld) {
     clock.run();
     time->advance(1.0);
-    clock.syncToAudio(3.0);
+    clock.syncToAudio(3.0, 0, 3.0);
     EXPECT_DOUBLE_EQ(clock.position(), 3.0);
 
     clock.pause();
-    clock.syncToAudio(0.5);
+    clock.syncToAudio(0.5, 0, 0.5);
     time->advance(1.0);
     EXPECT_DOUBLE_EQ(clock.position(), 3.0);
 
     clock.run();
     clock.hold(1);
-    clock.syncToAudio(9.0);
+    clock.syncToAudio(9.0, 0, 9.0);
     time->advance(1.0);
     EXPECT_DOUBLE_EQ(clock.position(), 3.0);
 }
@@ -95,7 +101,7 @@ TEST_F(MediaClockTest, syncToAudio_leapsToSoundFarAhead_andIgnoresItWhilePausedO
 TEST_F(MediaClockTest, pauseAndRun_freezeExactly_andContinueFromThere_whileCatchingUp) {
     clock.run();
     time->advance(1.0);
-    clock.syncToAudio(0.9);  // sound behind: the clock is slowing down
+    clock.syncToAudio(0.9, 0, 0.9);  // sound behind: the clock is slowing down
     time->advance(0.1);
     const double paused = clock.position();
     clock.pause();
@@ -111,10 +117,66 @@ TEST_F(MediaClockTest, syncToAudio_catchesUpAtTheRate_withoutAudioAfterwards) {
     clock.setRate(0.5);
     clock.run();
     time->advance(1.0);
-    clock.syncToAudio(0.55);  // 50 ms ahead of the clock
+    clock.syncToAudio(0.55, 0, 0.55);  // 50 ms ahead of the clock
     time->advance(2.0);
     // The gap is closed within the catch-up time, then the clock runs at the rate alone.
     EXPECT_NEAR(clock.position(), 0.55 + 2.0 * 0.5, 1e-9);
+}
+
+TEST_F(MediaClockTest, syncToAudio_goesOnWithin200ms_whenSoundStops_andFollowsItAgainWithoutAJump) {
+    // A server that stops taking sound for two seconds, as one waiting for more sound
+    // than it is given does.
+    ServerModel server;
+    server.stalledFrom = 2.0;
+    server.stalledUntil = 4.0;
+    clock.run();
+    const double stopped = play(server, 2.1);
+    EXPECT_NEAR(play(server, 0.05), stopped, 1e-9);  // stands still for the sound...
+    const double waited = play(server, 0.45);
+    EXPECT_NEAR(waited - stopped, 0.6 - PlaybackClock::kSoundStallLimit, 0.025);  // ...not long
+    const double stalledEnd = play(server, 1.4);
+    EXPECT_NEAR(stalledEnd - waited, 1.4, 0.01);
+    // The sound comes back where it stopped, far behind the pictures: it does not pull
+    // the clock back or hold it.
+    EXPECT_NEAR(play(server, 1.0) - stalledEnd, 1.0, 0.01);
+    // Once its player drops what the clock has passed, the sound is heard at the clock,
+    // and the clock follows it again.
+    ServerModel resumed;
+    resumed.startedAt = time->now() - clock.position();
+    const double following = play(resumed, 2.0);
+    EXPECT_NEAR(following, resumed.heard(time->now()), 0.03);
+}
+
+TEST_F(MediaClockTest, syncToAudio_waitsForSoundThatNeverStarts_atMostTheStartLimit) {
+    ServerModel never;
+    never.startedAt = 1000;
+    clock.run();
+    EXPECT_LT(play(never, PlaybackClock::kSoundStartLimit - 0.1), 0.1);
+    play(never, 0.2);
+    const double from = clock.position();
+    EXPECT_NEAR(play(never, 1.0) - from, 1.0, 0.01);
+}
+
+TEST_F(MediaClockTest, syncToAudio_ofAnOlderSeek_neverMovesTheClock) {
+    clock.run();
+    clock.syncToAudio(0.0, 0, 0.0);
+    time->advance(30.0);
+    clock.syncToAudio(30.0, 0, 30.0);
+    clock.seek(1, 2.0);  // back to 2 s
+    // The sound of the old position, reported after the seek: while the seek holds the
+    // clock and after its picture released it.
+    clock.syncToAudio(30.02, 0, 30.02);
+    EXPECT_DOUBLE_EQ(clock.position(), 2.0);
+    clock.release(1);
+    clock.syncToAudio(30.04, 0, 30.04);
+    time->advance(0.1);
+    EXPECT_NEAR(clock.position(), 2.1, 1e-9);
+    clock.setPosition(0, 29.0);  // a picture of the old seek
+    EXPECT_NEAR(clock.position(), 2.1, 1e-9);
+    // The seek's own sound steers it.
+    clock.syncToAudio(2.1, 1, 2.1);
+    clock.syncToAudio(5.0, 1, 5.0);
+    EXPECT_DOUBLE_EQ(clock.position(), 5.0);
 }
 
 }  // namespace

@@ -45,6 +45,7 @@ public:
     void setPlaying(bool playing) override { inner_.setPlaying(playing); }
     void discard() override { inner_.discard(); }
     double latency() override { return inner_.latency(); }
+    double played() override { return inner_.played(); }
     bool drivesClock() const override { return false; }
 
 private:

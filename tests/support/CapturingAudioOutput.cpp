@@ -9,6 +9,11 @@ void CapturingAudioOutput::write(const float* samples, std::size_t frames) {
     gains_.apply(samples_.data() + start, frames);  // captured is heard at once
 }
 
+double CapturingAudioOutput::played() {
+    std::lock_guard lock(mutex_);
+    return static_cast<double>(samples_.size() / kChannels) / sampleRate_;  // heard at once
+}
+
 std::vector<float> CapturingAudioOutput::samples() const {
     std::lock_guard lock(mutex_);
     return samples_;

@@ -20,6 +20,7 @@ public:
     void discard() override {}
     void setGains(float left, float right) override { gains_.set(left, right); }
     double latency() override { return 0; }
+    double played() override;
     bool drivesClock() const override { return false; }
 
     // The samples written so far, interleaved stereo.

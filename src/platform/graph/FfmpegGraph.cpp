@@ -41,17 +41,6 @@ std::unique_ptr<IAudioOutput> defaultAudioOutput(int sampleRate) {
     }
 }
 
-// Waits for a condition another thread makes true, at most `limit`.
-template <typename Condition>
-bool waitFor(Condition&& condition, std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
-
 }  // namespace
 
 FfmpegGraph::FfmpegGraph() : FfmpegGraph(Options{}) {}
@@ -117,6 +106,7 @@ void FfmpegGraph::load(const std::string& fileName) {
 
     if (file_->hasAudio()) {
         output_ = options_.audioOutput(file_->audioCodec()->sample_rate);
+        clock_->setSoundSource(output_->drivesClock());
         audioPackets_ = std::make_unique<PacketQueue>();
         for (auto& packet : audioAhead) {
             PacketItem item;
@@ -130,11 +120,8 @@ void FfmpegGraph::load(const std::string& fileName) {
         videoPackets_ = std::make_unique<PacketQueue>();
         frames_ = std::make_unique<FrameQueue>(kFramesAhead);
         slot_ = std::make_shared<FrameSlot>();
-        const std::int64_t ts = first->best_effort_timestamp != AV_NOPTS_VALUE
-                                    ? first->best_effort_timestamp
-                                    : first->pts;
         VideoFrame picture;
-        picture.time = ts != AV_NOPTS_VALUE ? file_->seconds(ts, file_->videoIndex()) : 0.0;
+        picture.time = file_->frameTime(first.get(), file_->videoIndex()).value_or(0.0);
         picture.frame = std::move(first);
         frames_->push(std::move(picture), generation_);
         widget_ = new VideoWindowWidget(slot_, nativeSize_);
@@ -210,8 +197,8 @@ void FfmpegGraph::Stop() {
 void FfmpegGraph::seekTo(double target, bool snapToPicture) {
     const int generation = generation_.load() + 1;
     if (snapToPicture) presenter_->snapClockOnSeek(generation);
-    clock_->setPosition(target);
-    clock_->hold(generation);
+    // One step on the clock: no update of the older seek can land after it.
+    clock_->seek(generation, target);
     generation_.store(generation);
     if (frames_) frames_->wake();  // a decoder waiting for room gives up the old pictures
     demuxer_->seek(generation, target);
@@ -393,7 +380,8 @@ void FfmpegGraph::Step(std::int32_t frames) {
     if (frames > 0) {
         const int done = presenter_->stepsDone();
         presenter_->step(frames);
-        if (!waitFor([&] { return presenter_->stepsDone() != done; }, kStepTimeout))
+        if (!presenter_->waitUntilShown([&] { return presenter_->stepsDone() != done; },
+                                        kStepTimeout))
             throw Failure(Failure::Timeout, "Stepping did not finish in time");
         return;
     }
@@ -402,7 +390,8 @@ void FfmpegGraph::Step(std::int32_t frames) {
         presenter_->shownTime() - file_->frameInterval() * (static_cast<double>(-frames) - 0.5);
     seekTo(std::max(0.0, target), true);
     const int generation = generation_.load();
-    if (!waitFor([&] { return presenter_->shownGeneration() == generation; }, kStepTimeout))
+    if (!presenter_->waitUntilShown([&] { return presenter_->shownGeneration() == generation; },
+                                    kStepTimeout))
         throw Failure(Failure::Timeout, "Stepping did not finish in time");
 }
 
