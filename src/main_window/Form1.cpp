@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <cmath>
 
+#include "main_window/RecordingLine.h"
 #include "main_window/RecordingScan.h"
 #include "main_window/ReviewKeys.h"
 #include "media_engine/clsDShowControl.h"
@@ -581,13 +582,10 @@ void Form1::LoadSelectedRecording() {
     QVRControl1->clearNotice();
     QVRControl2->clearNotice();
 
-    const QListWidgetItem* line = lsASF->currentItem();
-    const QStringList fields = line ? line->text().split('\t') : QStringList();
-    if (fields.size() < 2) return;
-    const QString marker = fields[0];
-    // The scan keeps each line's base name with it: a name holding a tab must not be split.
-    const QVariant kept = line->data(RecordingScan::BaseNameRole);
-    const QString base = kept.isValid() ? kept.toString() : fields[1];
+    const std::optional<RecordingLine> line = RecordingLine::of(lsASF->currentItem());
+    if (!line) return;
+    const std::optional<RecordingLine::Kind> kind = line->kind();
+    const QStringList files = line->fileNames();
 
     // A folder that went away since the scan (an unmounted volume, a removed folder) is
     // reported as such; the window then stays idle as for a missing file.
@@ -597,29 +595,29 @@ void Form1::LoadSelectedRecording() {
         MessageBox::show(this, unreachable.isEmpty() ? message : unreachable);
     };
 
-    if (marker == "--" || marker == "A ") {
-        const auto file =
-            existingFile(prefix + base + (marker == "--" ? ".asf" : "-1.asf"), unreachable);
+    using enum RecordingLine::Kind;
+    if (kind == Single || kind == Camera1Only) {
+        const auto file = existingFile(prefix + files[0], unreachable);
         if (!file) return missing(kFileMissing);
         SetPlayState(PlayState::Loaded);
         openInPanel(QVRControl1, *file);
         QVRControl2->cmdStop();
         SetCameraMode(CameraMode::Camera1);
-    } else if (marker == " B") {
-        const auto file = existingFile(prefix + base + "-2.asf", unreachable);
+    } else if (kind == Camera2Only) {
+        const auto file = existingFile(prefix + files[0], unreachable);
         if (!file) return missing(kFileMissing);
         SetPlayState(PlayState::Loaded);
         openInPanel(QVRControl2, *file);
         QVRControl1->cmdStop();
         SetCameraMode(CameraMode::Camera2);
-    } else if (marker == "AB") {
-        const auto camera1 = existingFile(prefix + base + "-1.asf", unreachable);
+    } else if (kind == Pair) {
+        const auto camera1 = existingFile(prefix + files[0], unreachable);
         if (!camera1) {
             missing(kFirstPortMissing);
             if (unreachable.isEmpty()) DirList_Change();
             return;
         }
-        const auto camera2 = existingFile(prefix + base + "-2.asf", unreachable);
+        const auto camera2 = existingFile(prefix + files[1], unreachable);
         if (!camera2) {
             missing(kSecondPortMissing);
             if (unreachable.isEmpty()) DirList_Change();
@@ -643,11 +641,8 @@ bool Form1::SelectRecording(const QString& fileName) {
     // letter case the one named is chosen; the recording rules fold case otherwise.
     for (const Qt::CaseSensitivity sensitivity : {Qt::CaseSensitive, Qt::CaseInsensitive}) {
         for (int row = 0; row < lsASF->count(); ++row) {
-            const QListWidgetItem* line = lsASF->item(row);
-            const QStringList names =
-                RecordingScan::fileNamesOf(line->data(RecordingScan::MarkerRole).toString(),
-                                           line->data(RecordingScan::BaseNameRole).toString());
-            if (!names.contains(fileName, sensitivity)) continue;
+            const std::optional<RecordingLine> line = RecordingLine::of(lsASF->item(row));
+            if (!line || !line->fileNames().contains(fileName, sensitivity)) continue;
             if (lsASF->currentRow() == row) {
                 guarded(this, [this] { lsASF_Click(); });
             } else {

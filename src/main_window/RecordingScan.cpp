@@ -3,6 +3,7 @@
 #include <QHash>
 #include <vector>
 
+#include "main_window/RecordingLine.h"
 #include "platform/files/DriveList.h"
 #include "platform/files/FileSystem.h"
 #include "platform/files/FolderList.h"
@@ -12,9 +13,6 @@
 namespace corvid {
 
 namespace {
-
-const QString Camera1Suffix = QStringLiteral("-1.asf");
-const QString Camera2Suffix = QStringLiteral("-2.asf");
 
 // The gathered names by folded letter case. Partner tests look here instead of reading the
 // folder once per name; a hit is confirmed on disk, so a partner deleted since the gather is
@@ -37,17 +35,6 @@ private:
     QHash<QString, QStringList> byFolded_;
 };
 
-QListWidgetItem* line(const QString& marker, const QString& base) {
-    auto* item = new QListWidgetItem(marker + u'\t' + base);
-    item->setData(RecordingScan::BaseNameRole, base);
-    item->setData(RecordingScan::MarkerRole, marker);
-    return item;
-}
-
-bool endsWithSuffix(const QString& name, const QString& suffix) {
-    return name.size() > 6 && name.right(6).toLower() == suffix;
-}
-
 }  // namespace
 
 RecordingScan::RecordingScan(QListWidget* list, Yield yield)
@@ -68,14 +55,6 @@ void RecordingScan::keepInLine(DriveList* drives, FolderList* folders) {
 
 QString RecordingScan::folderPrefix(const QString& folderPath) {
     return folderPath.endsWith(u'/') ? folderPath : folderPath + u'/';
-}
-
-QStringList RecordingScan::fileNamesOf(const QString& marker, const QString& base) {
-    if (marker == QStringLiteral("AB")) return {base + Camera1Suffix, base + Camera2Suffix};
-    if (marker == QStringLiteral("A ")) return {base + Camera1Suffix};
-    if (marker == QStringLiteral(" B")) return {base + Camera2Suffix};
-    if (marker == QStringLiteral("--")) return {base + QStringLiteral(".asf")};
-    return {};
 }
 
 RecordingScan::Outcome RecordingScan::run(const QString& folderPath) {
@@ -107,20 +86,14 @@ RecordingScan::Outcome RecordingScan::run(const QString& folderPath) {
         list_->clear();
         // 5. One line per recording, in the gathered order; a complete pair's camera-2 file
         //    adds nothing, its camera-1 file gives the line.
+        const auto partnerExists = [&](const QString& partner) {
+            return gathered.exists(*fs, prefix, partner);
+        };
         for (const QString& name : names) {
             yield_();
             if (superseded()) return Outcome::Superseded;
-            if (endsWithSuffix(name, Camera1Suffix)) {
-                const QString base = name.chopped(6);
-                const bool pair = gathered.exists(*fs, prefix, base + Camera2Suffix);
-                list_->addItem(line(pair ? QStringLiteral("AB") : QStringLiteral("A "), base));
-            } else if (endsWithSuffix(name, Camera2Suffix)) {
-                const QString base = name.chopped(6);
-                if (!gathered.exists(*fs, prefix, base + Camera1Suffix)) {
-                    list_->addItem(line(QStringLiteral(" B"), base));
-                }
-            } else {
-                list_->addItem(line(QStringLiteral("--"), name.chopped(4)));
+            if (const auto line = RecordingLine::ofFile(name, partnerExists)) {
+                list_->addItem(line->toItem());
             }
         }
         // The lines would name files of a folder that is gone.

@@ -13,15 +13,10 @@ namespace corvid {
 class DriveList;
 class FolderList;
 
-// Scans a folder for recordings and rebuilds the recording list: one line per recording, its
-// pair marker ("AB", "A ", " B" or "--"), a tab and its base name. The base name and the marker
-// are also kept as the line's data, so reading a line back never depends on splitting text
-// that may itself hold a tab.
+// Scans a folder for recordings and rebuilds the recording list: one RecordingLine per
+// recording, in the order the folder lists the file that gives it.
 class RecordingScan {
 public:
-    static constexpr int BaseNameRole = Qt::UserRole;
-    static constexpr int MarkerRole = Qt::UserRole + 1;
-
     using Yield = std::function<void()>;
 
     enum class Outcome { Completed, BlankPath, Superseded, Failed };
@@ -46,10 +41,6 @@ public:
 
     // The folder path with "/" appended unless it already ends in one.
     static QString folderPrefix(const QString& folderPath);
-
-    // The names of the files a line plays, by its marker and base name, in the letter case of
-    // the line: one for a single camera or a plain recording, both cameras for a pair.
-    static QStringList fileNamesOf(const QString& marker, const QString& base);
 
 private:
     struct State {

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <map>
 
+#include "main_window/RecordingLine.h"
 #include "platform/files/DriveList.h"
 #include "platform/files/FileSystem.h"
 #include "platform/files/FolderList.h"
@@ -114,8 +115,8 @@ TEST_F(RecordingScanTest, run_keepsBaseNameWithLine_whenNameHoldsTab) {
     ASSERT_EQ(list.count(), 2);
     for (int i = 0; i < list.count(); ++i) {
         const QListWidgetItem* item = list.item(i);
-        const QString base = item->data(RecordingScan::BaseNameRole).toString();
-        const QString marker = item->data(RecordingScan::MarkerRole).toString();
+        const QString base = item->data(RecordingLine::BaseNameRole).toString();
+        const QString marker = item->data(RecordingLine::MarkerRole).toString();
         EXPECT_EQ(item->text(), marker + u'\t' + base);
         EXPECT_EQ(marker, base == "a" ? "A " : "AB") << base.toStdString();
     }
