@@ -199,6 +199,27 @@ void clsDShowControl::DS_Seek(double Amount) {
     MediaPosition->put_CurrentPosition(MediaPosition->get_CurrentPosition() + Amount);
 }
 
+void clsDShowControl::DS_WatchFailures(WindowHandle window) {
+    attempt([&] { held(MediaEvent).SetNotifyWindow(window); });
+}
+
+QString clsDShowControl::DS_TakeFailure() {
+    if (!MediaEvent) return {};
+    std::string what;
+    attempt([&] {
+        if (MediaEvent->WaitForCompletion(0) == IMediaEvent::kErrorAbort)
+            what = MediaEvent->GetErrorText();
+    });
+    if (what.empty()) return {};
+    BasicAudio.reset();
+    MediaControl.reset();
+    VideoWindow.reset();
+    MediaPosition.reset();
+    MediaEvent.reset();
+    DS_Playing = false;
+    return QString::fromStdString(what);
+}
+
 bool clsDShowControl::DS_StillPlaying(std::int32_t msTimeout) {
     if (!MediaEvent) return false;
     std::int32_t eventCode = IMediaEvent::kNone;

@@ -66,6 +66,14 @@ public:
     // DS_FullScreenMovie does not.
     void DS_WindowedMovie();
 
+    // Failures part-way through playback. The graph sends a GraphNotice to `window` when
+    // one comes (a failing call is passed over: the graph then plays on unwatched).
+    void DS_WatchFailures(WindowHandle window);
+    // What made the graph stop part-way (a read error, a file cut short while it plays);
+    // empty while it plays on. A failed graph is let go at once, as a failed open leaves
+    // none, and its picture with it.
+    QString DS_TakeFailure();
+
 private:
     std::shared_ptr<IGraphFactory> factory_;
     // The graph of the last open, unowned: frame stepping is queried from it on demand, so

@@ -17,8 +17,8 @@ constexpr int kDamagedPacketLimit = 1000;
 
 }  // namespace
 
-Demuxer::Demuxer(MediaSource& file, PacketQueue* video, PacketQueue* audio)
-    : file_(file), video_(video), audio_(audio) {
+Demuxer::Demuxer(MediaSource& file, PacketQueue* video, PacketQueue* audio, PlaybackFault& fault)
+    : file_(file), video_(video), audio_(audio), fault_(fault) {
     thread_ = std::thread([this] { run(); });
 }
 
@@ -60,6 +60,23 @@ void Demuxer::pushEnd(int generation) {
         end.generation = generation;
         queue->push(std::move(end));
     }
+}
+
+// The end of what could be read is the end of the recording, unless the storage failed
+// or the file shrank since it was opened (cut short on disk while it plays).
+void Demuxer::checkWhyReadingEnded() {
+    {
+        std::lock_guard lock(mutex_);
+        if (stopping_) return;  // teardown interrupts the reads
+    }
+    const AVIOContext* io = file_.format()->pb;
+    if (io->error < 0 && io->error != AVERROR_EOF) {
+        fault_.report("The recording could not be read any further");
+        return;
+    }
+    const std::int64_t size = avio_size(file_.format()->pb);
+    if (size >= 0 && size < file_.openedSize())
+        fault_.report("The recording was cut short while it played");
 }
 
 void Demuxer::performSeek(const SeekRequest& request) {
@@ -116,6 +133,7 @@ void Demuxer::run() {
             continue;  // a damaged stretch of the file: play on after it
         }
         if (read < 0) {
+            checkWhyReadingEnded();
             pushEnd(generation_);
             ended = true;
             continue;

@@ -7,6 +7,7 @@
 
 #include "player/MediaSource.h"
 #include "player/PacketQueue.h"
+#include "player/PlaybackFault.h"
 
 namespace corvid {
 
@@ -14,8 +15,9 @@ namespace corvid {
 // amount ahead, and carries out seeks: the newest seek replaces any not yet begun.
 class Demuxer {
 public:
-    // `video` and `audio` may be null when the file has no such stream.
-    Demuxer(MediaSource& file, PacketQueue* video, PacketQueue* audio);
+    // `video` and `audio` may be null when the file has no such stream. A read error, or
+    // a file cut short while it plays, is reported to `fault`.
+    Demuxer(MediaSource& file, PacketQueue* video, PacketQueue* audio, PlaybackFault& fault);
     ~Demuxer();
     Demuxer(const Demuxer&) = delete;
     Demuxer& operator=(const Demuxer&) = delete;
@@ -33,10 +35,12 @@ private:
     bool queuesFull() const;
     void performSeek(const SeekRequest& request);
     void pushEnd(int generation);
+    void checkWhyReadingEnded();
 
     MediaSource& file_;
     PacketQueue* video_;
     PacketQueue* audio_;
+    PlaybackFault& fault_;
     std::mutex mutex_;
     std::condition_variable wake_;
     std::optional<SeekRequest> pending_;

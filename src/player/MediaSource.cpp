@@ -38,7 +38,9 @@ std::int64_t nowNs() {
 }  // namespace
 
 int MediaSource::interruptCallback(void* opaque) {
-    return static_cast<MediaSource*>(opaque)->expired() ? 1 : 0;
+    const auto* check = static_cast<const ReadCheck*>(opaque);
+    if (check->file->expired()) return 1;
+    return check->file->gate_ && !check->file->gate_(check->reader) ? 1 : 0;
 }
 
 bool MediaSource::expired() const {
@@ -55,7 +57,8 @@ void MediaSource::setDeadline(std::chrono::steady_clock::time_point deadline) {
                   .count();
 }
 
-MediaSource::MediaSource(const std::string& path, std::chrono::milliseconds timeout) {
+MediaSource::MediaSource(const std::string& path, std::chrono::milliseconds timeout, ReadGate gate)
+    : gate_(std::move(gate)) {
     setDeadline(std::chrono::steady_clock::now() + timeout);
     // Only regular files: opening a pipe or a device could block beyond any time limit.
     std::error_code error;
@@ -63,11 +66,12 @@ MediaSource::MediaSource(const std::string& path, std::chrono::milliseconds time
         throw Failure(Failure::CannotOpen, "Not a readable file: " + path);
     AVFormatContext* raw = avformat_alloc_context();
     if (raw == nullptr) throw Failure(Failure::CannotOpen, "Out of memory opening " + path);
-    raw->interrupt_callback = {&MediaSource::interruptCallback, this};
+    raw->interrupt_callback = {&MediaSource::interruptCallback, &playingCheck_};
     if (openLocal(&raw, path) < 0) {
         throw Failure(Failure::CannotOpen, "Cannot open " + path);  // raw was freed
     }
     format_.reset(raw);
+    openedSize_ = avio_size(raw->pb);
     if (avformat_find_stream_info(raw, nullptr) < 0 && raw->nb_streams == 0)
         throw Failure(Failure::CannotOpen, "No streams in " + path);
 
@@ -117,6 +121,13 @@ double MediaSource::duration() const {
     return duration_;
 }
 
+void MediaSource::finishOpening() {
+    duration();
+    // A scan cut short by the time limit found no end, or the wrong one.
+    if (expired()) throw Failure(Failure::Timeout, "The file did not answer in time");
+    setDeadline({});
+}
+
 void MediaSource::settleDuration() const {
     const double last = lastPacketEnd_.valid() ? lastPacketEnd_.get() : 0.0;
     const double scanned = last > 0 ? last - start_ : 0.0;
@@ -160,7 +171,8 @@ double MediaSource::scanEnd(const std::string& path) const {
     for (const std::int64_t window : {kEndScanBytes, kLongEndScanBytes}) {
         AVFormatContext* raw = avformat_alloc_context();
         if (raw == nullptr) return 0;
-        raw->interrupt_callback = {&MediaSource::interruptCallback, const_cast<MediaSource*>(this)};
+        raw->interrupt_callback = {&MediaSource::interruptCallback,
+                                   const_cast<ReadCheck*>(&scanCheck_)};
         if (openLocal(&raw, path) < 0) return 0;
         FormatContextHandle scanner(raw);
         const std::int64_t size = avio_size(raw->pb);

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <future>
 #include <mutex>
 #include <optional>
@@ -17,9 +18,18 @@ namespace corvid {
 // container's start time.
 class MediaSource {
 public:
+    // The file's two readers: the one that opens and plays it, and the one that scans its
+    // end for the duration.
+    enum class Reader { Playing, EndScan };
+    // Asked on the reading thread whenever the libraries check whether to give up, which
+    // they do before each read from the file. Blocking in it stands for storage that stops
+    // answering, returning false for a read that fails (tests).
+    using ReadGate = std::function<bool(Reader)>;
+
     // Opens the file and its decoders within `timeout`; throws Failure(CannotOpen) when
-    // it cannot be read or has no stream that can be decoded.
-    MediaSource(const std::string& path, std::chrono::milliseconds timeout);
+    // it cannot be read or has no stream that can be decoded. Blocks as long as the storage
+    // does: MediaOpener bounds it.
+    MediaSource(const std::string& path, std::chrono::milliseconds timeout, ReadGate gate = {});
     ~MediaSource();
     MediaSource(const MediaSource&) = delete;
     MediaSource& operator=(const MediaSource&) = delete;
@@ -31,6 +41,8 @@ public:
     AVCodecContext* audioCodec() const { return audioCodec_.get(); }
     bool hasVideo() const { return videoIndex_ >= 0; }
     bool hasAudio() const { return audioIndex_ >= 0; }
+    // The file's size in bytes when it was opened; -1 when unknown.
+    std::int64_t openedSize() const { return openedSize_; }
     // Waits for the scan of the file's end the first time it is asked.
     double duration() const;
     // Seconds between two pictures, from the stream's frame rate (0.04 when unknown).
@@ -47,12 +59,23 @@ public:
     // sound either, Failure(CannotOpen) is thrown.
     FrameHandle decodeFirstPicture(std::vector<PacketHandle>& audioPackets);
 
+    // The last step of opening: waits for the scan of the file's end, within the open's
+    // time limit, and then lifts the limit for playback. Throws Failure(Timeout) when the
+    // limit ran out first.
+    void finishOpening();
+
     // Stops any blocking read at once (teardown).
     void interrupt() { interrupted_ = true; }
     // Extends the time limit of blocking reads; played files have none.
     void setDeadline(std::chrono::steady_clock::time_point deadline);
 
 private:
+    // What the libraries' interrupt callback is given: the file and which reader asks.
+    struct ReadCheck {
+        const MediaSource* file;
+        Reader reader;
+    };
+
     static int interruptCallback(void* opaque);
     void openDecoder(int index, CodecContextHandle& codec);
     double scanEnd(const std::string& path) const;
@@ -61,11 +84,15 @@ private:
 
     std::atomic<bool> interrupted_{false};
     std::atomic<std::int64_t> deadlineNs_{0};  // 0: none
+    ReadGate gate_;
+    ReadCheck playingCheck_{this, Reader::Playing};
+    ReadCheck scanCheck_{this, Reader::EndScan};
     FormatContextHandle format_;
     CodecContextHandle videoCodec_;
     CodecContextHandle audioCodec_;
     int videoIndex_ = -1;
     int audioIndex_ = -1;
+    std::int64_t openedSize_ = -1;
     double start_ = 0;
     bool headerKnown_ = false;
     double headerDuration_ = 0;

@@ -133,6 +133,7 @@ void QVRControl::createChildControls() {
 
     connect(PicVid, &VideoSurface::painted, this, &QVRControl::PicVid_Paint);
     connect(PicVid, &VideoSurface::menuRequested, this, &QVRControl::showMenu);
+    connect(PicVid, &VideoSurface::graphNotice, this, &QVRControl::PicVid_GraphNotice);
     connect(cmdSeekBackButton, &QPushButton::clicked, this,
             [this] { guarded(this, [this] { cmdSeekBack(); }); });
     connect(cmdSeekForButton, &QPushButton::clicked, this,
@@ -338,6 +339,7 @@ void QVRControl::runOpenTail(const QString& path) {
     const std::int16_t height = toInt16(PicVid->height());
     const WindowHandle surface = WindowHandles::handleOf(PicVid);
     clDShow->DS_OpenFile(path, 0, 0, width, height, surface);
+    clDShow->DS_WatchFailures(surface);
     cmdCAspect();
     double duration = 0;
     try {
@@ -359,6 +361,14 @@ void QVRControl::noticeFailedOpen(const QString& path) {
     const QFileInfo file(path);
     const QString reason = file.exists() ? tr("cannot be played") : tr("file not found");
     setNotice(file.fileName() + QStringLiteral("\n") + reason);
+}
+
+// A recording that fails part-way is reported where a failed open is, inside the video
+// surface; its graph goes, and whatever else plays goes on.
+void QVRControl::PicVid_GraphNotice() {
+    const QString failure = clDShow->DS_TakeFailure();
+    if (failure.isEmpty()) return;
+    setNotice(QFileInfo(clDShow->MediaFile).fileName() + QStringLiteral("\n") + failure);
 }
 
 // ---- Window events ----

@@ -119,6 +119,7 @@ private:
 
     void runOpenTail(const QString& path);
     void noticeFailedOpen(const QString& path);
+    void PicVid_GraphNotice();
     void showMenu(const QPoint& globalPos);
 
     void UserControl_Resize();

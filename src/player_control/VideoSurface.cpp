@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QPalette>
 
+#include "platform/graph/GraphNotice.h"
+
 namespace corvid {
 
 VideoSurface::VideoSurface(QWidget* parent) : QWidget(parent) {
@@ -23,6 +25,14 @@ void VideoSurface::setNotice(const QString& text) {
 
 void VideoSurface::clearNotice() {
     setNotice(QString());
+}
+
+bool VideoSurface::event(QEvent* event) {
+    if (event->type() == GraphNotice::kind()) {
+        emit graphNotice();
+        return true;
+    }
+    return QWidget::event(event);
 }
 
 void VideoSurface::paintEvent(QPaintEvent* event) {

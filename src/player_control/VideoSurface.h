@@ -23,8 +23,11 @@ signals:
     void painted();
     // A right-button press on the surface or on the video drained to it.
     void menuRequested(const QPoint& globalPos);
+    // The media graph it is the notify window of has something to report.
+    void graphNotice();
 
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;

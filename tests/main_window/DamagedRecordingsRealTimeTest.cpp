@@ -174,6 +174,33 @@ TEST_F(DamagedRecordingsRealTimeTest, truncatedPair_playsAndSeeksWithinWhatWasWr
     EXPECT_EQ(messages.count(), 0);
 }
 
+TEST_F(DamagedRecordingsRealTimeTest,
+       cameraCutShortWhilePlaying_isNamedInItsPanel_whilePartnerPlaysOn) {
+    const std::string folder = root + "/live";
+    DamagedMedia::placePair(folder, "live", healthy, healthy);
+    open(folder);
+    click("AB\tlive");
+    ASSERT_TRUE(playing(form->QVRControl2));
+
+    // Cut on disk well ahead of what has been read, as a recorder that is cleared out.
+    const fs::path cut = folder + "/live-2.asf";
+    fs::resize_file(cut, fs::file_size(cut) / 3);
+    before = test::FolderSnapshot::of(root);
+    ASSERT_TRUE(waitFor([&] { return !form->QVRControl2->notice().isEmpty(); }));
+    EXPECT_TRUE(form->QVRControl2->notice().startsWith("live-2.asf\n"));
+    EXPECT_TRUE(form->QVRControl2->notice().contains("cut short"))
+        << form->QVRControl2->notice().toStdString();
+    EXPECT_EQ(form->QVRControl1->notice(), "");
+    EXPECT_TRUE(playing(form->QVRControl1));
+    EXPECT_EQ(messages.count(), 0);
+    // Pause and Play reach the camera that plays on.
+    form->mnuPlay->trigger();
+    EXPECT_TRUE(paused(form->QVRControl1));
+    form->mnuPlay->trigger();
+    EXPECT_TRUE(playing(form->QVRControl1));
+    expectUsable();
+}
+
 TEST_F(DamagedRecordingsRealTimeTest, unusualPairs_playEachCameraByItsOwnMeasure) {
     const std::string folder = root + "/unusual";
     DamagedMedia::placePair(folder, "mismatch", healthy, DamagedMedia::mismatchedPartner());

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "platform/graph/GraphFactory.h"
+#include "platform/graph/GraphNotice.h"
 #include "platform/util/Failure.h"
 #include "platform/widgets/WindowHandles.h"
 #include "player_control/QVRControl.h"
@@ -151,6 +152,28 @@ TEST_F(QVRControlTest, openTail_showsNoticeUntilNextOpen_whenFileCannotBePlayed)
     EXPECT_TRUE(panel.notice().contains("not found"));
 
     panel.OpenFile2("/rec/a-1.asf");
+    EXPECT_TRUE(panel.notice().isEmpty());
+}
+
+TEST_F(QVRControlTest, graphNotice_showsAFailurePartWay_inTheSurface_andLetsTheGraphGo) {
+    panel.OpenFile2("/rec/a-1.asf");
+    EXPECT_EQ(graph().notifyWindow, WindowHandles::handleOf(panel.PicVid));
+    // A notice without a failure (one that came late, say) changes nothing.
+    QCoreApplication::postEvent(panel.PicVid, new GraphNotice);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(factory->alive(), 1);
+    EXPECT_TRUE(panel.notice().isEmpty());
+
+    graph().failPlayback("The recording was cut short while it played");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !panel.notice().isEmpty(); }, 5000));
+    EXPECT_EQ(panel.notice(), "a-1.asf\nThe recording was cut short while it played");
+    EXPECT_EQ(factory->alive(), 0);
+    EXPECT_EQ(messages.count(), 0);
+    // The panel goes on: its controls do nothing without a graph, and the next open plays.
+    EXPECT_NO_THROW(panel.cmdTogglePlay());
+    EXPECT_EQ(panel.Position(), 0);
+    panel.cmdOpenFile();
+    EXPECT_EQ(graph().state, FakeGraph::State::Running);
     EXPECT_TRUE(panel.notice().isEmpty());
 }
 

@@ -1,9 +1,13 @@
 #include "support/FakeGraph.h"
 
+#include <QCoreApplication>
+#include <QWidget>
 #include <algorithm>
 #include <utility>
 
+#include "platform/graph/GraphNotice.h"
 #include "platform/util/Failure.h"
+#include "platform/widgets/WindowHandles.h"
 
 namespace corvid {
 
@@ -268,6 +272,23 @@ std::int32_t FakeGraph::WaitForCompletion(std::int32_t msTimeout) {
     if (completionCode) return *completionCode;
     const bool atEnd = media && state == State::Running && position >= duration();
     return atEnd ? kComplete : kNone;
+}
+
+std::string FakeGraph::GetErrorText() {
+    record("GetErrorText");
+    return errorText;
+}
+
+void FakeGraph::SetNotifyWindow(WindowHandle window) {
+    record("SetNotifyWindow", FakeCallLog::arg(window));
+    notifyWindow = window;
+}
+
+void FakeGraph::failPlayback(const std::string& what) {
+    completionCode = kErrorAbort;
+    errorText = what;
+    if (QWidget* window = WindowHandles::widgetOf(notifyWindow))
+        QCoreApplication::postEvent(window, new GraphNotice);
 }
 
 void FakeGraph::Step(std::int32_t frames) {

@@ -68,9 +68,15 @@ public:
     std::optional<std::int32_t> completionCode;
     // The last timeout WaitForCompletion was given.
     std::int32_t lastWaitTimeout = -1;
+    // What GetErrorText answers.
+    std::string errorText;
+    WindowHandle notifyWindow = 0;
 
     // Moves a running graph on by `seconds` of wall time at its rate, up to the end.
     void advance(double seconds);
+    // Fails part-way as a real graph does on a read error: WaitForCompletion reports
+    // kErrorAbort, GetErrorText `what`, and the notify window is sent a GraphNotice.
+    void failPlayback(const std::string& what);
     bool hasVideo() const { return media && media->height != 0; }
     bool hasAudio() const { return media && media->hasAudio; }
     double duration() const { return media ? media->duration : 0.0; }
@@ -115,6 +121,8 @@ public:
                            std::int32_t& height) override;
 
     std::int32_t WaitForCompletion(std::int32_t msTimeout) override;
+    std::string GetErrorText() override;
+    void SetNotifyWindow(WindowHandle window) override;
 
     void Step(std::int32_t frames) override;
 

@@ -1,10 +1,12 @@
 #include "platform/graph/FfmpegGraph.h"
 
+#include <QCoreApplication>
 #include <QThread>
 #include <algorithm>
 #include <cmath>
 #include <thread>
 
+#include "platform/graph/GraphNotice.h"
 #include "platform/util/Failure.h"
 #include "platform/widgets/WindowHandles.h"
 #include "player/AudioDecoder.h"
@@ -12,9 +14,11 @@
 #include "player/FrameQueue.h"
 #include "player/FrameSlot.h"
 #include "player/MediaClock.h"
+#include "player/MediaOpener.h"
 #include "player/MediaSource.h"
 #include "player/MonotonicClock.h"
 #include "player/PacketQueue.h"
+#include "player/PlaybackFault.h"
 #include "player/Presenter.h"
 #include "player/QtAudioOutput.h"
 #include "player/SilentAudioOutput.h"
@@ -45,7 +49,10 @@ std::unique_ptr<IAudioOutput> defaultAudioOutput(int sampleRate) {
 
 FfmpegGraph::FfmpegGraph() : FfmpegGraph(Options{}) {}
 
-FfmpegGraph::FfmpegGraph(Options options) : options_(std::move(options)) {
+FfmpegGraph::FfmpegGraph(Options options)
+    : options_(std::move(options)),
+      fault_(std::make_unique<PlaybackFault>([this] { onFault(); })),
+      notifier_(std::make_unique<QObject>()) {
     // Damaged files make the libraries talk a lot; Corvid keeps no log.
     static const bool quiet = (av_log_set_level(AV_LOG_FATAL), true);
     (void)quiet;
@@ -97,11 +104,11 @@ void FfmpegGraph::RenderFile(const std::string& fileName) {
 }
 
 void FfmpegGraph::load(const std::string& fileName) {
-    auto file = std::make_unique<MediaSource>(fileName, options_.openTimeout);
-    std::vector<PacketHandle> audioAhead;
-    FrameHandle first = file->decodeFirstPicture(audioAhead);
-    file->setDeadline({});
-    file_ = std::move(file);
+    MediaOpener::Opened opened =
+        MediaOpener::open(fileName, options_.openTimeout, options_.readGate);
+    file_ = std::move(opened.source);
+    FrameHandle first = std::move(opened.firstPicture);
+    std::vector<PacketHandle>& audioAhead = opened.audioAhead;
     clock_ = std::make_unique<MediaClock>(options_.clock);
 
     if (file_->hasAudio()) {
@@ -128,7 +135,7 @@ void FfmpegGraph::load(const std::string& fileName) {
         widget_->setRecordedAt(AsfHeaderReader::creationTime(fileName));
     }
 
-    demuxer_ = std::make_unique<Demuxer>(*file_, videoPackets_.get(), audioPackets_.get());
+    demuxer_ = std::make_unique<Demuxer>(*file_, videoPackets_.get(), audioPackets_.get(), *fault_);
     if (file_->hasVideo())
         videoDecoder_ =
             std::make_unique<VideoDecoder>(*file_, *videoPackets_, *frames_, generation_);
@@ -364,13 +371,47 @@ void FfmpegGraph::onEnd(int generation) {
     eventChanged_.notify_all();
 }
 
+// Called on the worker that met the failure; the threads are joined before notifier_ goes,
+// and a notice still queued when it goes is dropped with it.
+void FfmpegGraph::onFault() {
+    {
+        // Taken so that a waiter between its check and its wait does not miss the news.
+        std::lock_guard lock(eventMutex_);
+    }
+    eventChanged_.notify_all();
+    QMetaObject::invokeMethod(
+        notifier_.get(),
+        [this] {
+            if (notifyWindow_) QCoreApplication::postEvent(notifyWindow_, new GraphNotice);
+        },
+        Qt::QueuedConnection);
+}
+
 std::int32_t FfmpegGraph::WaitForCompletion(std::int32_t msTimeout) {
     requireLoaded();
     std::unique_lock lock(eventMutex_);
-    const bool complete =
-        eventChanged_.wait_for(lock, std::chrono::milliseconds(std::max(0, msTimeout)),
-                               [this] { return completedGeneration_ == generation_.load(); });
-    return complete ? kComplete : kNone;
+    std::int32_t code = kNone;
+    eventChanged_.wait_for(lock, std::chrono::milliseconds(std::max(0, msTimeout)), [&] {
+        if (fault_->failure()) {
+            code = kErrorAbort;
+        } else if (completedGeneration_ == generation_.load()) {
+            code = kComplete;
+        }
+        return code != kNone;
+    });
+    return code;
+}
+
+std::string FfmpegGraph::GetErrorText() {
+    requireLoaded();
+    return fault_->failure().value_or(std::string());
+}
+
+void FfmpegGraph::SetNotifyWindow(WindowHandle window) {
+    QWidget* target = WindowHandles::widgetOf(window);
+    if (window != 0 && target == nullptr)
+        throw Failure(Failure::InvalidArgument, "Unknown notify window handle");
+    notifyWindow_ = target;
 }
 
 void FfmpegGraph::Step(std::int32_t frames) {

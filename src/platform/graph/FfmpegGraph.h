@@ -14,6 +14,7 @@
 #include "player/AudioLevels.h"
 #include "player/IAudioOutput.h"
 #include "player/IClock.h"
+#include "player/MediaSource.h"
 
 class QWidget;
 
@@ -24,8 +25,8 @@ class Demuxer;
 class FrameQueue;
 class FrameSlot;
 class MediaClock;
-class MediaSource;
 class PacketQueue;
+class PlaybackFault;
 class Presenter;
 class VideoDecoder;
 class VideoWindowWidget;
@@ -42,8 +43,11 @@ public:
         // Makes the audio output for a stream of the given sample rate; the default
         // device, or a silent real-time output where none opens, when null.
         std::function<std::unique_ptr<IAudioOutput>(int sampleRate)> audioOutput;
-        // The longest RenderFile may take to open the file and decode its first picture.
+        // The longest RenderFile may take to open the file, decode its first picture and
+        // find its duration, however long the storage takes to answer.
         std::chrono::milliseconds openTimeout{10000};
+        // Stands in for the storage's answers to reads (tests); none when empty.
+        MediaSource::ReadGate readGate;
     };
 
     FfmpegGraph();
@@ -86,6 +90,8 @@ public:
                            std::int32_t& height) override;
     // IMediaEvent
     std::int32_t WaitForCompletion(std::int32_t msTimeout) override;
+    std::string GetErrorText() override;
+    void SetNotifyWindow(WindowHandle window) override;
     // IVideoFrameStep
     void Step(std::int32_t frames) override;
     // IVideoReview
@@ -111,6 +117,7 @@ private:
     void setPlacement(const QRect& rect);
     void showStandaloneWindow();
     void onEnd(int generation);
+    void onFault();
     void teardown();
 
     Options options_;
@@ -137,6 +144,11 @@ private:
     std::mutex eventMutex_;
     std::condition_variable eventChanged_;
     int completedGeneration_ = -1;
+    // Where the workers leave a failure; reported from then on by WaitForCompletion.
+    std::unique_ptr<PlaybackFault> fault_;
+    // Carries a failure's notice from a worker to the GUI thread; lives on that thread.
+    std::unique_ptr<QObject> notifier_;
+    QPointer<QWidget> notifyWindow_;
 };
 
 }  // namespace corvid
