@@ -14,7 +14,6 @@
 #include <QResizeEvent>
 #include <QScreen>
 #include <QTimer>
-#include <cmath>
 
 #include "main_window/RecordingLine.h"
 #include "main_window/RecordingScan.h"
@@ -308,7 +307,7 @@ double Form1::dpi() const {
 }
 
 int Form1::pixelsOf(double twips) const {
-    return static_cast<int>(std::lround(twipsToPixels(twips, dpi())));
+    return twipsToWholePixels(twips, dpi());
 }
 
 double Form1::twipsOf(int pixels) const {

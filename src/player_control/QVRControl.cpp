@@ -73,8 +73,8 @@ QVRControl::QVRControl(QWidget* parent) : QWidget(parent) {
 
     createChildControls();
     createMenu();
-    resize(toInt32(twipsToPixels(kDesignWidthTwips, logicalDpiX())),
-           toInt32(twipsToPixels(kDesignHeightTwips, logicalDpiY())));
+    resize(twipsToWholePixels(kDesignWidthTwips, logicalDpiX()),
+           twipsToWholePixels(kDesignHeightTwips, logicalDpiY()));
 
     UserControl_Initialize();
 }
@@ -88,10 +88,9 @@ void QVRControl::createChildControls() {
     const auto place = [this](QWidget* child, const TwipsRect& design) {
         const double dpiX = logicalDpiX();
         const double dpiY = logicalDpiY();
-        child->setGeometry(toInt32(twipsToPixels(design.left, dpiX)),
-                           toInt32(twipsToPixels(design.top, dpiY)),
-                           toInt32(twipsToPixels(design.width, dpiX)),
-                           toInt32(twipsToPixels(design.height, dpiY)));
+        child->setGeometry(
+            twipsToWholePixels(design.left, dpiX), twipsToWholePixels(design.top, dpiY),
+            twipsToWholePixels(design.width, dpiX), twipsToWholePixels(design.height, dpiY));
     };
     const auto scrollBar = [this](const char* name, int minimum, int maximum, int smallChange,
                                   int largeChange, int value) {

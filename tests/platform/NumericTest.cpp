@@ -54,5 +54,17 @@ TEST(NumericTest, twipsToPixels_gives15TwipsPerPixel_at96Dpi) {
     EXPECT_DOUBLE_EQ(pixelsToTwips(716.0, 96.0), 10740.0);
 }
 
+// Half a pixel goes to the even neighbour, so that the main window and the panels, which
+// share this conversion, put an edge on the same pixel.
+TEST(NumericTest, twipsToWholePixels_roundsHalvesToEven_andThrowsOverflow) {
+    EXPECT_EQ(twipsToWholePixels(7.5, 96.0), 0);
+    EXPECT_EQ(twipsToWholePixels(22.5, 96.0), 2);
+    EXPECT_EQ(twipsToWholePixels(37.5, 96.0), 2);
+    EXPECT_EQ(twipsToWholePixels(-7.5, 96.0), 0);
+    EXPECT_EQ(twipsToWholePixels(7.6, 96.0), 1);
+    EXPECT_EQ(twipsToWholePixels(10740, 144.0), 1074);
+    EXPECT_THROW(twipsToWholePixels(1e12, 96.0), Failure);
+}
+
 }  // namespace
 }  // namespace corvid

@@ -57,4 +57,8 @@ double pixelsToTwips(double pixels, double dpi) {
     return pixels * 1440.0 / dpi;
 }
 
+std::int32_t twipsToWholePixels(double twips, double dpi) {
+    return toInt32(twipsToPixels(twips, dpi));
+}
+
 }  // namespace corvid

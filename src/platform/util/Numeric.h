@@ -19,5 +19,8 @@ std::int16_t narrowToInt16(std::int64_t value);
 // Twips (1/1440 inch) and pixels at a given logical DPI; 15 twips per pixel at 96 DPI.
 double twipsToPixels(double twips, double dpi);
 double pixelsToTwips(double pixels, double dpi);
+// Twips as whole pixels, the one conversion the windows are laid out with: rounded as toInt32
+// rounds (halves to even), Failure(Overflow) when the result does not fit.
+std::int32_t twipsToWholePixels(double twips, double dpi);
 
 }  // namespace corvid
