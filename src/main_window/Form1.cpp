@@ -22,6 +22,7 @@
 #include "platform/files/DriveList.h"
 #include "platform/files/FileSystem.h"
 #include "platform/files/FolderList.h"
+#include "platform/files/FolderPath.h"
 #include "platform/util/Attempt.h"
 #include "platform/util/Failure.h"
 #include "platform/util/Numeric.h"
@@ -576,7 +577,7 @@ void Form1::lsASF_Click() {
 void Form1::LoadSelectedRecording() {
     const QString path = DirList->Path();
     if (path.trimmed().isEmpty()) return;
-    const QString prefix = RecordingScan::folderPrefix(path);
+    const QString prefix = folderPrefix(path);
     mnuClose_Click();
     QVRControl1->clearNotice();
     QVRControl2->clearNotice();

@@ -7,6 +7,7 @@
 #include "platform/files/DriveList.h"
 #include "platform/files/FileSystem.h"
 #include "platform/files/FolderList.h"
+#include "platform/files/FolderPath.h"
 #include "platform/util/Failure.h"
 #include "platform/widgets/MessageBox.h"
 
@@ -51,10 +52,6 @@ RecordingScan::~RecordingScan() {
 void RecordingScan::keepInLine(DriveList* drives, FolderList* folders) {
     drives_ = drives;
     folders_ = folders;
-}
-
-QString RecordingScan::folderPrefix(const QString& folderPath) {
-    return folderPath.endsWith(u'/') ? folderPath : folderPath + u'/';
 }
 
 RecordingScan::Outcome RecordingScan::run(const QString& folderPath) {

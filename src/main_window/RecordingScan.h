@@ -39,9 +39,6 @@ public:
     // leaves the list empty and returns Failed.
     Outcome run(const QString& folderPath);
 
-    // The folder path with "/" appended unless it already ends in one.
-    static QString folderPrefix(const QString& folderPath);
-
 private:
     struct State {
         int generation = 0;

@@ -6,11 +6,9 @@ namespace corvid {
 
 namespace {
 
-constexpr std::int32_t kSilence = -10000;
-
 // Attenuation in 1/100 dB to an amplitude factor; the end of the scale is silence.
 double gainOf(std::int32_t attenuation) {
-    if (attenuation <= kSilence) return 0.0;
+    if (attenuation <= AudioLevels::kSilence) return 0.0;
     return std::pow(10.0, attenuation / 2000.0);
 }
 

@@ -8,7 +8,10 @@ namespace corvid {
 // Volume and balance as set through the graph, and the channel gains they give.
 class AudioLevels {
 public:
-    // 1/100 dB, -10000 (silence) .. 0.
+    // The end of the volume scale, and of the balance scale on either side: silence.
+    static constexpr std::int32_t kSilence = -10000;
+
+    // 1/100 dB, kSilence .. 0.
     void setVolume(std::int32_t volume) { volume_ = volume; }
     std::int32_t volume() const { return volume_; }
     // -10000 (right silent) .. 10000 (left silent): the opposite channel loses |b|/100 dB.

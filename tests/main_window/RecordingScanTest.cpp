@@ -13,6 +13,7 @@
 #include "platform/files/DriveList.h"
 #include "platform/files/FileSystem.h"
 #include "platform/files/FolderList.h"
+#include "platform/files/FolderPath.h"
 #include "platform/files/LocalFileSystem.h"
 #include "support/FakeFileSystem.h"
 #include "support/MessageBoxRecorder.h"
@@ -142,8 +143,8 @@ TEST_F(RecordingScanTest, run_joinsRootFolderWithoutDoubledSeparator) {
     EXPECT_EQ(scan.run("/"), RecordingScan::Outcome::Completed);
     EXPECT_EQ(lines(), QStringList{"AB\tr"});
     EXPECT_EQ(fake->testedFiles(), QStringList({"/R-2.ASF", "/r-1.asf"}));
-    EXPECT_EQ(RecordingScan::folderPrefix("/"), "/");
-    EXPECT_EQ(RecordingScan::folderPrefix("/a/b"), "/a/b/");
+    EXPECT_EQ(folderPrefix("/"), "/");
+    EXPECT_EQ(folderPrefix("/a/b"), "/a/b/");
 }
 
 TEST_F(RecordingScanTest, run_costsConstantPerName_inLargeFolder) {

@@ -8,6 +8,7 @@
 
 #include "platform/files/DriveList.h"
 #include "platform/files/FileSystem.h"
+#include "platform/files/FolderPath.h"
 #include "platform/util/Failure.h"
 #include "platform/widgets/MessageBox.h"
 
@@ -24,10 +25,6 @@ QString cleaned(const QString& path) {
 QString parentOf(const QString& path) {
     const qsizetype slash = path.lastIndexOf(u'/');
     return slash <= 0 ? QStringLiteral("/") : path.left(slash);
-}
-
-QString joined(const QString& folder, const QString& name) {
-    return folder.endsWith(u'/') ? folder + name : folder + u'/' + name;
 }
 
 // Control characters (a name may hold a tab or a newline) are shown as their visible symbols;

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 
+#include "platform/files/FolderPath.h"
 #include "platform/util/Failure.h"
 
 namespace corvid {
@@ -93,10 +94,6 @@ void forEachEntry(DIR* dir, const QString& folder, Fn&& fn) {
         }
         if (!fn(entry)) return;
     }
-}
-
-QString joined(const QString& folder, const QString& name) {
-    return folder.endsWith(u'/') ? folder + name : folder + u'/' + name;
 }
 
 class LocalRecordingReader : public IFolderReader {

@@ -34,7 +34,6 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr std::size_t kFramesAhead = 4;
-constexpr std::int32_t kSilence = -10000;
 constexpr auto kStepTimeout = 3s;
 
 std::unique_ptr<IAudioOutput> defaultAudioOutput(int sampleRate) {
@@ -248,7 +247,7 @@ void FfmpegGraph::put_Rate(double rate) {
 
 void FfmpegGraph::put_Volume(std::int32_t volume) {
     requireAudio();
-    if (volume < kSilence || volume > 0)
+    if (volume < AudioLevels::kSilence || volume > 0)
         throw Failure(Failure::InvalidArgument, "Volume out of -10000..0");
     levels_.setVolume(volume);
     applyLevels();
@@ -266,7 +265,7 @@ std::int32_t FfmpegGraph::get_Volume() {
 
 void FfmpegGraph::put_Balance(std::int32_t balance) {
     requireAudio();
-    if (balance < kSilence || balance > -kSilence)
+    if (balance < AudioLevels::kSilence || balance > -AudioLevels::kSilence)
         throw Failure(Failure::InvalidArgument, "Balance out of -10000..10000");
     levels_.setBalance(balance);
     applyLevels();
