@@ -97,10 +97,37 @@ void AudioDecoder::run() {
                 break;
             case PacketItem::Kind::Data:
                 if (item->generation != decoding_) break;
+                if (!audible_) {
+                    passUnheard(*item->packet);
+                    break;
+                }
+                if (passedUnheard_) {
+                    // The sound heard again starts where the clock is, from a fresh decoder.
+                    passedUnheard_ = false;
+                    avcodec_flush_buffers(codec_);
+                    if (resampler_) swr_init(resampler_.get());
+                    muted_ = true;
+                }
                 if (avcodec_send_packet(codec_, item->packet.get()) >= 0) receiveFrames();
                 break;
         }
     }
+}
+
+void AudioDecoder::setAudible(bool audible) {
+    audible_ = audible;
+    wake();
+}
+
+void AudioDecoder::passUnheard(const AVPacket& packet) {
+    // Sound nobody hears is not decoded; its packets go at the pace of the clock, so that
+    // it can be heard again at once.
+    passedUnheard_ = true;
+    seeking_ = false;
+    waitWhileHeld();
+    if (packet.pts == AV_NOPTS_VALUE) return;
+    const double time = file_.seconds(packet.pts, file_.audioIndex());
+    while (!superseded() && !audible_ && clock_.position() < time - kDropLead) nap(5ms);
 }
 
 void AudioDecoder::receiveFrames() {

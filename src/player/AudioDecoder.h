@@ -29,12 +29,15 @@ public:
     void stop();
     // Cuts a wait short, so that a new position or a stop is taken up at once.
     void wake();
+    // Sound not heard is passed over at the clock's pace without being decoded.
+    void setAudible(bool audible);
     // The generation whose last sound has been written; -1 before any.
     int endedGeneration() const { return ended_.load(); }
 
 private:
     void run();
     void receiveFrames();
+    void passUnheard(const AVPacket& packet);
     void play(const AVFrame* frame);
     bool prepareResampler(const AVFrame* frame, int outRate);
     bool superseded() const;
@@ -62,6 +65,8 @@ private:
     std::condition_variable napWake_;
     bool woken_ = false;
     std::atomic<int> ended_{-1};
+    std::atomic<bool> audible_{true};
+    bool passedUnheard_ = false;
 
     int decoding_ = 0;
     bool seeking_ = false;

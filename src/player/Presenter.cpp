@@ -133,6 +133,9 @@ void Presenter::presentVideo(int generation) {
                 snap = snapGeneration_ == generation;
             }
             if (snap) clock_.setPosition(generation, first->time);
+            // The clock goes on from the instant the picture is handed to the window, so
+            // that no time passes between the picture seen and the clock let go.
+            clock_.release(generation);
             show(std::move(*first));
         }
         shownGeneration_ = generation;

@@ -9,23 +9,15 @@
 #include "platform/graph/GraphNotice.h"
 #include "platform/util/Failure.h"
 #include "platform/widgets/WindowHandles.h"
-#include "player/AudioDecoder.h"
-#include "player/Demuxer.h"
-#include "player/FrameQueue.h"
+#include "player/AsfHeaderReader.h"
 #include "player/FrameSlot.h"
-#include "player/MediaClock.h"
 #include "player/MediaOpener.h"
-#include "player/MediaSource.h"
 #include "player/MonotonicClock.h"
-#include "player/PacketQueue.h"
-#include "player/PlaybackFault.h"
-#include "player/Presenter.h"
+#include "player/Pipeline.h"
 #include "player/QtAudioOutput.h"
 #include "player/SilentAudioOutput.h"
-#include "player/VideoDecoder.h"
-#include "player/VideoWindowWidget.h"
-#include "player/AsfHeaderReader.h"
 #include "player/StillPicture.h"
+#include "player/VideoWindowWidget.h"
 
 namespace corvid {
 
@@ -33,7 +25,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr std::size_t kFramesAhead = 4;
 constexpr auto kStepTimeout = 3s;
 
 std::unique_ptr<IAudioOutput> defaultAudioOutput(int sampleRate) {
@@ -49,9 +40,7 @@ std::unique_ptr<IAudioOutput> defaultAudioOutput(int sampleRate) {
 FfmpegGraph::FfmpegGraph() : FfmpegGraph(Options{}) {}
 
 FfmpegGraph::FfmpegGraph(Options options)
-    : options_(std::move(options)),
-      fault_(std::make_unique<PlaybackFault>([this] { onFault(); })),
-      notifier_(std::make_unique<QObject>()) {
+    : options_(std::move(options)), notifier_(std::make_unique<QObject>()) {
     // Damaged files make the libraries talk a lot; Corvid keeps no log.
     static const bool quiet = (av_log_set_level(AV_LOG_FATAL), true);
     (void)quiet;
@@ -64,16 +53,8 @@ FfmpegGraph::~FfmpegGraph() {
 }
 
 void FfmpegGraph::teardown() {
-    // Every thread is told first and joined next, so they wind down together.
-    if (presenter_) presenter_->stop();
-    if (audioDecoder_) audioDecoder_->stop();
-    if (videoDecoder_) videoDecoder_->stop();
-    if (demuxer_) demuxer_->stop();
-    presenter_.reset();
-    audioDecoder_.reset();
-    videoDecoder_.reset();
-    demuxer_.reset();
-    output_.reset();
+    // The pipeline's threads stop before the window that shows their pictures goes.
+    pipeline_.reset();
     if (widget_) {
         if (QThread::currentThread() == widget_->thread()) {
             delete widget_.data();
@@ -82,91 +63,47 @@ void FfmpegGraph::teardown() {
         }
     }
     widget_ = nullptr;
-    slot_.reset();
-    clock_.reset();
-    frames_.reset();
-    videoPackets_.reset();
-    audioPackets_.reset();
-    file_.reset();
 }
 
 // Loading: open, pick streams and decoders, decode the first picture, start the threads.
 void FfmpegGraph::RenderFile(const std::string& fileName) {
-    if (loaded_) throw Failure(Failure::Unspecified, "The graph already holds a file");
+    if (pipeline_) throw Failure(Failure::Unspecified, "The graph already holds a file");
     try {
         load(fileName);
     } catch (...) {
         teardown();  // a failed load leaves nothing behind for the next attempt
         throw;
     }
-    loaded_ = true;
 }
 
 void FfmpegGraph::load(const std::string& fileName) {
-    MediaOpener::Opened opened =
-        MediaOpener::open(fileName, options_.openTimeout, options_.readGate);
-    file_ = std::move(opened.source);
-    FrameHandle first = std::move(opened.firstPicture);
-    std::vector<PacketHandle>& audioAhead = opened.audioAhead;
-    clock_ = std::make_unique<MediaClock>(options_.clock);
-
-    if (file_->hasAudio()) {
-        output_ = options_.audioOutput(file_->audioCodec()->sample_rate);
-        clock_->setSoundSource(output_->drivesClock());
-        audioPackets_ = std::make_unique<PacketQueue>();
-        for (auto& packet : audioAhead) {
-            PacketItem item;
-            item.packet = std::move(packet);
-            audioPackets_->push(std::move(item));
-        }
-    }
-    if (file_->hasVideo()) {
-        nativeSize_ = QSize(first->width, first->height);
-        placement_ = QRect(QPoint(0, 0), nativeSize_);
-        videoPackets_ = std::make_unique<PacketQueue>();
-        frames_ = std::make_unique<FrameQueue>(kFramesAhead);
-        slot_ = std::make_shared<FrameSlot>();
-        VideoFrame picture;
-        picture.time = file_->frameTime(first.get(), file_->videoIndex()).value_or(0.0);
-        picture.frame = std::move(first);
-        frames_->push(std::move(picture), generation_);
-        widget_ = new VideoWindowWidget(slot_, nativeSize_);
+    Pipeline::Options options;
+    options.clock = options_.clock;
+    options.sharedClock = sharedClock_;
+    options.audioOutput = options_.audioOutput;
+    options.onFault = [this] { onFault(); };
+    pipeline_ = std::make_unique<Pipeline>(
+        MediaOpener::open(fileName, options_.openTimeout, options_.readGate), std::move(options));
+    if (pipeline_->hasVideo()) {
+        placement_ = QRect(QPoint(0, 0), pipeline_->nativeSize());
+        widget_ = new VideoWindowWidget(pipeline_->slot(), pipeline_->nativeSize());
         widget_->setRecordedAt(AsfHeaderReader::creationTime(fileName));
     }
-
-    demuxer_ = std::make_unique<Demuxer>(*file_, videoPackets_.get(), audioPackets_.get(), *fault_);
-    if (file_->hasVideo())
-        videoDecoder_ =
-            std::make_unique<VideoDecoder>(*file_, *videoPackets_, *frames_, generation_);
-    if (file_->hasAudio()) {
-        audioDecoder_ = std::make_unique<AudioDecoder>(*file_, *audioPackets_, *output_, *clock_,
-                                                       generation_, !file_->hasVideo());
-    }
-    Presenter::Streams streams;
-    streams.frames = frames_.get();
-    streams.slot = slot_.get();
-    if (audioDecoder_) {
-        streams.audioEnded = [decoder = audioDecoder_.get()](int generation) {
-            return decoder->endedGeneration() == generation;
-        };
-    }
-    presenter_ =
-        std::make_unique<Presenter>(*clock_, std::move(streams), generation_, file_->duration(),
-                                    [this](int generation) { onEnd(generation); });
 }
 
-void FfmpegGraph::requireLoaded() const {
-    if (!loaded_) throw Failure(Failure::NotReady, "No media file has been rendered");
+Pipeline& FfmpegGraph::requireLoaded() const {
+    if (!pipeline_) throw Failure(Failure::NotReady, "No media file has been rendered");
+    return *pipeline_;
 }
 
-void FfmpegGraph::requireAudio() const {
-    requireLoaded();
-    if (!file_->hasAudio()) throw Failure(Failure::NoInterface, "The media has no sound");
+Pipeline& FfmpegGraph::requireAudio() const {
+    Pipeline& pipeline = requireLoaded();
+    if (!pipeline.hasAudio()) throw Failure(Failure::NoInterface, "The media has no sound");
+    return pipeline;
 }
 
 VideoWindowWidget& FfmpegGraph::requireVideo() const {
-    requireLoaded();
-    if (!file_->hasVideo()) throw Failure(Failure::NoVideo, "The media has no video");
+    if (!requireLoaded().hasVideo()) throw Failure(Failure::NoVideo, "The media has no video");
     if (!widget_) throw Failure(Failure::NoVideo, "The video window has been destroyed");
     return *widget_;
 }
@@ -178,71 +115,45 @@ void FfmpegGraph::showStandaloneWindow() {
 }
 
 void FfmpegGraph::Run() {
-    requireLoaded();
-    clock_->run();
-    if (output_) output_->setPlaying(true);
+    requireLoaded().run();
     showStandaloneWindow();
-    presenter_->wake();
 }
 
 void FfmpegGraph::Pause() {
-    requireLoaded();
-    clock_->pause();
-    if (output_) output_->setPlaying(false);
+    requireLoaded().pause();
     showStandaloneWindow();
-    presenter_->wake();
 }
 
 void FfmpegGraph::Stop() {
-    if (!loaded_) return;  // nothing plays, nothing to stop
-    clock_->pause();
-    if (output_) output_->setPlaying(false);
-    seekTo(0.0, false);
-}
-
-void FfmpegGraph::seekTo(double target, bool snapToPicture) {
-    const int generation = generation_.load() + 1;
-    if (snapToPicture) presenter_->snapClockOnSeek(generation);
-    // One step on the clock: no update of the older seek can land after it.
-    clock_->seek(generation, target);
-    generation_.store(generation);
-    if (frames_) frames_->wake();  // a decoder waiting for room gives up the old pictures
-    demuxer_->seek(generation, target);
-    if (audioDecoder_) audioDecoder_->wake();
-    presenter_->wake();
+    if (pipeline_) pipeline_->stop();  // nothing plays without a file, nothing to stop
 }
 
 double FfmpegGraph::get_Duration() {
-    requireLoaded();
-    return file_->duration();
+    return requireLoaded().duration();
 }
 
 double FfmpegGraph::get_CurrentPosition() {
-    requireLoaded();
-    const double position = std::max(0.0, clock_->position());
-    // An unknown duration (0) bounds nothing.
-    return file_->duration() > 0 ? std::min(position, file_->duration()) : position;
+    return requireLoaded().position();
 }
 
 void FfmpegGraph::put_CurrentPosition(double seconds) {
-    requireLoaded();
+    Pipeline& pipeline = requireLoaded();
     if (!std::isfinite(seconds))
         throw Failure(Failure::InvalidArgument, "Position is not a number");
     const double target = std::max(0.0, seconds);
-    seekTo(file_->duration() > 0 ? std::min(target, file_->duration()) : target, false);
+    const double duration = pipeline.duration();
+    pipeline.seek(duration > 0 ? std::min(target, duration) : target);
 }
 
 double FfmpegGraph::get_Rate() {
-    requireLoaded();
-    return clock_->rate();
+    return requireLoaded().rate();
 }
 
 void FfmpegGraph::put_Rate(double rate) {
-    requireLoaded();
+    Pipeline& pipeline = requireLoaded();
     if (!std::isfinite(rate) || rate <= 0)
         throw Failure(Failure::InvalidArgument, "The rate must be above 0");
-    clock_->setRate(rate);
-    presenter_->wake();
+    pipeline.setRate(rate);
 }
 
 void FfmpegGraph::put_Volume(std::int32_t volume) {
@@ -254,8 +165,11 @@ void FfmpegGraph::put_Volume(std::int32_t volume) {
 }
 
 void FfmpegGraph::applyLevels() {
-    output_->setGains(static_cast<float>(levels_.leftGain()),
-                      static_cast<float>(levels_.rightGain()));
+    pipeline_->setGains(static_cast<float>(levels_.leftGain()),
+                        static_cast<float>(levels_.rightGain()));
+    // In lockstep the camera that is silenced is the one not heard: it plays no stream,
+    // decodes no sound and has no say in the clock. Alone a graph plays on at any volume.
+    pipeline_->setAudible(!sharedClock_ || levels_.volume() > AudioLevels::kSilence);
 }
 
 std::int32_t FfmpegGraph::get_Volume() {
@@ -278,12 +192,12 @@ std::int32_t FfmpegGraph::get_Balance() {
 
 std::int32_t FfmpegGraph::get_Width() {
     requireVideo();
-    return nativeSize_.width();
+    return pipeline_->nativeSize().width();
 }
 
 std::int32_t FfmpegGraph::get_Height() {
     requireVideo();
-    return nativeSize_.height();
+    return pipeline_->nativeSize().height();
 }
 
 void FfmpegGraph::put_WindowStyle(std::int32_t style) {
@@ -362,22 +276,9 @@ std::int32_t FfmpegGraph::get_FullScreenMode() {
     return requireVideo().isFullScreenMode() ? -1 : 0;
 }
 
-void FfmpegGraph::onEnd(int generation) {
-    {
-        std::lock_guard lock(eventMutex_);
-        completedGeneration_ = generation;
-    }
-    eventChanged_.notify_all();
-}
-
 // Called on the worker that met the failure; the threads are joined before notifier_ goes,
 // and a notice still queued when it goes is dropped with it.
 void FfmpegGraph::onFault() {
-    {
-        // Taken so that a waiter between its check and its wait does not miss the news.
-        std::lock_guard lock(eventMutex_);
-    }
-    eventChanged_.notify_all();
     QMetaObject::invokeMethod(
         notifier_.get(),
         [this] {
@@ -387,23 +288,19 @@ void FfmpegGraph::onFault() {
 }
 
 std::int32_t FfmpegGraph::WaitForCompletion(std::int32_t msTimeout) {
-    requireLoaded();
-    std::unique_lock lock(eventMutex_);
-    std::int32_t code = kNone;
-    eventChanged_.wait_for(lock, std::chrono::milliseconds(std::max(0, msTimeout)), [&] {
-        if (fault_->failure()) {
-            code = kErrorAbort;
-        } else if (completedGeneration_ == generation_.load()) {
-            code = kComplete;
-        }
-        return code != kNone;
-    });
-    return code;
+    switch (requireLoaded().waitForOutcome(std::chrono::milliseconds(std::max(0, msTimeout)))) {
+        case Pipeline::Outcome::Failed:
+            return kErrorAbort;
+        case Pipeline::Outcome::Ended:
+            return kComplete;
+        case Pipeline::Outcome::Playing:
+            break;
+    }
+    return kNone;
 }
 
 std::string FfmpegGraph::GetErrorText() {
-    requireLoaded();
-    return fault_->failure().value_or(std::string());
+    return requireLoaded().failure().value_or(std::string());
 }
 
 void FfmpegGraph::SetNotifyWindow(WindowHandle window) {
@@ -417,21 +314,7 @@ void FfmpegGraph::Step(std::int32_t frames) {
     requireVideo();
     if (frames == 0) return;
     Pause();
-    if (frames > 0) {
-        const int done = presenter_->stepsDone();
-        presenter_->step(frames);
-        if (!presenter_->waitUntilShown([&] { return presenter_->stepsDone() != done; },
-                                        kStepTimeout))
-            throw Failure(Failure::Timeout, "Stepping did not finish in time");
-        return;
-    }
-    // Back: an accurate seek to half a picture after the wanted one.
-    const double target =
-        presenter_->shownTime() - file_->frameInterval() * (static_cast<double>(-frames) - 0.5);
-    seekTo(std::max(0.0, target), true);
-    const int generation = generation_.load();
-    if (!presenter_->waitUntilShown([&] { return presenter_->shownGeneration() == generation; },
-                                    kStepTimeout))
+    if (!pipeline_->step(frames, kStepTimeout))
         throw Failure(Failure::Timeout, "Stepping did not finish in time");
 }
 
@@ -457,7 +340,7 @@ bool FfmpegGraph::get_TimeOverlay() {
 
 QImage FfmpegGraph::GetCurrentImage(double& time) {
     requireVideo();
-    const FrameSlot::Shown shown = slot_->shown();
+    const FrameSlot::Shown shown = pipeline_->slot()->shown();
     if (!shown.frame) throw Failure(Failure::NotReady, "No picture is shown yet");
     QImage image = StillPicture::fromFrame(*shown.frame);
     if (image.isNull()) throw Failure(Failure::Unspecified, "The picture cannot be converted");
@@ -470,7 +353,7 @@ QWidget* FfmpegGraph::videoWidget() const {
 }
 
 double FfmpegGraph::shownPictureTime() const {
-    return presenter_ ? presenter_->shownTime() : 0.0;
+    return pipeline_ ? pipeline_->shownTime() : 0.0;
 }
 
 }  // namespace corvid

@@ -3,12 +3,9 @@
 #include <QPointer>
 #include <QRect>
 #include <QSize>
-#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <functional>
 #include <memory>
-#include <mutex>
 
 #include "platform/graph/FilgraphManager.h"
 #include "player/AudioLevels.h"
@@ -20,21 +17,14 @@ class QWidget;
 
 namespace corvid {
 
-class AudioDecoder;
-class Demuxer;
-class FrameQueue;
-class FrameSlot;
-class MediaClock;
-class PacketQueue;
-class PlaybackFault;
-class Presenter;
-class VideoDecoder;
+class Pipeline;
+class PlaybackClock;
 class VideoWindowWidget;
 
-// A media graph played by our own core on the FFmpeg libraries: a demuxer thread, one
-// decoder thread per stream, a presenter thread and the audio output, driven by the
-// calls below from the GUI thread. Calls before a successful RenderFile throw
-// Failure(NotReady), except Stop, which has nothing to stop.
+// A media graph played by our own core on the FFmpeg libraries: the calls below, from the
+// GUI thread, check their arguments and drive a Pipeline (its threads play the file) and
+// the video window widget that shows its pictures. Calls before a successful RenderFile
+// throw Failure(NotReady), except Stop, which has nothing to stop.
 class FfmpegGraph : public FilgraphManager, public IVideoReview {
 public:
     struct Options {
@@ -110,42 +100,22 @@ public:
 private:
     void load(const std::string& fileName);
     void applyLevels();
-    void requireLoaded() const;
-    void requireAudio() const;
+    Pipeline& requireLoaded() const;
+    Pipeline& requireAudio() const;
     VideoWindowWidget& requireVideo() const;
-    void seekTo(double target, bool snapToPicture);
     void setPlacement(const QRect& rect);
     void showStandaloneWindow();
-    void onEnd(int generation);
     void onFault();
     void teardown();
 
     Options options_;
-    std::unique_ptr<MediaSource> file_;
-    std::unique_ptr<MediaClock> clock_;
-    std::unique_ptr<IAudioOutput> output_;
+    // The clock shared with the other graphs of a lockstep; null for a clock of its own.
+    std::shared_ptr<PlaybackClock> sharedClock_;
+    std::unique_ptr<Pipeline> pipeline_;
     AudioLevels levels_;
-    std::atomic<int> generation_{0};
-    std::unique_ptr<PacketQueue> videoPackets_;
-    std::unique_ptr<PacketQueue> audioPackets_;
-    std::unique_ptr<FrameQueue> frames_;
-    std::shared_ptr<FrameSlot> slot_;
-    std::unique_ptr<Demuxer> demuxer_;
-    std::unique_ptr<VideoDecoder> videoDecoder_;
-    std::unique_ptr<AudioDecoder> audioDecoder_;
-    std::unique_ptr<Presenter> presenter_;
     QPointer<VideoWindowWidget> widget_;
-
-    bool loaded_ = false;
-    QSize nativeSize_;
     bool styleVisible_ = false;
     QRect placement_;
-
-    std::mutex eventMutex_;
-    std::condition_variable eventChanged_;
-    int completedGeneration_ = -1;
-    // Where the workers leave a failure; reported from then on by WaitForCompletion.
-    std::unique_ptr<PlaybackFault> fault_;
     // Carries a failure's notice from a worker to the GUI thread; lives on that thread.
     std::unique_ptr<QObject> notifier_;
     QPointer<QWidget> notifyWindow_;
