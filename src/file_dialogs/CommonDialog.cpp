@@ -260,7 +260,7 @@ void CommonDialog::fromNarrow(const NarrowRecord& narrow) {
 
 QString CommonDialog::GetFolderName(const QString& DialogTitle) {
     const std::string title = terminated(toNarrowText(DialogTitle));
-    const std::optional<std::string> chosen = chooser_->chooseFolder(title);
+    const std::optional<std::string> chosen = chooser_->chooseFolder(title, std::nullopt);
     if (!chosen) return QString();
     // A path that does not fit the path buffer yields no path, as when none can be read.
     std::string buffer(kFolderPathCapacity, '\0');

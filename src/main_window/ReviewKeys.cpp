@@ -4,18 +4,25 @@
 #include <QAction>
 #include <QApplication>
 #include <QCursor>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QSignalBlocker>
 #include <QTextEdit>
 #include <QTimer>
 
+#include "main_window/ClipMarks.h"
+#include "main_window/ClipPairExport.h"
 #include "main_window/Form1.h"
 #include "media_engine/clsDShowControl.h"
+#include "platform/files/FolderList.h"
+#include "platform/util/Failure.h"
 #include "platform/widgets/Guarded.h"
 #include "player_control/QVRControl.h"
 
@@ -44,9 +51,14 @@ bool isTextField(const QWidget* widget) {
 }  // namespace
 
 ReviewKeys::ReviewKeys(Form1& form) : form_(form) {
+    clipMarks_ = new ClipMarks(form_.P1, *form_.QVRControl1, *form_.QVRControl2);
     createBindings();
     createHelpMenu();
     createSpeedLabel();
+    for (QVRControl* panel : {form_.QVRControl1, form_.QVRControl2}) {
+        connect(panel, &QVRControl::stillRequested, this,
+                [this] { guarded(&form_, [this] { saveStills(); }); });
+    }
     // Application-wide, so that keys are seen before whichever control has the focus.
     qApp->installEventFilter(this);
 }
@@ -75,6 +87,18 @@ void ReviewKeys::createBindings() {
         {Qt::Key_F, false, tr("F"), tr("Full screen (the camera under the pointer)"),
          [this] { fullScreenUnderPointer(); }},
         {Qt::Key_Escape, false, tr("Esc"), tr("Leave full screen"), [this] { leaveFullScreen(); }},
+        {Qt::Key_T, false, tr("T"), tr("Show or hide each camera's time over its picture"),
+         [this] { toggleTimeOverlays(); }},
+        {Qt::Key_0, false, tr("0"),
+         tr("Whole pictures (reset zoom; the wheel zooms, a drag moves)"), [this] { resetZoom(); }},
+        {Qt::Key_I, false, tr("I"), tr("Mark the start of a clip"),
+         [this] { clipMarks_->markStart(); }},
+        {Qt::Key_O, false, tr("O"), tr("Mark the end of a clip"),
+         [this] { clipMarks_->markEnd(); }},
+        {Qt::Key_S, false, tr("Ctrl+S"), tr("Save stills of both cameras"),
+         [this] { saveStills(); }, true},
+        {Qt::Key_E, false, tr("Ctrl+E"), tr("Export the marked clip of both cameras"),
+         [this] { exportClip(); }, true},
     };
 }
 
@@ -104,6 +128,17 @@ void ReviewKeys::createSpeedLabel() {
     speedLabel_->setAttribute(Qt::WA_TransparentForMouseEvents);
     speedLabel_->hide();
     form_.fraPlay->installEventFilter(this);
+
+    savedLabel_ = new QLabel(form_.fraPlay);
+    savedLabel_->setObjectName("lblSaved");
+    savedLabel_->setAutoFillBackground(true);
+    savedLabel_->setContentsMargins(4, 0, 4, 0);
+    savedLabel_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    savedLabel_->hide();
+    savedTimer_ = new QTimer(this);
+    savedTimer_->setSingleShot(true);
+    savedTimer_->setInterval(6000);
+    connect(savedTimer_, &QTimer::timeout, savedLabel_, &QLabel::hide);
     showSpeed();
 }
 
@@ -157,6 +192,54 @@ void ReviewKeys::leaveFullScreen() {
     form_.commandBothPanels([](QVRControl& panel) { panel.LeaveFullScreen(); });
 }
 
+void ReviewKeys::toggleTimeOverlays() {
+    const bool shown = !form_.QVRControl1->TimeOverlay();
+    form_.commandBothPanels([shown](QVRControl& panel) { panel.SetTimeOverlay(shown); });
+}
+
+void ReviewKeys::resetZoom() {
+    form_.commandBothPanels([](QVRControl& panel) { panel.ResetZoom(); });
+}
+
+void ReviewKeys::saveStills() {
+    const QStringList saved = stills_.save({form_.QVRControl1, form_.QVRControl2});
+    if (saved.isEmpty()) return;  // no folder chosen
+    QStringList names;
+    for (const QString& path : saved) names << QFileInfo(path).fileName();
+    showSaved(tr("Saved %1").arg(names.join(QStringLiteral(", "))));
+}
+
+void ReviewKeys::exportClip() {
+    QString problem;
+    const auto spans = clipMarks_->spans(problem);
+    if (!problem.isEmpty()) throw Failure(Failure::InvalidArgument, problem.toStdString());
+    std::vector<ClipPairExport::Part> parts;
+    // The clip is named from where it starts on the bar: camera 1's start, else camera 2's.
+    const double named = spans[0] ? spans[0]->start : spans[1]->start;
+    for (int camera = 1; camera <= 2; ++camera) {
+        const auto& span = spans[camera - 1];
+        if (!span) continue;
+        parts.push_back({span->file, ClipPairExport::targetFor(span->file, camera, named),
+                         span->start, span->end});
+    }
+    if (!ClipPairExport::run(&form_, parts)) return;  // cancelled: nothing was written
+    QStringList names;
+    for (const auto& part : parts) names << QFileInfo(part.target).fileName();
+    showSaved(tr("Exported %1").arg(names.join(QStringLiteral(", "))));
+    // The clip is a recording of the folder shown: the list gains its line, and the
+    // line playing stays selected without being loaded again.
+    if (QFileInfo(parts.front().target).absolutePath() ==
+        QFileInfo(form_.DirList->Path() + QStringLiteral("/")).absolutePath()) {
+        const QString selected =
+            form_.lsASF->currentItem() ? form_.lsASF->currentItem()->text() : QString();
+        form_.DirList_Change();
+        const QSignalBlocker quiet(form_.lsASF);
+        for (int row = 0; row < form_.lsASF->count(); ++row) {
+            if (form_.lsASF->item(row)->text() == selected) form_.lsASF->setCurrentRow(row);
+        }
+    }
+}
+
 // ---- Speed display ---------------------------------------------------------------------
 
 void ReviewKeys::showSpeed() {
@@ -164,6 +247,14 @@ void ReviewKeys::showSpeed() {
     speedLabel_->setText(tr("Speed %1").arg(speedText(now)));
     speedLabel_->setVisible(now != 1.0);
     placeSpeedLabel();
+}
+
+void ReviewKeys::showSaved(const QString& text) {
+    savedLabel_->setText(text);
+    savedLabel_->setToolTip(text);
+    savedLabel_->show();
+    placeSpeedLabel();
+    savedTimer_->start();
 }
 
 void ReviewKeys::placeSpeedLabel() {
@@ -174,6 +265,14 @@ void ReviewKeys::placeSpeedLabel() {
     const int height = std::min(size.height(), row);
     speedLabel_->setGeometry(frame->width() - size.width() - 8, (row - height) / 2, size.width(),
                              height);
+    // The saved files' names sit left of the speed, elided to the room there is.
+    const int right = speedLabel_->isVisible() ? speedLabel_->x() - 8 : frame->width() - 8;
+    const int left = frame->width() / 3;
+    const int room = std::max(0, right - left);
+    const QString full = savedLabel_->toolTip();
+    savedLabel_->setText(savedLabel_->fontMetrics().elidedText(full, Qt::ElideMiddle, room - 8));
+    const int width = std::min(room, savedLabel_->sizeHint().width());
+    savedLabel_->setGeometry(right - width, (row - height) / 2, width, height);
 }
 
 // ---- Keys ------------------------------------------------------------------------------
@@ -192,11 +291,12 @@ bool ReviewKeys::takesKeysFor(QObject* receiver) const {
 const ReviewKeys::Binding* ReviewKeys::bindingFor(const QKeyEvent& key) const {
     const Qt::KeyboardModifiers modifiers =
         key.modifiers() & ~(Qt::KeypadModifier | Qt::GroupSwitchModifier);
-    if (modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return nullptr;
+    if (modifiers & (Qt::AltModifier | Qt::MetaModifier)) return nullptr;
+    const bool control = modifiers & Qt::ControlModifier;
     const bool shift = modifiers & Qt::ShiftModifier;
     const Binding* plain = nullptr;
     for (const Binding& binding : bindings_) {
-        if (binding.key != key.key()) continue;
+        if (binding.key != key.key() || binding.control != control) continue;
         if (binding.shifted == shift) return &binding;
         if (!binding.shifted) plain = &binding;
     }

@@ -6,13 +6,17 @@
 #include <functional>
 #include <vector>
 
+#include "main_window/StillSaver.h"
+
 class QKeyEvent;
 class QLabel;
 class QMenu;
+class QTimer;
 class QWidget;
 
 namespace corvid {
 
+class ClipMarks;
 class Form1;
 class QVRControl;
 
@@ -32,6 +36,7 @@ public:
         QString keyText;
         QString description;
         std::function<void()> run;
+        bool control = false;  // Ctrl is part of the binding (never matched otherwise)
     };
 
     static constexpr double kSeekSeconds = 5.0;
@@ -48,6 +53,14 @@ public:
     double speed() const;
     void fullScreenUnderPointer();
     void leaveFullScreen();
+    // Evidence: each camera's time over its picture, zoom, stills and clips.
+    void toggleTimeOverlays();
+    void resetZoom();
+    void saveStills();
+    void exportClip();
+    ClipMarks& clipMarks() const { return *clipMarks_; }
+    StillSaver& stills() { return stills_; }
+    QLabel* savedLabel() const { return savedLabel_; }
 
     const std::vector<Binding>& bindings() const { return bindings_; }
     QMenu* helpMenu() const { return helpMenu_; }
@@ -66,11 +79,17 @@ private:
     void moveBothPanels(const std::function<void(QVRControl&)>& command);
     void showSpeed();
     void placeSpeedLabel();
+    // Says briefly in the progress frame's title row what was saved.
+    void showSaved(const QString& text);
 
     Form1& form_;
     std::vector<Binding> bindings_;
     QMenu* helpMenu_ = nullptr;
     QLabel* speedLabel_ = nullptr;
+    QLabel* savedLabel_ = nullptr;
+    QTimer* savedTimer_ = nullptr;
+    ClipMarks* clipMarks_ = nullptr;
+    StillSaver stills_;
 };
 
 }  // namespace corvid

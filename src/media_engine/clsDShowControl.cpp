@@ -298,6 +298,31 @@ void clsDShowControl::DS_WindowedMovie() {
     attempt([&] { held(VideoWindow).put_FullScreenMode(kFullScreenOff); });
 }
 
+std::shared_ptr<IVideoReview> clsDShowControl::review() {
+    const std::shared_ptr<FilgraphManager> graph = graph_.lock();
+    if (!graph || !VideoWindow || IsAudioOnly) return nullptr;
+    return graph->QueryVideoReview();
+}
+
+void clsDShowControl::DS_SetTimeOverlay(bool shown) {
+    if (const auto held = review()) held->put_TimeOverlay(shown);
+}
+
+void clsDShowControl::DS_ResetZoom() {
+    if (const auto held = review()) held->ResetZoom();
+}
+
+double clsDShowControl::DS_GetZoom() {
+    const auto held = review();
+    return held ? held->get_Zoom() : 1.0;
+}
+
+QImage clsDShowControl::DS_GetCurrentImage(double& time) {
+    const auto held = review();
+    if (!held) throw Failure(Failure::NotReady, "No picture is shown");
+    return held->GetCurrentImage(time);
+}
+
 QString clsDShowControl::SecToTime(double NewSec) {
     const double whole = std::floor(NewSec);
     // Not-a-number counts as no time at all.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QString>
 #include <cstdint>
 #include <memory>
@@ -10,6 +11,7 @@
 #include "platform/graph/IMediaControl.h"
 #include "platform/graph/IMediaEvent.h"
 #include "platform/graph/IMediaPosition.h"
+#include "platform/graph/IVideoReview.h"
 #include "platform/graph/IVideoWindow.h"
 #include "platform/widgets/WindowHandle.h"
 
@@ -74,7 +76,20 @@ public:
     // none, and its picture with it.
     QString DS_TakeFailure();
 
+    // Picture review. The first three skip their call when no graph with a picture is
+    // held and pass a failing call on.
+    void DS_SetTimeOverlay(bool shown);
+    void DS_ResetZoom();
+    // 1 when the picture is shown whole (or there is none).
+    double DS_GetZoom();
+    // The decoded picture on show at its native size, unzoomed, and its media time;
+    // throws Failure(NotReady) when there is no picture.
+    QImage DS_GetCurrentImage(double& time);
+
 private:
+    // The review interface of the graph held, when it has a picture; null otherwise.
+    std::shared_ptr<IVideoReview> review();
+
     std::shared_ptr<IGraphFactory> factory_;
     // The graph of the last open, unowned: frame stepping is queried from it on demand, so
     // that opening takes nothing more from the graph than it always did.

@@ -151,11 +151,12 @@ void VideoWindowWidget::paintOverlay(QPainter& painter, const QString& text) {
     const QRect box = painter.fontMetrics()
                           .boundingRect(QRect(0, 0, width(), height()), Qt::AlignLeft, text)
                           .adjusted(-margin, -margin / 2, margin, margin / 2);
+    // Top right: recorders burn their own captions into the other corners most often.
     const QRect placed =
-        box.translated(margin - box.left(), height() - margin - box.height() - box.top());
+        box.translated(width() - margin - box.width() - box.left(), margin - box.top());
     painter.fillRect(placed, QColor(0, 0, 0, 140));
     painter.setPen(QColor(235, 235, 235));
-    painter.drawText(placed.adjusted(margin, margin / 2, -margin, -margin / 2), Qt::AlignLeft,
+    painter.drawText(placed.adjusted(margin, margin / 2, -margin, -margin / 2), Qt::AlignRight,
                      text);
 }
 

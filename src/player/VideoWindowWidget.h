@@ -16,7 +16,7 @@ namespace corvid {
 // already scaled to this widget's size. Its input can be passed on to a drain widget,
 // and it can leave its owner for full screen and come back with Esc or a double-click.
 // The mouse wheel zooms into the picture about the pointer and a left-button drag moves
-// a zoomed picture; a quiet overlay in a corner can show the picture's time.
+// a zoomed picture; a quiet overlay in its top-right corner can show the picture's time.
 class VideoWindowWidget : public QWidget {
     Q_OBJECT
     // Readable through the meta-object, so the windows above can ask without this header.

@@ -153,12 +153,21 @@ void QVRControl::createMenu() {
     mnuSMovie->setObjectName("mnuSMovie");
     mnuOpen = mnuMain->addAction(QStringLiteral("打开"));
     mnuOpen->setObjectName("mnuOpen");
+    mnuMain->addSeparator();
+    mnuResetZoom = mnuMain->addAction(tr("Whole picture (reset zoom)") + QStringLiteral("\t0"));
+    mnuResetZoom->setObjectName("mnuResetZoom");
+    mnuSaveStill =
+        mnuMain->addAction(tr("Save stills of both cameras") + QStringLiteral("\tCtrl+S"));
+    mnuSaveStill->setObjectName("mnuSaveStill");
 
     connect(mnuCAspect, &QAction::triggered, this,
             [this] { guarded(this, [this] { cmdCAspect(); }); });
     connect(mnuSMovie, &QAction::triggered, this,
             [this] { guarded(this, [this] { cmdStretch(); }); });
     connect(mnuOpen, &QAction::triggered, this, [this] { guarded(this, [this] { OpenFile(); }); });
+    connect(mnuResetZoom, &QAction::triggered, this,
+            [this] { guarded(this, [this] { ResetZoom(); }); });
+    connect(mnuSaveStill, &QAction::triggered, this, &QVRControl::stillRequested);
 }
 
 // ---- Host operations ----
@@ -318,6 +327,23 @@ bool QVRControl::isFullScreenVideo(const QWidget* widget) const {
     return owner != nullptr && (owner == this || isAncestorOf(owner));
 }
 
+void QVRControl::SetTimeOverlay(bool shown) {
+    timeOverlay_ = shown;
+    clDShow->DS_SetTimeOverlay(shown);
+}
+
+void QVRControl::ResetZoom() {
+    clDShow->DS_ResetZoom();
+}
+
+double QVRControl::Zoom() {
+    return clDShow->DS_GetZoom();
+}
+
+QImage QVRControl::CurrentPicture(double& time) {
+    return clDShow->DS_GetCurrentImage(time);
+}
+
 void QVRControl::setNotice(const QString& text) {
     PicVid->setNotice(text);
 }
@@ -354,6 +380,8 @@ void QVRControl::runOpenTail(const QString& path) {
     clDShow->DS_Play();
     if (HScroll1->Value() < 100) clDShow->DS_SetVolume(HScroll1->Value());
     if (rate_ != 1.0) clDShow->DS_SetRate(rate_);
+    // A new file shows its whole picture; the overlay follows the panel's setting.
+    if (!timeOverlay_) attempt([&] { clDShow->DS_SetTimeOverlay(false); });
 }
 
 void QVRControl::noticeFailedOpen(const QString& path) {

@@ -71,6 +71,16 @@ public:
     double Rate() const { return rate_; }
     void FullScreen();
     void LeaveFullScreen();
+
+    // Picture review. The time overlay is the panel's own setting, like the speed: every
+    // file it opens shows the overlay or not as set.
+    void SetTimeOverlay(bool shown);
+    bool TimeOverlay() const { return timeOverlay_; }
+    void ResetZoom();
+    double Zoom();
+    // The picture on show at its native size and its media time; throws Failure when
+    // there is none.
+    QImage CurrentPicture(double& time);
     // Whether `widget` is this panel's video, shown full screen as a window of its own.
     bool isFullScreenVideo(const QWidget* widget) const;
 
@@ -96,8 +106,12 @@ public:
     QAction* mnuCAspect;
     QAction* mnuSMovie;
     QAction* mnuOpen;
+    QAction* mnuResetZoom;
+    QAction* mnuSaveStill;
 
 signals:
+    // The popup menu asks the host to save the pictures on show of all its panels.
+    void stillRequested();
     // Events declared for hosts; the panel raises none of them.
     void Click();
     void KeyDown(int KeyCode, int Shift);
@@ -135,6 +149,7 @@ private:
     std::unique_ptr<clsDShowControl> clDShow;
     std::unique_ptr<CommonDialog> clDialog;
     double rate_ = 1.0;
+    bool timeOverlay_ = true;
 };
 
 }  // namespace corvid

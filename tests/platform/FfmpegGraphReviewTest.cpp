@@ -224,8 +224,8 @@ TEST_F(FfmpegGraphReviewTest, timeOverlay_showsPositionAndLocalWallClock_untilHi
         << video->overlayText().toStdString() << " expected " << expected.toStdString();
     EXPECT_TRUE(graph->get_TimeOverlay());
 
-    // The overlay darkens the picture's bottom-left corner; hidden, the corner is plain.
-    const QPoint corner(12, video->height() - 12);
+    // The overlay darkens the picture's top-right corner; hidden, the corner is plain.
+    const QPoint corner(video->width() - 12, 12);
     const QImage shown = settled();
     graph->put_TimeOverlay(false);
     EXPECT_TRUE(video->overlayText().isEmpty());

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileSystemModel>
@@ -120,6 +121,12 @@ TEST_F(QtFileChooserTest, configureFolder_offersFoldersOnly) {
     EXPECT_EQ(dialog.fileMode(), QFileDialog::Directory);
     EXPECT_TRUE(dialog.testOption(QFileDialog::ShowDirsOnly));
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("选择文件夹"));
+    EXPECT_EQ(dialog.directory().absolutePath(), QDir::homePath());
+
+    QTemporaryDir start;
+    QFileDialog placed;
+    QtFileChooser::configureFolder(placed, "x", start.path().toStdString());
+    EXPECT_EQ(placed.directory().absolutePath(), start.path());
 }
 
 }  // namespace

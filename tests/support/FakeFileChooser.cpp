@@ -14,8 +14,9 @@ std::optional<std::string> FakeFileChooser::chooseFile(const FileChooserRequest&
     return nextAnswer();
 }
 
-std::optional<std::string> FakeFileChooser::chooseFolder(const std::string& title) {
-    folderRequests_.push_back({title});
+std::optional<std::string> FakeFileChooser::chooseFolder(
+    const std::string& title, const std::optional<std::string>& initialDir) {
+    folderRequests_.push_back({title, initialDir});
     return nextAnswer();
 }
 

@@ -17,6 +17,7 @@ class FakeFileChooser : public IFileChooser {
 public:
     struct FolderRequest {
         std::string title;
+        std::optional<std::string> initialDir;
     };
 
     // The next chooser run confirms this path.
@@ -25,7 +26,8 @@ public:
     void willCancel() { answers_.emplace_back(std::nullopt); }
 
     std::optional<std::string> chooseFile(const FileChooserRequest& request) override;
-    std::optional<std::string> chooseFolder(const std::string& title) override;
+    std::optional<std::string> chooseFolder(const std::string& title,
+                                            const std::optional<std::string>& initialDir) override;
 
     const std::vector<FileChooserRequest>& fileRequests() const { return fileRequests_; }
     const std::vector<FolderRequest>& folderRequests() const { return folderRequests_; }

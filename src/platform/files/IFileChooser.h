@@ -34,8 +34,10 @@ public:
 
     // The chosen file's full path, or none when the user cancelled.
     virtual std::optional<std::string> chooseFile(const FileChooserRequest& request) = 0;
-    // The chosen folder's full path, or none when the user cancelled.
-    virtual std::optional<std::string> chooseFolder(const std::string& title) = 0;
+    // The chosen folder's full path, or none when the user cancelled. The browser starts
+    // in `initialDir`, or the user's home folder when there is none.
+    virtual std::optional<std::string> chooseFolder(
+        const std::string& title, const std::optional<std::string>& initialDir) = 0;
 };
 
 }  // namespace corvid

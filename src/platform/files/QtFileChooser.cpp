@@ -62,14 +62,15 @@ void QtFileChooser::configure(QFileDialog& dialog, const FileChooserRequest& req
     if (!request.initialFileName.empty()) dialog.selectFile(fromUtf8(request.initialFileName));
 }
 
-void QtFileChooser::configureFolder(QFileDialog& dialog, const std::string& title) {
+void QtFileChooser::configureFolder(QFileDialog& dialog, const std::string& title,
+                                    const std::optional<std::string>& initialDir) {
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::ShowDirsOnly);
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setWindowTitle(fromUtf8(title));
-    // The browser starts at the top of the user's own tree.
-    dialog.setDirectory(QDir::homePath());
+    // The browser starts where asked, else at the top of the user's own tree.
+    dialog.setDirectory(initialDir ? fromUtf8(*initialDir) : QDir::homePath());
 }
 
 std::optional<std::string> QtFileChooser::chooseFile(const FileChooserRequest& request) {
@@ -78,9 +79,10 @@ std::optional<std::string> QtFileChooser::chooseFile(const FileChooserRequest& r
     return runForOnePath(dialog);
 }
 
-std::optional<std::string> QtFileChooser::chooseFolder(const std::string& title) {
+std::optional<std::string> QtFileChooser::chooseFolder(
+    const std::string& title, const std::optional<std::string>& initialDir) {
     QFileDialog dialog;
-    configureFolder(dialog, title);
+    configureFolder(dialog, title, initialDir);
     return runForOnePath(dialog);
 }
 

@@ -14,11 +14,13 @@ namespace corvid {
 class QtFileChooser : public IFileChooser {
 public:
     std::optional<std::string> chooseFile(const FileChooserRequest& request) override;
-    std::optional<std::string> chooseFolder(const std::string& title) override;
+    std::optional<std::string> chooseFolder(const std::string& title,
+                                            const std::optional<std::string>& initialDir) override;
 
     // The dialog that chooseFile would run, configured but not shown (tests, screenshots).
     static void configure(QFileDialog& dialog, const FileChooserRequest& request);
-    static void configureFolder(QFileDialog& dialog, const std::string& title);
+    static void configureFolder(QFileDialog& dialog, const std::string& title,
+                                const std::optional<std::string>& initialDir = std::nullopt);
 
     // Qt's filter text for one entry: the description with the patterns in a last
     // parenthesised group, which Qt takes as the patterns even when the description itself
