@@ -226,9 +226,10 @@ FileChooserRequest CommonDialog::requestFor(const NarrowRecord& narrow,
     return request;
 }
 
-// Fills the buffers as the platform's dialog does on confirmation. A path or name that does
-// not fit its buffer is not cut short into a different path: the run counts as failed and
-// the buffers stay as they were.
+// On confirmation, fills the caller's buffers with the path, the name and the offsets of the
+// name and of its extension within the path. A path or name that does not fit its buffer is
+// not cut short into a different path: the run counts as failed and the buffers stay as they
+// were.
 bool CommonDialog::storeChoice(NarrowRecord& narrow, const std::string& path) const {
     const std::size_t nameStart = path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1;
     const std::string name = path.substr(nameStart);

@@ -241,7 +241,7 @@ void Form1::Form_Resize() {
     } leave{resizeDepth_};
 
     // A minimised window has nothing to show; a maximised or full-screen one keeps the size
-    // the platform gave it, even on a screen smaller than the minimum.
+    // the window manager gave it, even on a screen smaller than the minimum.
     if (isMinimized()) return;
     const bool sizable = !isMaximized() && !isFullScreen();
     if (sizable && Width() < FormLayout::MinimumWidth) setWidth(FormLayout::MinimumWidth);

@@ -55,7 +55,7 @@ public:
     void DS_SetBalance(std::int32_t newBalance);
     static QString SecToTime(double NewSec);
 
-    // Review operations. Both skip their platform calls when no graph is held and pass
+    // Review operations. Both skip their graph calls when no graph is held and pass
     // a failing call on, as the transport operations do.
     static constexpr double kSlowestRate = 0.125;
     static constexpr double kFastestRate = 16.0;

@@ -42,7 +42,7 @@ constexpr TwipsRect kBalanceDesign{360, 7920, 1215, 195};
 // The panel measures in pixels from its own top-left corner.
 constexpr int kScaleTop = 0;
 
-// The size properties of a picture box refuse negative values, as the toolkit does.
+// A picture box's size is never negative: a negative value is refused, not taken as 0.
 void checkSize(int value, const char* what) {
     if (value < 0)
         throw Failure(Failure::InvalidArgument,

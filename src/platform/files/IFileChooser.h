@@ -27,7 +27,7 @@ struct FileChooserRequest {
     bool confirmOverwrite = false;   // Save: ask before replacing an existing file
 };
 
-// The platform's file and folder choosers. Every call is modal and runs on the GUI thread.
+// The desktop's file and folder choosers. Every call is modal and runs on the GUI thread.
 class IFileChooser {
 public:
     virtual ~IFileChooser() = default;

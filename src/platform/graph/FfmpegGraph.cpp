@@ -109,7 +109,8 @@ VideoWindowWidget& FfmpegGraph::requireVideo() const {
 }
 
 void FfmpegGraph::showStandaloneWindow() {
-    // A window without owner appears when playback starts, like the platform's.
+    // A video window without owner is a window of its own: it appears when playback
+    // starts, not when the file is rendered, so that loading alone opens no window.
     if (widget_ && widget_->owner() == nullptr && styleVisible_ && widget_->isHidden())
         widget_->show();
 }

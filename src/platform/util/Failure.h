@@ -6,8 +6,8 @@
 
 namespace corvid {
 
-// A failing platform call. The code follows the media framework's convention of
-// negative result codes so that callers can tell failures apart.
+// A call that could not do what was asked: a code that tells the kind of failure apart
+// (negative, so that it never reads as a count or a position) and a message for the user.
 class Failure : public std::runtime_error {
 public:
     enum Code : std::int32_t {

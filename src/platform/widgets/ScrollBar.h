@@ -18,7 +18,8 @@ public:
     explicit ScrollBar(Qt::Orientation orientation, QWidget* parent = nullptr);
 
     std::int16_t Value() const;
-    // Throws Failure(InvalidArgument) outside Min..Max, as the toolkit rejects such a value.
+    // Throws Failure(InvalidArgument) outside Min..Max: the bar never holds a value it cannot
+    // show, and a caller out of range hears of it.
     void SetValue(int value);
 
     std::int16_t Min() const;

@@ -27,7 +27,9 @@ WindowHandle WindowHandles::handleOf(QWidget* widget) {
     auto found = r.handles.constFind(widget);
     if (found != r.handles.constEnd() && r.widgets.value(*found) == widget) return *found;
     const WindowHandle handle = r.next;
-    r.next += 4;  // like the platform's handles: never 0, never reused within a run
+    // Never 0 (no owner) and never reused within a run, so a handle kept after its widget is
+    // gone names no other widget.
+    r.next += 4;
     r.widgets.insert(handle, widget);
     r.handles.insert(widget, handle);
     QObject::connect(widget, &QObject::destroyed, [handle, widget] {
