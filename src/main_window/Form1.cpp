@@ -15,6 +15,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include "main_window/ProgressText.h"
 #include "main_window/RecordingLine.h"
 #include "main_window/RecordingScan.h"
 #include "main_window/ReviewKeys.h"
@@ -48,11 +49,15 @@ const QString kBadLine = QStringLiteral("文件信息不正确");
 const QString kPlayCaption = QStringLiteral("Play");
 const QString kPauseCaption = QStringLiteral("Pause");
 
+// The colour is for an enabled control; a disabled one keeps the style's grey, so that it
+// shows that it cannot be chosen.
 void setTextColour(QWidget* widget, const QColor& colour) {
     QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    palette.setColor(QPalette::ButtonText, colour);
-    palette.setColor(QPalette::Text, colour);
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::WindowText, colour);
+        palette.setColor(group, QPalette::ButtonText, colour);
+        palette.setColor(group, QPalette::Text, colour);
+    }
     widget->setPalette(palette);
 }
 
@@ -142,7 +147,8 @@ void Form1::createControls() {
     P1->setObjectName("P1");
     P1->setFocusPolicy(Qt::StrongFocus);
     P1->installEventFilter(this);
-    L1 = new QLabel(QStringLiteral("00:00:00 / 00:00:00"), P1);
+    auto* timeText = new ProgressText(QStringLiteral("00:00:00 / 00:00:00"), P1);
+    L1 = timeText;
     L1->setObjectName("L1");
     L1->setAlignment(Qt::AlignCenter);
     L1->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -154,6 +160,7 @@ void Form1::createControls() {
     S1->setPalette(fill);
     S1->setAttribute(Qt::WA_TransparentForMouseEvents);
     // The time text stays readable where the fill reaches it.
+    timeText->setFill(S1);
     L1->raise();
 
     scan_ = std::make_unique<RecordingScan>(lsASF, [] { QCoreApplication::processEvents(); });
@@ -380,6 +387,14 @@ void Form1::timPS_Timer() {
 }
 
 void Form1::UpdateProgress() {
+    drawProgress(false);
+}
+
+void Form1::ShowProgressNow() {
+    drawProgress(true);
+}
+
+void Form1::drawProgress(bool evenAtTheStart) {
     double position1 = 0;
     double duration1 = 0;
     double position2 = 0;
@@ -397,8 +412,13 @@ void Form1::UpdateProgress() {
     } else if (position2 > 0) {
         position = position2;
         duration = duration2;
-    } else {
+    } else if (!evenAtTheStart) {
         return;
+    } else {
+        // Both at their start: the times of the camera that holds a recording, camera 1
+        // first; with none, zero times.
+        duration = duration1 > 0 ? duration1 : duration2;
+        setS1Width(0);
     }
 
     attempt([&] {
@@ -415,6 +435,7 @@ QString Form1::TimeText(double seconds) {
 void Form1::setS1Width(float twips) {
     s1WidthTwips_ = twips;
     S1->setGeometry(twipsRect(0, 0, twips, 165));
+    L1->update();  // its colours follow the fill's edge
 }
 
 float Form1::clampToBar(float x) const {
@@ -540,6 +561,7 @@ void Form1::mnuClose_Click() {
     timPS->stop();
     setS1Width(0);
     L1->setText(QString());
+    ShowProgressNow();
 }
 
 // ---- Audio source and volume -----------------------------------------------------------
@@ -593,6 +615,8 @@ void Form1::LoadSelectedRecording() {
     auto missing = [&](const QString& message) {
         SetPlayState(PlayState::Idle);
         MessageBox::show(this, unreachable.isEmpty() ? message : unreachable);
+        // The lists must not go on showing a folder that has gone.
+        if (!unreachable.isEmpty()) scan_->recover();
     };
 
     using enum RecordingLine::Kind;
@@ -633,7 +657,10 @@ void Form1::LoadSelectedRecording() {
     }
 
     QVRControl* heard = optLeft->isChecked() ? QVRControl1 : QVRControl2;
-    hsVol->SetValue(toInt16(heard->GetVol()));
+    // A panel without sound reads back 0, which nobody chose: the slider keeps its value,
+    // or every later recording would play silent.
+    if (heard->HasSound()) hsVol->SetValue(toInt16(heard->GetVol()));
+    ShowProgressNow();
 }
 
 bool Form1::SelectRecording(const QString& fileName) {

@@ -97,6 +97,9 @@ public:
     // panel that could not open its file already says so on its surface; the first failure
     // of a panel without such a notice is passed on once both have had their turn.
     void commandBothPanels(const std::function<void(QVRControl&)>& command);
+    // Redraws the progress bar and time text now, as a timer tick does, and also where a
+    // tick leaves them alone: with both cameras at their start or nothing loaded.
+    void ShowProgressNow();
 
     // Selects the line of the recording that plays the file named (a name in the folder
     // shown) and plays it, as a click on that line does. A name that no line plays is
@@ -124,6 +127,7 @@ private:
     // The cameras a loaded recording has; the sound choices offered follow them.
     enum class CameraMode : std::int16_t { Camera1 = 1, Camera2 = 2, Both = 3 };
 
+    void drawProgress(bool evenAtTheStart);
     static QString TimeText(double seconds);
     void SetPlayState(PlayState state);
     void SetCameraMode(CameraMode mode);

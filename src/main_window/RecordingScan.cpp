@@ -1,6 +1,10 @@
 #include "main_window/RecordingScan.h"
 
+#include <QCollator>
 #include <QHash>
+#include <QLocale>
+#include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "main_window/RecordingLine.h"
@@ -35,6 +39,30 @@ public:
 private:
     QHash<QString, QStringList> byFolded_;
 };
+
+// Name order as people read names: letter case folded and the digits in a name compared as
+// numbers, so that cam_9 comes before cam_10. Names equal in that order keep a fixed order.
+void sortByName(std::vector<QString>& names) {
+    // The C locale's collation compares code points and ignores the numeric mode.
+    QLocale locale;
+    if (locale.language() == QLocale::C) locale = QLocale(QLocale::English);
+    QCollator collator(locale);
+    collator.setNumericMode(true);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::vector<std::pair<QCollatorSortKey, qsizetype>> keys;
+    keys.reserve(names.size());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        keys.emplace_back(collator.sortKey(names[i].toCaseFolded()), static_cast<qsizetype>(i));
+    }
+    std::sort(keys.begin(), keys.end(), [&](const auto& a, const auto& b) {
+        const int order = a.first.compare(b.first);
+        return order != 0 ? order < 0 : names[a.second] < names[b.second];
+    });
+    std::vector<QString> sorted;
+    sorted.reserve(names.size());
+    for (const auto& key : keys) sorted.push_back(std::move(names[key.second]));
+    names = std::move(sorted);
+}
 
 }  // namespace
 
@@ -79,10 +107,11 @@ RecordingScan::Outcome RecordingScan::run(const QString& folderPath) {
             yield_();
             if (superseded()) return Outcome::Superseded;
         }
+        sortByName(names);
         // 4. Clear only now, so a gather that fails leaves no half-built list.
         list_->clear();
-        // 5. One line per recording, in the gathered order; a complete pair's camera-2 file
-        //    adds nothing, its camera-1 file gives the line.
+        // 5. One line per recording, in name order; a complete pair's camera-2 file adds
+        //    nothing, its camera-1 file gives the line.
         const auto partnerExists = [&](const QString& partner) {
             return gathered.exists(*fs, prefix, partner);
         };

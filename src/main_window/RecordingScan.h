@@ -39,13 +39,16 @@ public:
     // leaves the list empty and returns Failed.
     Outcome run(const QString& folderPath);
 
+    // Moves the drive and folder lists to the nearest folder that exists, which scans it
+    // when that is another folder. Used after a failed scan, and by the window when the
+    // folder shown has gone.
+    void recover();
+
 private:
     struct State {
         int generation = 0;
         bool destroyed = false;
     };
-
-    void recover();
 
     QPointer<QListWidget> list_;
     Yield yield_;

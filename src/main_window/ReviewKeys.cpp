@@ -154,7 +154,7 @@ void ReviewKeys::moveBothPanels(const std::function<void(QVRControl&)>& command)
     // alone.
     struct Redraw {
         Form1& form;
-        ~Redraw() { form.UpdateProgress(); }
+        ~Redraw() { form.ShowProgressNow(); }
     } redraw{form_};
     form_.commandBothPanels(command);
 }

@@ -256,6 +256,16 @@ std::int32_t clsDShowControl::DS_GetVolume() {
     }
 }
 
+bool clsDShowControl::DS_HasSound() {
+    if (!BasicAudio) return false;
+    try {
+        BasicAudio->get_Volume();
+        return true;
+    } catch (const Failure&) {
+        return false;
+    }
+}
+
 void clsDShowControl::DS_SetVolume(std::int32_t newVolume) {
     if (newVolume > 100) newVolume = 100;
     if (newVolume < 0) newVolume = 0;

@@ -50,6 +50,9 @@ public:
     double DS_GetPosition();
     void DS_SetPosition(double newPosition);
     std::int32_t DS_GetVolume();
+    // Whether the open file has sound whose volume reads back; without it DS_GetVolume's
+    // 0 is only the neutral result.
+    bool DS_HasSound();
     void DS_SetVolume(std::int32_t newVolume);
     std::int32_t DS_GetBalance();
     void DS_SetBalance(std::int32_t newBalance);

@@ -20,7 +20,10 @@ constexpr double kNotchZoom = 1.25;
 }  // namespace
 
 VideoWindowWidget::VideoWindowWidget(std::shared_ptr<FrameSlot> slot, QSize nativeSize)
-    : slot_(std::move(slot)), placement_(QPoint(0, 0), nativeSize), view_(nativeSize) {
+    : slot_(std::move(slot)),
+      nativeSize_(nativeSize),
+      placement_(QPoint(0, 0), nativeSize),
+      view_(nativeSize) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::ClickFocus);
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
@@ -56,9 +59,17 @@ QRect VideoWindowWidget::placement() const {
     return placement_;
 }
 
+QRect VideoWindowWidget::pictureRect() const {
+    if (!fullScreen_ || nativeSize_.isEmpty()) return rect();
+    const QSize fitted = nativeSize_.scaled(size(), Qt::KeepAspectRatio);
+    return QRect(QPoint((width() - fitted.width()) / 2, (height() - fitted.height()) / 2), fitted);
+}
+
 void VideoWindowWidget::setFullScreen(bool on) {
     if (on == fullScreen_) return;
     fullScreen_ = on;
+    // Also when the size stays: the picture's own size changes with the mode.
+    slot_->setTargetSize(pictureRect().size());
     if (on) {
         setParent(nullptr, Qt::Window | Qt::FramelessWindowHint);
         showFullScreen();
@@ -81,16 +92,24 @@ void VideoWindowWidget::paintEvent(QPaintEvent*) {
     // The picture is scaled for this size and zoom off the GUI thread; until a new one
     // has been rendered the old picture is shown as it was made.
     // Black only where the picture does not reach: every pixel is written once per frame.
+    // A zoomed picture reaches past its place, which the bars of full screen must hide.
+    const QRect place = pictureRect();
+    const QPoint at = place.topLeft() + shown.offset;
     const QRect covered =
-        shown.picture.isNull() ? QRect() : rect() & QRect(shown.offset, shown.picture.size());
+        shown.picture.isNull() ? QRect() : place & QRect(at, shown.picture.size());
     for (const QRect& bare : QRegion(rect()) - covered) painter.fillRect(bare, Qt::black);
-    if (!shown.picture.isNull()) painter.drawImage(shown.offset, shown.picture);
+    if (!shown.picture.isNull()) {
+        painter.save();
+        painter.setClipRect(covered);
+        painter.drawImage(at, shown.picture);
+        painter.restore();
+    }
     if (timeOverlay_ && shown.frame) paintOverlay(painter, overlayTextAt(shown.time));
 }
 
 bool VideoWindowWidget::pictureFitsView() const {
     const FrameSlot::Shown shown = slot_->shown();
-    return shown.frame && shown.view == view_ && shown.target == size();
+    return shown.frame && shown.view == view_ && shown.target == pictureRect().size();
 }
 
 void VideoWindowWidget::resetZoom() {
@@ -161,7 +180,7 @@ void VideoWindowWidget::paintOverlay(QPainter& painter, const QString& text) {
 }
 
 void VideoWindowWidget::resizeEvent(QResizeEvent* event) {
-    slot_->setTargetSize(size());
+    slot_->setTargetSize(pictureRect().size());
     QWidget::resizeEvent(event);
 }
 
@@ -195,7 +214,7 @@ void VideoWindowWidget::mouseReleaseEvent(QMouseEvent* event) {
 
 void VideoWindowWidget::mouseMoveEvent(QMouseEvent* event) {
     if (dragFrom_ && (event->buttons() & Qt::LeftButton)) {
-        view_.panBy(event->position() - *dragFrom_, size());
+        view_.panBy(event->position() - *dragFrom_, pictureRect().size());
         dragFrom_ = event->position();
         applyView();
         return;
@@ -230,7 +249,9 @@ void VideoWindowWidget::wheelEvent(QWheelEvent* event) {
         forward(event);
         return;
     }
-    view_.zoomAbout(event->position(), size(), std::pow(kNotchZoom, delta / 120.0));
+    const QRect place = pictureRect();
+    view_.zoomAbout(event->position() - place.topLeft(), place.size(),
+                    std::pow(kNotchZoom, delta / 120.0));
     applyView();
     event->accept();
 }

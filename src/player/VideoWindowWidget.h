@@ -13,7 +13,9 @@
 namespace corvid {
 
 // The graph's video window: paints the picture the presenter left in the frame slot,
-// already scaled to this widget's size. Its input can be passed on to a drain widget,
+// already scaled to this widget's size (full screen: to the part of the screen that keeps
+// the picture's proportions, with black bars beside it). Its input can be passed on to a
+// drain widget,
 // and it can leave its owner for full screen and come back with Esc or a double-click.
 // The mouse wheel zooms into the picture about the pointer and a left-button drag moves
 // a zoomed picture; a quiet overlay in its top-right corner can show the picture's time.
@@ -60,6 +62,10 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
 
 private:
+    // Where the picture goes: the whole widget while windowed (its owner fits the widget
+    // to the picture), the largest rectangle of the picture's proportions, centred, while
+    // full screen.
+    QRect pictureRect() const;
     void forwardMouse(QMouseEvent* event);
     void forward(QEvent* event);
     void applyView();
@@ -69,6 +75,7 @@ private:
     std::shared_ptr<FrameSlot> slot_;
     QPointer<QWidget> owner_;
     QPointer<QWidget> drain_;
+    const QSize nativeSize_;
     bool fullScreen_ = false;
     QRect placement_;
     ZoomView view_;

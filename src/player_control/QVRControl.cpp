@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include "platform/util/Attempt.h"
 #include "platform/util/Failure.h"
@@ -38,6 +39,8 @@ constexpr TwipsRect kSeekForDesign{8640, 7740, 375, 315};
 constexpr TwipsRect kVolumeDesign{9060, 7740, 1575, 195};
 constexpr TwipsRect kPositionDesign{6000, 7800, 2655, 195};
 constexpr TwipsRect kBalanceDesign{360, 7920, 1215, 195};
+// The top of the row of controls below the video, the seek buttons' top.
+constexpr double kBottomRowTop = 7740;
 
 // The panel measures in pixels from its own top-left corner.
 constexpr int kScaleTop = 0;
@@ -183,6 +186,7 @@ void QVRControl::SetPlay() {
 }
 
 void QVRControl::UserControl_Initialize() {
+    PicVid->setHint(QString());
     menu = true;
     num = 0;
     mnuMain->setEnabled(true);
@@ -266,6 +270,10 @@ void QVRControl::cmdAddVol() {
 std::int32_t QVRControl::GetVol() {
     vol = narrowToInt16(clDShow->DS_GetVolume());
     return clDShow->DS_GetVolume();
+}
+
+bool QVRControl::HasSound() {
+    return clDShow->DS_HasSound();
 }
 
 void QVRControl::SetVol(std::int32_t ivol) {
@@ -356,10 +364,15 @@ QString QVRControl::notice() const {
     return PicVid->notice();
 }
 
+QString QVRControl::hint() const {
+    return PicVid->hint();
+}
+
 // ---- Opening ----
 
 void QVRControl::runOpenTail(const QString& path) {
     clearNotice();
+    PicVid->setHint(QString());
     const std::int16_t width = toInt16(PicVid->width());
     const std::int16_t height = toInt16(PicVid->height());
     const WindowHandle surface = WindowHandles::handleOf(PicVid);
@@ -374,6 +387,7 @@ void QVRControl::runOpenTail(const QString& path) {
         throw;
     }
     if (duration <= 0 && clDShow->IsAudioOnly) noticeFailedOpen(path);
+    if (duration > 0 && clDShow->IsAudioOnly) PicVid->setHint(tr("sound only"));
     // Whole seconds in 32 bits: a recording runs for many hours, past the 16-bit
     // range that the scroll bar's own Max allows.
     HScroll2->setMaximum(toInt32(duration));
@@ -433,8 +447,35 @@ void QVRControl::showMenu(const QPoint& globalPos) {
     if (mnuMain->isEnabled()) mnuMain->popup(globalPos);
 }
 
+bool QVRControl::hasRoomForBottomRow() const {
+    return height() >= toInt32(twipsToPixels(kDesignHeightTwips, logicalDpiY()));
+}
+
+void QVRControl::placeBottomRow() {
+    // The row keeps its designed distance from the bottom edge. A panel shorter than
+    // designed has no room for it below the video, and it would cover the picture.
+    const double dpiY = logicalDpiY();
+    const bool room = hasRoomForBottomRow();
+    const std::pair<QWidget*, TwipsRect> row[] = {{HScroll3, kBalanceDesign},
+                                                  {cmdSeekBackButton, kSeekBackDesign},
+                                                  {HScroll2, kPositionDesign},
+                                                  {cmdSeekForButton, kSeekForDesign},
+                                                  {HScroll1, kVolumeDesign}};
+    for (const auto& [control, design] : row) {
+        control->move(control->x(),
+                      height() - toInt32(twipsToPixels(kDesignHeightTwips - design.top, dpiY)));
+        control->setVisible(room);
+    }
+}
+
+int QVRControl::videoHeight() const {
+    if (!hasRoomForBottomRow()) return height() - 2;
+    return height() - toInt32(twipsToPixels(kDesignHeightTwips - kBottomRowTop, logicalDpiY())) - 2;
+}
+
 void QVRControl::UserControl_Resize() {
-    attempt([&] { setHeight(PicVid, height() - 2); });
+    placeBottomRow();
+    attempt([&] { setHeight(PicVid, videoHeight()); });
     attempt([&] { setTop(PicVid, kScaleTop + 2); });
     attempt([&] { setWidth(PicVid, width()); });
     attempt([&] { cmdCAspect(); });

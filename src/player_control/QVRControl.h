@@ -56,6 +56,8 @@ public:
     void cmdSubVol();
     void cmdAddVol();
     std::int32_t GetVol();
+    // Whether the file open in the panel has sound; GetVol reads 0 for a panel without.
+    bool HasSound();
     void SetVol(std::int32_t ivol);
     void cmdBalCen();
     void cmdBalLft();
@@ -93,6 +95,9 @@ public:
     void setNotice(const QString& text);
     void clearNotice();
     QString notice() const;
+    // A quiet note on the surface while the panel plays a file without pictures: it is
+    // not a failure, and the surface would otherwise look broken.
+    QString hint() const;
 
     // Child controls. The two seek buttons carry a suffix in code because their design
     // names belong to the seek operations; their object names are the design names.
@@ -136,6 +141,10 @@ private:
     void PicVid_GraphNotice();
     void showMenu(const QPoint& globalPos);
 
+    bool hasRoomForBottomRow() const;
+    void placeBottomRow();
+    // The height of the video surface: down to the bottom row where it is shown.
+    int videoHeight() const;
     void UserControl_Resize();
     void UserControl_Paint();
     void UserControl_DblClick();

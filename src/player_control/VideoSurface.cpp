@@ -35,15 +35,22 @@ bool VideoSurface::event(QEvent* event) {
     return QWidget::event(event);
 }
 
+void VideoSurface::setHint(const QString& text) {
+    if (text == hint_) return;
+    hint_ = text;
+    update();
+}
+
 void VideoSurface::paintEvent(QPaintEvent* event) {
     QWidget::paintEvent(event);
-    if (!notice_.isEmpty()) {
+    // The foreground colour is the system's window text, which is dark: the texts need
+    // light colours of their own to be readable on the black surface.
+    const bool notice = !notice_.isEmpty();
+    if (notice || !hint_.isEmpty()) {
         QPainter painter(this);
-        // The foreground colour is the system's window text, which is dark: the notice
-        // needs its own light colour to be readable on the black surface.
-        painter.setPen(QColor(230, 230, 230));
+        painter.setPen(notice ? QColor(230, 230, 230) : QColor(150, 150, 150));
         painter.drawText(rect().adjusted(8, 8, -8, -8), Qt::AlignCenter | Qt::TextWordWrap,
-                         notice_);
+                         notice ? notice_ : hint_);
     }
     emit painted();
 }

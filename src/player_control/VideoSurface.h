@@ -18,6 +18,11 @@ public:
     void clearNotice();
     QString notice() const { return notice_; }
 
+    // A quieter note about what plays (a file without pictures), drawn like the notice
+    // but dimmer; a notice, when there is one, is shown instead.
+    void setHint(const QString& text);
+    QString hint() const { return hint_; }
+
 signals:
     // Raised on every repaint, after the surface has drawn itself.
     void painted();
@@ -34,6 +39,7 @@ protected:
 
 private:
     QString notice_;
+    QString hint_;
 };
 
 }  // namespace corvid

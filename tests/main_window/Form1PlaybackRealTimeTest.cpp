@@ -219,7 +219,7 @@ TEST_F(Form1PlaybackRealTimeTest, pausePlayAndStop_driveBothPanelsAndTheDisplay)
     EXPECT_TRUE(playing(form->QVRControl2));
 
     form->mnuClose->trigger();
-    EXPECT_EQ(form->L1->text(), "");
+    EXPECT_EQ(form->L1->text(), "00:00:00 / 00:00:00");
     EXPECT_FLOAT_EQ(form->S1Width(), 0);
     EXPECT_FALSE(form->mnuPlay->isEnabled());
     EXPECT_FALSE(form->mnuClose->isEnabled());

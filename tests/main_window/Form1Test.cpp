@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
+#include <cmath>
 #include <memory>
 
 #include "main_window/RecordingScan.h"
@@ -27,6 +29,52 @@
 
 namespace corvid {
 namespace {
+
+// Relative luminance and contrast ratio as the web's accessibility guidelines define them.
+double luminance(const QColor& colour) {
+    const auto linear = [](int channel) {
+        const double v = channel / 255.0;
+        return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(colour.red()) + 0.7152 * linear(colour.green()) +
+           0.0722 * linear(colour.blue());
+}
+
+double contrast(const QColor& a, const QColor& b) {
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// The highest contrast against `background` of the pixels of `image` inside `area`:
+// where text is drawn, that of the text's own colour.
+double strongestContrast(const QImage& image, const QRect& area, const QColor& background) {
+    double strongest = 1.0;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            strongest = std::max(strongest, contrast(image.pixelColor(x, y), background));
+        }
+    }
+    return strongest;
+}
+
+// How many pixels of a widget are clearly of one primary colour (0 red, 2 blue).
+int pixelsOfPrimary(QWidget* widget, int primary) {
+    const QImage image = widget->grab().toImage();
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            const int channels[] = {c.red(), c.green(), c.blue()};
+            int others = 0;
+            for (int i = 0; i < 3; ++i) {
+                if (i != primary) others = std::max(others, channels[i]);
+            }
+            if (channels[primary] - others > 100) ++count;
+        }
+    }
+    return count;
+}
 
 // The main window on fake media graphs, over a real folder of empty recording files.
 class Form1Test : public ::testing::Test {
@@ -257,7 +305,7 @@ TEST_F(Form1Test, mnuClose_releasesBothGraphs_andClearsDisplay) {
     form->mnuClose->trigger();
     EXPECT_EQ(factory->alive(), 0);
     EXPECT_TRUE(idle());
-    EXPECT_EQ(form->L1->text(), "");
+    EXPECT_EQ(form->L1->text(), "00:00:00 / 00:00:00");
     EXPECT_FLOAT_EQ(form->S1Width(), 0);
     EXPECT_EQ(form->S1->width(), 0);
     EXPECT_TRUE(form->P1->isEnabled());  // Stop leaves the bar as it was
@@ -281,6 +329,31 @@ TEST_F(Form1Test, guard_showsFailureOfPanelCommand_andWindowStaysUsable) {
 }
 
 // ---- Progress bar -----------------------------------------------------------------------
+
+TEST_F(Form1Test, progress_isShownAtOnce_afterALoadAndAStop) {
+    touch("r-1.asf");
+    touch("r-2.asf");
+    touch("c-2.asf");
+    media("r-1.asf", 600);
+    media("r-2.asf", 500);
+    media("c-2.asf", 90);
+    open();
+
+    click("AB\tr");
+    EXPECT_EQ(form->L1->text(), "00:00:00 / 00:10:00");
+    EXPECT_FLOAT_EQ(form->S1Width(), 0);
+
+    graphOf("r-1.asf")->position = 150;
+    form->timPS_Timer();
+    ASSERT_GT(form->S1Width(), 0);
+    form->mnuClose->trigger();
+    EXPECT_EQ(form->L1->text(), "00:00:00 / 00:00:00");
+    EXPECT_FLOAT_EQ(form->S1Width(), 0);
+
+    click(" B\tc");
+    EXPECT_EQ(form->L1->text(), "00:00:00 / 00:01:30");
+    EXPECT_EQ(messages.count(), 0);
+}
 
 TEST_F(Form1Test, timer_followsCamera1_elseCamera2_andKeepsFillWithoutDuration) {
     loadPair();
@@ -392,7 +465,56 @@ TEST_F(Form1Test, pressAndRelease_onEmptyPanels_enablesCommands) {
     EXPECT_EQ(messages.count(), 0);
 }
 
+TEST_F(Form1Test, progressText_isWhiteOverTheFill_andDarkBesideIt) {
+    loadPair();
+    graphOf("r-1.asf")->position = 300;  // half way: the fill ends inside the centred text
+    form->timPS_Timer();
+    const QRect text = form->L1->geometry();
+    const QRect fill = form->S1->geometry();
+    ASSERT_TRUE(fill.intersects(text) && !fill.contains(text));
+
+    const QImage bar = form->P1->grab().toImage();
+    const QColor background = bar.pixelColor(text.right() + 2, text.center().y());
+    const QRect overFill = text & fill;
+    const QRect besideFill(fill.right() + 1, text.top(), text.right() - fill.right(),
+                           text.height());
+    EXPECT_GE(strongestContrast(bar, overFill, QColor(0, 0, 255)), 4.5);
+    EXPECT_GE(strongestContrast(bar, besideFill, background), 4.5);
+    // Beside the fill the text keeps its dark colour.
+    double darkest = 1.0;
+    for (int x = besideFill.left(); x <= besideFill.right(); ++x) {
+        for (int y = besideFill.top(); y <= besideFill.bottom(); ++y) {
+            darkest = std::min(darkest, luminance(bar.pixelColor(x, y)));
+        }
+    }
+    EXPECT_LT(darkest, 0.1);
+}
+
 // ---- Volume -----------------------------------------------------------------------------
+
+TEST_F(Form1Test, cameraOptions_greyTheirCaptionWhenDisabled_andKeepTheirColourWhenEnabled) {
+    touch("right-2.asf");
+    touch("left-1.asf");
+    touch("pair-1.asf");
+    touch("pair-2.asf");
+    open();
+    constexpr int red = 0;
+    constexpr int blue = 2;
+
+    click(" B\tright");
+    ASSERT_FALSE(form->optLeft->isEnabled());
+    EXPECT_EQ(pixelsOfPrimary(form->optLeft, blue), 0);
+    EXPECT_GT(pixelsOfPrimary(form->optRight, red), 0);
+
+    click("A \tleft");
+    ASSERT_FALSE(form->optRight->isEnabled());
+    EXPECT_GT(pixelsOfPrimary(form->optLeft, blue), 0);
+    EXPECT_EQ(pixelsOfPrimary(form->optRight, red), 0);
+
+    click("AB\tpair");
+    EXPECT_GT(pixelsOfPrimary(form->optLeft, blue), 0);
+    EXPECT_GT(pixelsOfPrimary(form->optRight, red), 0);
+}
 
 TEST_F(Form1Test, volume_goesToSelectedCamera_andSilencesTheOther) {
     loadPair();
@@ -421,13 +543,34 @@ TEST_F(Form1Test, load_readsSliderBackFromHeardPanel) {
     EXPECT_EQ(form->hsVol->Value(), 100);
     EXPECT_EQ(form->QVRControl1->GetVol(), 100);
     EXPECT_EQ(form->QVRControl2->GetVol(), 0);
+}
 
-    // A heard file without sound moves the slider to 0.
+TEST_F(Form1Test, load_keepsTheSlider_whenTheHeardCameraHasNoSound_forTheNextRecordings) {
+    touch("mute-1.asf");
+    touch("mute-2.asf");
+    touch("dead-1.asf");
+    touch("dead-2.asf");
+    touch("r-1.asf");
+    touch("r-2.asf");
     FakeMedia silent;
     silent.hasAudio = false;
-    factory->catalog().files[folder.filePath("r-1.asf").toStdString()] = silent;
-    click("AB\tr");
-    EXPECT_EQ(form->hsVol->Value(), 0);
+    factory->catalog().files[folder.filePath("mute-1.asf").toStdString()] = silent;
+    factory->catalog().unplayable.insert(folder.filePath("dead-1.asf").toStdString());
+    media("r-1.asf", 600);
+    media("r-2.asf", 500);
+    open();
+    form->hsVol->SetValue(60);
+
+    // A camera 1 without sound, or one that does not open, reads back a volume of 0 that
+    // nobody chose; the next healthy pair plays at the slider's volume.
+    for (const QString& silentLine : {QStringLiteral("AB\tmute"), QStringLiteral("AB\tdead")}) {
+        click(silentLine);
+        EXPECT_EQ(form->hsVol->Value(), 60) << silentLine.toStdString();
+        click("AB\tr");
+        EXPECT_EQ(form->hsVol->Value(), 60);
+        EXPECT_EQ(graphOf("r-1.asf")->volume, 60 * 100 - 10000);
+        EXPECT_EQ(graphOf("r-2.asf")->volume, -10000);
+    }
 }
 
 // ---- Loading ----------------------------------------------------------------------------
@@ -643,12 +786,13 @@ TEST_F(Form1Test, selectRecording_saysSoAndChangesNothing_whenNoLinePlaysTheName
     EXPECT_EQ(factory->alive(), 1);
 }
 
-TEST_F(Form1Test, load_saysSo_whenFolderWentAwaySinceTheScan) {
-    ASSERT_TRUE(QDir(folder.path()).mkdir("cams"));
-    touch("cams/r-1.asf");
-    touch("cams/r-2.asf");
+TEST_F(Form1Test, load_saysSoAndShowsTheNearestParent_whenFolderWentAwaySinceTheScan) {
+    ASSERT_TRUE(QDir(folder.path()).mkpath("cams/day"));
+    touch("cams/day/r-1.asf");
+    touch("cams/day/r-2.asf");
+    touch("p-1.asf");
     open();
-    form->DirList->setPath(folder.filePath("cams"));
+    form->DirList->setPath(folder.filePath("cams/day"));
     ASSERT_GE(row("AB\tr"), 0);
     ASSERT_TRUE(QDir(folder.filePath("cams")).removeRecursively());
     click("AB\tr");
@@ -656,6 +800,12 @@ TEST_F(Form1Test, load_saysSo_whenFolderWentAwaySinceTheScan) {
     EXPECT_TRUE(messages.texts()[0].startsWith("The recording cannot be loaded."));
     EXPECT_TRUE(idle());
     EXPECT_EQ(factory->created(), 0);
+
+    // After the message the folder and recording lists show the nearest folder that is left.
+    EXPECT_EQ(form->DirList->Path(), folder.path());
+    EXPECT_EQ(row("AB\tr"), -1);
+    EXPECT_GE(row("A \tp"), 0);
+    EXPECT_EQ(messages.count(), 1);
 }
 
 }  // namespace

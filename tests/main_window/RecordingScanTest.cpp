@@ -75,7 +75,7 @@ protected:
                        }};
 };
 
-TEST_F(RecordingScanTest, run_marksEachRecording_inEnumerationOrder) {
+TEST_F(RecordingScanTest, run_marksEachRecording) {
     // Each name with the line it gives; an empty line means the name adds none.
     const std::map<QString, QString> expected = {
         {"a-1.asf", "AB\ta"},     {"a-2.asf", ""},
@@ -102,9 +102,32 @@ TEST_F(RecordingScanTest, run_marksEachRecording_inEnumerationOrder) {
     for (const QString& name : order) {
         if (!expected.at(name).isEmpty()) wanted.append(expected.at(name));
     }
-    EXPECT_EQ(lines(), wanted);
+    QStringList shown = lines();
+    shown.sort();
+    wanted.sort();
+    EXPECT_EQ(shown, wanted);
     EXPECT_EQ(yields, 2 * order.size());
     EXPECT_EQ(list.currentRow(), -1);
+}
+
+TEST_F(RecordingScanTest, run_listsInNameOrder_foldingCaseAndReadingNumbersAsNumbers) {
+    // Created in shuffled order, so that the folder's own order is no help.
+    const QStringList created = {"cam_100.asf",    "Cam_9-1.asf", "cam_10-2.asf", "beta-1.asf",
+                                 "Cam_1077-1.asf", "CAM_2-2.asf", "Alpha-2.asf",  "cam_807-2.asf",
+                                 "cam_2-1.asf",    "BETA2.asf",   "cam_10-1.asf"};
+    for (const QString& name : created) touch(name);
+    const QStringList inNameOrder = {"Alpha-2.asf",   "beta-1.asf",    "BETA2.asf",
+                                     "cam_2-1.asf",   "CAM_2-2.asf",   "Cam_9-1.asf",
+                                     "cam_10-1.asf",  "cam_10-2.asf",  "cam_100.asf",
+                                     "cam_807-2.asf", "Cam_1077-1.asf"};
+    ASSERT_NE(adapterOrder(dir.path()), inNameOrder);
+    const QStringList wanted = {" B\tAlpha",   "A \tbeta",    "--\tBETA2",
+                                "AB\tcam_2",   "A \tCam_9",   "AB\tcam_10",
+                                "--\tcam_100", " B\tcam_807", "A \tCam_1077"};
+
+    EXPECT_EQ(scan.run(dir.path()), RecordingScan::Outcome::Completed);
+    EXPECT_EQ(lines(), wanted);
+    EXPECT_EQ(list.item(0)->data(RecordingLine::BaseNameRole).toString(), "Alpha");
 }
 
 TEST_F(RecordingScanTest, run_keepsBaseNameWithLine_whenNameHoldsTab) {

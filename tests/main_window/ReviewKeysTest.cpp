@@ -225,6 +225,12 @@ TEST_F(ReviewKeysTest, seekKeys_redrawTheProgressAtOnce_whilePaused) {
     press(Qt::Key_Right);
     EXPECT_EQ(form->L1->text(), "00:01:45 / 00:10:00");
     EXPECT_FALSE(form->timPS->isActive());
+
+    // Back to the start of both cameras: the bar shows the start, not the old times.
+    graphOf("r-1.asf")->position = 3;
+    press(Qt::Key_Left);
+    EXPECT_EQ(form->L1->text(), "00:00:00 / 00:10:00");
+    EXPECT_FLOAT_EQ(form->S1Width(), 0);
 }
 
 TEST_F(ReviewKeysTest, frameKeys_pauseThroughThePauseCommand_thenStepBothPanels) {

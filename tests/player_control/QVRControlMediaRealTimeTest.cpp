@@ -3,6 +3,7 @@
 #include <QPointer>
 #include <QScreen>
 #include <QTest>
+#include <algorithm>
 #include <atomic>
 #include <memory>
 
@@ -135,6 +136,48 @@ TEST_F(QVRControlMediaRealTimeTest, fit_followsResizeAndStretch_untilNextRepaint
     EXPECT_TRUE(showsPictureAt(QRect(0, 0, 400, 298)));
     panel.update();
     EXPECT_TRUE(showsPictureAt(kFitted));
+}
+
+TEST_F(QVRControlMediaRealTimeTest, bottomRow_liesBelowThePicture_inATallPanel) {
+    panel.resize(1600, 1000);
+    panel.OpenFile2(QString::fromStdString(TestMedia::wmv2WithAudio()));
+    // 352 x 288 in the 1600 x 973 surface above the row: 973 * 352 / 288 = 1189.2 wide.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pictureShown().width() > 1100; }, 5000));
+    const QRect picture = pictureShown().translated(panel.PicVid->pos());
+    EXPECT_TRUE(near(picture, QRect(205, 2, 1189, 973))) << picture.x() << " " << picture.y();
+
+    // Read back from the window: every control of the row is drawn, and none over the picture.
+    const QImage shown = panel.screen()->grabWindow(panel.winId()).toImage();
+    const QColor pictureColour(0x40, 0x60, 0xC0);
+    const std::initializer_list<QWidget*> row = {panel.HScroll3, panel.cmdSeekBackButton,
+                                                 panel.HScroll2, panel.cmdSeekForButton,
+                                                 panel.HScroll1};
+    for (QWidget* control : row) {
+        const QRect place = control->geometry();
+        EXPECT_TRUE(control->isVisible());
+        EXPECT_FALSE(place.intersects(picture)) << control->objectName().toStdString();
+        int drawn = 0;
+        int pictureLike = 0;
+        for (int y = place.top(); y <= place.bottom(); ++y) {
+            for (int x = place.left(); x <= place.right(); ++x) {
+                const QColor c = shown.pixelColor(x, y);
+                if (std::max({c.red(), c.green(), c.blue()}) > 40) ++drawn;
+                if (std::abs(c.red() - pictureColour.red()) < 24 &&
+                    std::abs(c.green() - pictureColour.green()) < 24 &&
+                    std::abs(c.blue() - pictureColour.blue()) < 24)
+                    ++pictureLike;
+            }
+        }
+        EXPECT_GT(drawn, place.width() * place.height() / 2) << control->objectName().toStdString();
+        EXPECT_EQ(pictureLike, 0) << control->objectName().toStdString();
+    }
+}
+
+TEST_F(QVRControlMediaRealTimeTest, soundOnlyFile_playsWithAQuietNoteOnTheSurface) {
+    panel.OpenFile2(QString::fromStdString(TestMedia::audioOnly()));
+    EXPECT_EQ(panel.hint(), "sound only");
+    EXPECT_TRUE(panel.notice().isEmpty());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return factory->probe->framesWritten > 0; }, 5000));
 }
 
 TEST_F(QVRControlMediaRealTimeTest, UserControl_Initialize_endsPictureAndSoundAtOnce) {

@@ -5,6 +5,7 @@
 #include <QTest>
 #include <algorithm>
 #include <limits>
+#include <vector>
 
 #include "platform/graph/GraphFactory.h"
 #include "platform/graph/GraphNotice.h"
@@ -14,9 +15,12 @@
 #include "support/FakeFileChooser.h"
 #include "support/FakeGraphFactory.h"
 #include "support/MessageBoxRecorder.h"
+#include "support/PictureReader.h"
 
 namespace corvid {
 namespace {
+
+using test::PictureReader;
 
 QRect partOf(QScrollBar* bar, QStyle::SubControl part) {
     QStyleOptionSlider option;
@@ -270,6 +274,66 @@ TEST_F(QVRControlTest, childControls_sitAtDesignPositions_atLogicalDpi) {
     EXPECT_EQ(designed.cmdSeekBackButton->geometry(), QRect(376, 516, 25, 21));
     EXPECT_EQ(designed.HScroll1->geometry(), QRect(604, 516, 105, 13));
     EXPECT_EQ(designed.cmdSeekForButton->text(), " >>");
+}
+
+TEST_F(QVRControlTest, bottomRow_keepsToTheBottomEdge_fromDesignHeightUp_andHidesBelow) {
+    const std::vector<QWidget*> row = {panel.HScroll3, panel.cmdSeekBackButton, panel.HScroll2,
+                                       panel.cmdSeekForButton, panel.HScroll1};
+    const std::vector<QRect> designed = {QRect(24, 528, 81, 13), QRect(376, 516, 25, 21),
+                                         QRect(400, 520, 177, 13), QRect(576, 516, 25, 21),
+                                         QRect(604, 516, 105, 13)};
+    const auto rowHidden = [&] {
+        return std::none_of(row.begin(), row.end(), [](QWidget* c) { return c->isVisible(); });
+    };
+    // 400 x 300, as before: the surface covers the panel and the row is out of sight.
+    EXPECT_EQ(panel.PicVid->geometry(), QRect(0, 2, 400, 298));
+    EXPECT_TRUE(rowHidden());
+
+    for (const QSize size : {QSize(732, 541), QSize(1600, 1000)}) {
+        panel.resize(size);
+        const int drop = size.height() - 541;
+        for (std::size_t i = 0; i < row.size(); ++i) {
+            EXPECT_TRUE(row[i]->isVisible()) << i;
+            EXPECT_EQ(row[i]->geometry(), designed[i].translated(0, drop)) << i;
+        }
+        // The surface ends where the row begins.
+        EXPECT_EQ(panel.PicVid->geometry(), QRect(0, 2, size.width(), 514 + drop));
+    }
+
+    panel.resize(732, 540);
+    EXPECT_TRUE(rowHidden());
+    EXPECT_EQ(panel.PicVid->geometry(), QRect(0, 2, 732, 538));
+}
+
+TEST_F(QVRControlTest, soundOnlyFile_saysSoQuietlyOnTheSurface_untilAnotherOpenOrAReset) {
+    FakeMedia voice;
+    voice.height = 0;
+    voice.duration = 60;
+    factory->catalog().files["/rec/voice.asf"] = voice;
+
+    panel.OpenFile2("/rec/voice.asf");
+    EXPECT_EQ(panel.hint(), "sound only");
+    EXPECT_TRUE(panel.notice().isEmpty());  // not a failure: both cameras' commands go on
+    EXPECT_EQ(graph().state, FakeGraph::State::Running);
+    // Drawn in the middle of the surface.
+    const QRect text = PictureReader::findPicture(panel.PicVid->grab().toImage());
+    ASSERT_FALSE(text.isEmpty());
+    EXPECT_LE((text.center() - panel.PicVid->rect().center()).manhattanLength(), 10);
+
+    panel.OpenFile2("/rec/a-1.asf");
+    EXPECT_TRUE(panel.hint().isEmpty());
+
+    panel.OpenFile2("/rec/voice.asf");
+    panel.UserControl_Initialize();
+    EXPECT_TRUE(panel.hint().isEmpty());
+
+    // A file that does not play at all says so instead.
+    try {
+        panel.OpenFile2("/rec/bad.asf");
+    } catch (const Failure&) {
+    }
+    EXPECT_TRUE(panel.hint().isEmpty());
+    EXPECT_FALSE(panel.notice().isEmpty());
 }
 
 TEST_F(QVRControlTest, sliders_notifyEngine_asTheUserMovesThem) {
