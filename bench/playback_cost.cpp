@@ -1,13 +1,17 @@
 // Dual playback cost: CPU seconds of the whole process per second of media while the
-// window at its minimum size plays a recording pair. Prints key-value lines for bench/run.
+// window at its minimum size plays a recording pair, optionally with both pictures zoomed
+// (ZOOM, 1..8, as the mouse wheel zooms them). Prints key-value lines for bench/run.
 #include <QApplication>
 #include <QEventLoop>
 #include <QTimer>
+#include <QWheelEvent>
+#include <cmath>
 #include <cstdio>
 
 #include "main_window/DefaultServices.h"
 #include "media_engine/clsDShowControl.h"
 #include "platform/util/AllocatorPolicy.h"
+#include "player/VideoWindowWidget.h"
 #include "player_control/QVRControl.h"
 #include "support/BenchWindow.h"
 #include "support/ProcessStats.h"
@@ -20,10 +24,11 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     corvid::installDefaultServices();
     if (argc < 3) {
-        std::fprintf(stderr, "usage: playback_cost FOLDER SECONDS (with bench-1/2.asf)\n");
+        std::fprintf(stderr, "usage: playback_cost FOLDER SECONDS [ZOOM] (with bench-1/2.asf)\n");
         return 2;
     }
     const double seconds = std::atof(argv[2]);
+    const double zoom = argc > 3 ? std::atof(argv[3]) : 1.0;
     BenchWindow window(argv[1]);
     PaintProbe& probe = window.probe();
     const qint64 start = probe.now();
@@ -34,6 +39,17 @@ int main(int argc, char** argv) {
         })) {
         std::printf("failed the pair did not open\n");
         return 1;
+    }
+
+    // The wheel over each picture's centre: one notch zooms by a quarter.
+    for (QVRControl* panel : {&window.camera1(), &window.camera2()}) {
+        auto* video = panel->PicVid->findChild<VideoWindowWidget*>();
+        if (video == nullptr || zoom <= 1.0) continue;
+        const QPointF centre(video->width() / 2.0, video->height() / 2.0);
+        const int delta = static_cast<int>(std::lround(120 * std::log(zoom) / std::log(1.25)));
+        QWheelEvent wheel(centre, video->mapToGlobal(centre), QPoint(), QPoint(0, delta),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(video, &wheel);
     }
 
     clsDShowControl& engine1 = *window.camera1().engine();
@@ -64,5 +80,6 @@ int main(int argc, char** argv) {
     std::printf("surface_width %d\n", window.camera1().PicVid->width());
     std::printf("surface_height %d\n", window.camera1().PicVid->height());
     std::printf("peak_rss_kb %ld\n", ProcessStats::peakResidentKb());
+    std::printf("zoom %.2f %.2f\n", window.camera1().Zoom(), window.camera2().Zoom());
     return 0;
 }
