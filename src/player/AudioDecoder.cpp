@@ -8,6 +8,7 @@ extern "C" {
 #include <libavutil/channel_layout.h>
 }
 
+#include "platform/util/Failure.h"
 #include "player/PlayerLog.h"
 #include "player/ThreadName.h"
 
@@ -17,8 +18,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Slow motion keeps its (lowered) sound, as reviewers expect; above twice the speed
-// sound is no help and is dropped.
+// Slow motion keeps its sound, as reviewers expect; above twice the speed sound is no
+// help and is dropped.
 constexpr double kSlowestAudible = 0.125;
 constexpr double kFastestAudible = 2.0;
 // How far ahead of the clock silent (dropped) sound may be decoded.
@@ -86,11 +87,13 @@ void AudioDecoder::run() {
                 nextTime_ = target_;
                 output_.discard();
                 if (resampler_) swr_init(resampler_.get());  // drops samples held inside
+                tempo_.reset();
                 break;
             case PacketItem::Kind::End:
                 if (item->generation != decoding_) break;
                 avcodec_send_packet(codec_, nullptr);
                 receiveFrames();
+                if (!superseded()) drainTempo();
                 avcodec_flush_buffers(codec_);
                 if (releasesClock_) clock_.release(decoding_);
                 ended_ = decoding_;
@@ -106,6 +109,7 @@ void AudioDecoder::run() {
                     passedUnheard_ = false;
                     avcodec_flush_buffers(codec_);
                     if (resampler_) swr_init(resampler_.get());
+                    tempo_.reset();
                     muted_ = true;
                 }
                 if (avcodec_send_packet(codec_, item->packet.get()) >= 0) receiveFrames();
@@ -190,15 +194,17 @@ bool AudioDecoder::behindClock(double writtenUpTo) {
 void AudioDecoder::restartAtClock() {
     qCDebug(lcPlayer) << "sound behind the clock at" << clock_.position() << "is dropped";
     output_.discard();
+    tempo_.reset();
     muted_ = true;
 }
 
-void AudioDecoder::writeAll(const float* samples, std::size_t frames, double frameSeconds) {
+void AudioDecoder::writeAll(const float* samples, std::size_t frames, double frameSeconds,
+                            double endTime) {
     while (frames > 0 && !superseded()) {
         const std::size_t room = std::min(frames, output_.writable());
         if (room == 0) {
             // A full output may mean a stalled server: the clock hears of it meanwhile.
-            const double writtenUpTo = nextTime_ - static_cast<double>(frames) * frameSeconds;
+            const double writtenUpTo = endTime - static_cast<double>(frames) * frameSeconds;
             steerClock(writtenUpTo);
             if (behindClock(writtenUpTo)) return restartAtClock();
             nap(kFullOutputNap);
@@ -220,8 +226,9 @@ void AudioDecoder::play(const AVFrame* frame) {
         seeking_ = false;
     }
     const double rate = clock_.rate();
-    if (rate < kSlowestAudible || rate > kFastestAudible) {
+    if (rate < kSlowestAudible || rate > kFastestAudible || !prepareTempo(rate)) {
         // Too slow or fast to be heard: keep pace with the clock without sound.
+        tempo_.reset();
         waitWhileHeld();
         while (!superseded() && clock_.position() < start - kDropLead) nap(5ms);
         muted_ = true;
@@ -237,7 +244,7 @@ void AudioDecoder::play(const AVFrame* frame) {
         while (!superseded() && clock_.position() < start - output_.latency() * rate) nap(2ms);
         muted_ = false;
     }
-    const int outRate = static_cast<int>(std::lround(output_.sampleRate() / rate));
+    const int outRate = output_.sampleRate();
     if (!prepareResampler(frame, outRate)) return;
     const int capacity = swr_get_out_samples(resampler_.get(), frame->nb_samples);
     if (capacity <= 0) return;
@@ -255,9 +262,49 @@ void AudioDecoder::play(const AVFrame* frame) {
         target_ = 0;
     }
     waitWhileHeld();
-    writeAll(buffer_.data() + skip * IAudioOutput::kChannels,
-             static_cast<std::size_t>(converted) - skip, rate / outRate);
-    steerClock(nextTime_);
+    deliver(buffer_.data() + skip * IAudioOutput::kChannels,
+            static_cast<std::size_t>(converted) - skip, rate);
+}
+
+bool AudioDecoder::prepareTempo(double rate) {
+    if (tempo_ && tempo_->tempo() == rate) return true;
+    drainTempo();
+    if (rate == 1.0) return true;
+    try {
+        tempo_ = std::make_unique<TempoFilter>(output_.sampleRate(), rate);
+    } catch (const Failure&) {
+        return false;
+    }
+    return true;
+}
+
+void AudioDecoder::deliver(const float* samples, std::size_t frames, double rate) {
+    const double frameSeconds = rate / output_.sampleRate();
+    deliveredUpTo_ = nextTime_;
+    if (!tempo_) {
+        writeAll(samples, frames, frameSeconds, nextTime_);
+        steerClock(nextTime_);
+        return;
+    }
+    // The filter keeps some sound back to work on: what is heard ends that much earlier.
+    tempo_->push(samples, frames);
+    tempoOut_.clear();
+    tempo_->pull(tempoOut_);
+    const double endTime = nextTime_ - tempo_->heldSeconds();
+    writeAll(tempoOut_.data(), tempoOut_.size() / IAudioOutput::kChannels, frameSeconds, endTime);
+    steerClock(endTime);
+}
+
+void AudioDecoder::drainTempo() {
+    if (!tempo_) return;
+    const double frameSeconds = tempo_->tempo() / output_.sampleRate();
+    tempo_->finish();
+    tempoOut_.clear();
+    tempo_->pull(tempoOut_);
+    tempo_.reset();
+    writeAll(tempoOut_.data(), tempoOut_.size() / IAudioOutput::kChannels, frameSeconds,
+             deliveredUpTo_);
+    steerClock(deliveredUpTo_);
 }
 
 }  // namespace corvid

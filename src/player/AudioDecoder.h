@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -11,12 +12,13 @@
 #include "player/MediaClock.h"
 #include "player/MediaSource.h"
 #include "player/PacketQueue.h"
+#include "player/TempoFilter.h"
 
 namespace corvid {
 
-// Decodes the audio stream on its own thread, converts it to the output's format at
-// the playback rate and writes it to the output. Sound is
-// kept for rates 1/8..2 and dropped outside them. When the file has no video it also
+// Decodes the audio stream on its own thread, converts it to the output's format, brings
+// it to the playback rate at its own pitch and writes it to the output. Sound is kept for
+// rates 1/8..2 and dropped outside them. When the file has no video it also
 // ends the clock's seek hold and reports the end of the media.
 class AudioDecoder {
 public:
@@ -40,12 +42,20 @@ private:
     void passUnheard(const AVPacket& packet);
     void play(const AVFrame* frame);
     bool prepareResampler(const AVFrame* frame, int outRate);
+    // Readies the tempo filter for `rate` (none at normal speed), first writing out what a
+    // filter for another rate still holds; false when no filter can be made.
+    bool prepareTempo(double rate);
+    // Writes the converted sound at the rate it is played at.
+    void deliver(const float* samples, std::size_t frames, double rate);
+    // Writes what the tempo filter holds and removes it.
+    void drainTempo();
     bool superseded() const;
     // Sleeps for `duration` or until woken.
     void nap(std::chrono::milliseconds duration);
     void waitWhileHeld();
-    // Writes, waiting for room; `frameSeconds` is the media time of one output frame.
-    void writeAll(const float* samples, std::size_t frames, double frameSeconds);
+    // Writes, waiting for room; `frameSeconds` is the media time of one output frame and
+    // `endTime` the media time where the sound written ends.
+    void writeAll(const float* samples, std::size_t frames, double frameSeconds, double endTime);
     // Tells the clock what is heard, given the media time where the written sound ends.
     void steerClock(double writtenUpTo);
     // Whether the sound heard is behind a clock that went on without it.
@@ -79,6 +89,9 @@ private:
     int resamplerInChannels_ = 0;
     int resamplerOutRate_ = 0;
     std::vector<float> buffer_;
+    std::unique_ptr<TempoFilter> tempo_;
+    std::vector<float> tempoOut_;
+    double deliveredUpTo_ = 0;  // the media time where the sound delivered so far ends
     std::thread thread_;
 };
 

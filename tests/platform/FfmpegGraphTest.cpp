@@ -27,6 +27,7 @@
 #include "support/ManualSoundOutput.h"
 #include "support/PictureReader.h"
 #include "support/TestMedia.h"
+#include "support/ToneMeter.h"
 
 namespace corvid {
 namespace {
@@ -255,6 +256,23 @@ TEST_F(FfmpegGraphTest, rateTwo_advancesTwiceAsFast) {
     clock->advance(1.0);
     EXPECT_NEAR(graph->get_CurrentPosition(), 2.0, 1e-9);
     EXPECT_THROW(graph->put_Rate(0.0), Failure);
+}
+
+TEST_F(FfmpegGraphTest, otherSpeeds_keepThePitch_andPlayTheSoundInTheClocksTime) {
+    for (const double rate : {2.0, 0.5}) {
+        auto graph = open(TestMedia::wmv2WithAudio(), false);
+        graph->put_Rate(rate);
+        graph->put_CurrentPosition(0.0);
+        graph->Run();
+        ASSERT_TRUE(playToTheEnd(*graph)) << rate;
+        const std::vector<float> heard = captured->samplesSinceDiscard();
+        const int sampleRate = captured->sampleRate();
+        // 4 s of media take 4 / rate s to play.
+        EXPECT_NEAR(heard.size() / 2.0 / sampleRate, 4.0 / rate, 0.03 * 4.0 / rate) << rate;
+        const std::size_t settled = sampleRate / 4;
+        EXPECT_NEAR(test::ToneMeter::frequency(heard, 0, sampleRate, settled), 440.0, 8.8) << rate;
+        EXPECT_NEAR(test::ToneMeter::frequency(heard, 1, sampleRate, settled), 440.0, 8.8) << rate;
+    }
 }
 
 TEST_F(FfmpegGraphTest, volumeAndBalance_scaleTheSamplesProduced) {

@@ -19,9 +19,21 @@ std::vector<float> CapturingAudioOutput::samples() const {
     return samples_;
 }
 
+std::vector<float> CapturingAudioOutput::samplesSinceDiscard() const {
+    std::lock_guard lock(mutex_);
+    return std::vector<float>(samples_.begin() + static_cast<std::ptrdiff_t>(discardedAt_),
+                              samples_.end());
+}
+
+void CapturingAudioOutput::discard() {
+    std::lock_guard lock(mutex_);
+    discardedAt_ = samples_.size();
+}
+
 void CapturingAudioOutput::clear() {
     std::lock_guard lock(mutex_);
     samples_.clear();
+    discardedAt_ = 0;
 }
 
 }  // namespace corvid

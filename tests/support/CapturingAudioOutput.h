@@ -17,7 +17,8 @@ public:
     std::size_t writable() override { return 1 << 16; }
     void write(const float* samples, std::size_t frames) override;
     void setPlaying(bool) override {}
-    void discard() override {}
+    // Captured sound is heard at once: nothing is dropped, but the place is marked.
+    void discard() override;
     void setGains(float left, float right) override { gains_.set(left, right); }
     double latency() override { return 0; }
     double played() override;
@@ -25,12 +26,15 @@ public:
 
     // The samples written so far, interleaved stereo.
     std::vector<float> samples() const;
+    // Those written since the last discard (after a seek: the sound of the new position).
+    std::vector<float> samplesSinceDiscard() const;
     void clear();
 
 private:
     int sampleRate_;
     mutable std::mutex mutex_;
     std::vector<float> samples_;
+    std::size_t discardedAt_ = 0;
     ChannelGains gains_;
 };
 
