@@ -580,14 +580,15 @@ void Form1::optRight_Click() {
 
 void Form1::ApplyVolume() {
     if (optLeft->isChecked()) {
-        const std::int16_t value = hsVol->Value();
-        QVRControl1->SetVol(value);
-        QVRControl2->SetVol(0);
+        hearCamera(QVRControl1, QVRControl2);
     } else if (optRight->isChecked()) {
-        const std::int16_t value = hsVol->Value();
-        QVRControl2->SetVol(value);
-        QVRControl1->SetVol(0);
+        hearCamera(QVRControl2, QVRControl1);
     }
+}
+
+void Form1::hearCamera(QVRControl* heard, QVRControl* silent) {
+    heard->SetVol(hsVol->Value());
+    silent->SetVol(0);
 }
 
 // ---- Loading a recording ---------------------------------------------------------------
@@ -619,38 +620,29 @@ void Form1::LoadSelectedRecording() {
         if (!unreachable.isEmpty()) scan_->recover();
     };
 
-    using enum RecordingLine::Kind;
-    if (kind == Single || kind == Camera1Only) {
-        const auto file = existingFile(prefix + files[0], unreachable);
-        if (!file) return missing(kFileMissing);
-        SetPlayState(PlayState::Loaded);
-        openInPanel(QVRControl1, *file);
-        QVRControl2->cmdStop();
-        SetCameraMode(CameraMode::Camera1);
-    } else if (kind == Camera2Only) {
-        const auto file = existingFile(prefix + files[0], unreachable);
-        if (!file) return missing(kFileMissing);
-        SetPlayState(PlayState::Loaded);
-        openInPanel(QVRControl2, *file);
-        QVRControl1->cmdStop();
-        SetCameraMode(CameraMode::Camera2);
-    } else if (kind == Pair) {
+    if (kind == RecordingLine::Kind::Pair) {
+        // A camera missing from a pair means the list is out of date: it is scanned again.
+        const auto missingFromPair = [&](const QString& message) {
+            missing(message);
+            if (unreachable.isEmpty()) DirList_Change();
+        };
         const auto camera1 = existingFile(prefix + files[0], unreachable);
-        if (!camera1) {
-            missing(kFirstPortMissing);
-            if (unreachable.isEmpty()) DirList_Change();
-            return;
-        }
+        if (!camera1) return missingFromPair(kFirstPortMissing);
         const auto camera2 = existingFile(prefix + files[1], unreachable);
-        if (!camera2) {
-            missing(kSecondPortMissing);
-            if (unreachable.isEmpty()) DirList_Change();
-            return;
-        }
+        if (!camera2) return missingFromPair(kSecondPortMissing);
         SetPlayState(PlayState::Loaded);
         openInPanel(QVRControl1, *camera1);
         openInPanel(QVRControl2, *camera2);
         SetCameraMode(CameraMode::Both);
+    } else if (kind) {
+        // One camera: camera 2 alone plays on the right, anything else on the left.
+        const bool second = kind == RecordingLine::Kind::Camera2Only;
+        const auto file = existingFile(prefix + files[0], unreachable);
+        if (!file) return missing(kFileMissing);
+        SetPlayState(PlayState::Loaded);
+        openInPanel(second ? QVRControl2 : QVRControl1, *file);
+        (second ? QVRControl1 : QVRControl2)->cmdStop();
+        SetCameraMode(second ? CameraMode::Camera2 : CameraMode::Camera1);
     } else {
         MessageBox::show(this, kBadLine);
         return;
@@ -705,26 +697,12 @@ void Form1::openInPanel(QVRControl* panel, const QString& file) {
 }
 
 void Form1::SetCameraMode(CameraMode mode) {
-    const std::int16_t v = hsVol->Value();
-    if (mode == CameraMode::Camera1) {
-        QVRControl1->SetVol(v);
-        QVRControl2->SetVol(0);
-        selectOption(optLeft);
-        optLeft->setEnabled(true);
-        optRight->setEnabled(false);
-    } else if (mode == CameraMode::Camera2) {
-        QVRControl2->SetVol(v);
-        QVRControl1->SetVol(0);
-        selectOption(optRight);
-        optLeft->setEnabled(false);
-        optRight->setEnabled(true);
-    } else {
-        QVRControl1->SetVol(v);
-        QVRControl2->SetVol(0);
-        selectOption(optLeft);
-        optLeft->setEnabled(true);
-        optRight->setEnabled(true);
-    }
+    // Camera 1 is heard unless the recording has camera 2 alone.
+    const bool second = mode == CameraMode::Camera2;
+    hearCamera(second ? QVRControl2 : QVRControl1, second ? QVRControl1 : QVRControl2);
+    selectOption(second ? optRight : optLeft);
+    optLeft->setEnabled(mode != CameraMode::Camera2);
+    optRight->setEnabled(mode != CameraMode::Camera1);
 }
 
 void Form1::selectOption(QRadioButton* option) {

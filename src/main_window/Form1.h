@@ -132,6 +132,8 @@ private:
     void SetPlayState(PlayState state);
     void SetCameraMode(CameraMode mode);
     void ApplyVolume();
+    // Gives `heard` the volume of the slider and silences `silent`.
+    void hearCamera(QVRControl* heard, QVRControl* silent);
 
     // Loading helpers.
     std::optional<QString> existingFile(const QString& fullName, QString& unreachable);

@@ -448,7 +448,7 @@ void QVRControl::showMenu(const QPoint& globalPos) {
 }
 
 bool QVRControl::hasRoomForBottomRow() const {
-    return height() >= toInt32(twipsToPixels(kDesignHeightTwips, logicalDpiY()));
+    return height() >= twipsToWholePixels(kDesignHeightTwips, logicalDpiY());
 }
 
 void QVRControl::placeBottomRow() {
@@ -463,14 +463,14 @@ void QVRControl::placeBottomRow() {
                                                   {HScroll1, kVolumeDesign}};
     for (const auto& [control, design] : row) {
         control->move(control->x(),
-                      height() - toInt32(twipsToPixels(kDesignHeightTwips - design.top, dpiY)));
+                      height() - twipsToWholePixels(kDesignHeightTwips - design.top, dpiY));
         control->setVisible(room);
     }
 }
 
 int QVRControl::videoHeight() const {
     if (!hasRoomForBottomRow()) return height() - 2;
-    return height() - toInt32(twipsToPixels(kDesignHeightTwips - kBottomRowTop, logicalDpiY())) - 2;
+    return height() - twipsToWholePixels(kDesignHeightTwips - kBottomRowTop, logicalDpiY()) - 2;
 }
 
 void QVRControl::UserControl_Resize() {
