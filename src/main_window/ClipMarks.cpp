@@ -96,14 +96,16 @@ std::array<std::optional<ClipMarks::Span>, 2> ClipMarks::spans(QString& problem)
         const std::optional<double> to = end_->positions[i];
         if (!from || !to) continue;
         const QString camera = tr("camera %1").arg(i + 1);
-        if (*to <= *from) {
-            problem = tr("The clip's end (O) must come after its start (I) on %1.").arg(camera);
-            return {};
-        }
         double duration = 0;
         try {
             duration = cameras_[i]->engine()->DS_GetDuration();
         } catch (const Failure&) {
+        }
+        // A camera whose recording ended before the clip starts has no part in it.
+        if (*from >= duration - kEndTolerance && *to >= duration - kEndTolerance) continue;
+        if (*to <= *from) {
+            problem = tr("The clip's end (O) must come after its start (I) on %1.").arg(camera);
+            return {};
         }
         if (*from < 0 || *to > duration + kEndTolerance) {
             problem = tr("The clip reaches beyond the end of %1's recording (%2).")
@@ -112,7 +114,8 @@ std::array<std::optional<ClipMarks::Span>, 2> ClipMarks::spans(QString& problem)
         }
         spans[i] = Span{markedFiles_[i], *from, std::min(*to, duration)};
     }
-    if (!spans[0] && !spans[1]) problem = tr("No camera has a recording to export.");
+    if (!spans[0] && !spans[1])
+        problem = tr("The clip lies after the end of every camera's recording.");
     return spans;
 }
 

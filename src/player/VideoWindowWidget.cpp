@@ -119,8 +119,11 @@ void VideoWindowWidget::resetZoom() {
 
 void VideoWindowWidget::applyView() {
     slot_->setView(view_);
-    setCursor(view_.isZoomed() ? (dragFrom_ ? Qt::ClosedHandCursor : Qt::OpenHandCursor)
-                               : Qt::ArrowCursor);
+    if (view_.isZoomed()) {
+        setCursor(dragFrom_ ? Qt::ClosedHandCursor : Qt::OpenHandCursor);
+    } else {
+        unsetCursor();
+    }
     update();
 }
 

@@ -222,7 +222,8 @@ TEST_F(ReviewEvidenceTest, ctrlS_savesNothing_whenTheFolderChoiceIsCancelled_orN
     // The same pictures again: the stills already saved are kept, and the user told.
     press(Qt::Key_S, Qt::ControlModifier);
     ASSERT_EQ(messages.count(), 2);
-    EXPECT_TRUE(messages.texts()[1].contains("already exists")) << messages.texts()[1].toStdString();
+    EXPECT_TRUE(messages.texts()[1].contains("already exists"))
+        << messages.texts()[1].toStdString();
     EXPECT_EQ(QDir(stills.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
 }
 
@@ -326,6 +327,27 @@ TEST_F(ReviewEvidenceTest, ctrlE_refusesMarksThatMakeNoClip_withAClearMessage) {
     EXPECT_TRUE(messages.texts()[1].contains("must come after its start"))
         << messages.texts()[1].toStdString();
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 4);
+}
+
+TEST_F(ReviewEvidenceTest, ctrlE_exportsOnlyTheCamerasStillRecording_atTheClipsStart) {
+    copy(camera(1, 6), "odd-1.asf");
+    copy(camera(2, 3), "odd-2.asf");
+    form->DirList_Change();
+    load("AB\todd");
+    const auto camera1At = [&](double seconds) {
+        ASSERT_TRUE(waitFor([&] {
+            time->advance(0.02);
+            return position(1) >= seconds;
+        }));
+    };
+    camera1At(4.0);
+    press(Qt::Key_I);
+    camera1At(5.0);
+    press(Qt::Key_O);
+    press(Qt::Key_E, Qt::ControlModifier);
+    EXPECT_EQ(messages.count(), 0) << messages.texts().join("|").toStdString();
+    EXPECT_TRUE(QFile::exists(folder.filePath("odd-clip-00-00-04-1.asf")));
+    EXPECT_FALSE(QFile::exists(folder.filePath("odd-clip-00-00-04-2.asf")));
 }
 
 TEST_F(ReviewEvidenceTest, clipExport_leavesNoFileOfThePair_whenOnePartFails) {
