@@ -24,6 +24,7 @@
 #include "platform/files/FileSystem.h"
 #include "platform/files/FolderList.h"
 #include "platform/files/FolderPath.h"
+#include "platform/graph/ClockHold.h"
 #include "platform/util/Attempt.h"
 #include "platform/util/Failure.h"
 #include "platform/util/Numeric.h"
@@ -450,6 +451,7 @@ float Form1::seekPercentage() const {
 
 void Form1::P1_MouseDown(std::int16_t Button, std::int16_t, float X, float) {
     if (Button != 1) return;
+    const ClockHold hold(clock_);
     SetPlayState(PlayState::Seeking);
     setS1Width(clampToBar(X));
     const float percentage = seekPercentage();
@@ -459,6 +461,7 @@ void Form1::P1_MouseDown(std::int16_t Button, std::int16_t, float X, float) {
 
 void Form1::P1_MouseMove(std::int16_t Button, std::int16_t, float X, float) {
     if (Button != 1) return;
+    const ClockHold hold(clock_);
     setS1Width(clampToBar(X));
     const float percentage = seekPercentage();
     QVRControl1->SetPosition(percentage);
@@ -468,6 +471,7 @@ void Form1::P1_MouseMove(std::int16_t Button, std::int16_t, float X, float) {
 
 void Form1::P1_MouseUp(std::int16_t Button, std::int16_t, float X, float) {
     if (Button != 1) return;
+    const ClockHold hold(clock_);
     setS1Width(clampToBar(X));
     QVRControl1->SetPlay();
     QVRControl2->SetPlay();
@@ -532,7 +536,17 @@ void Form1::mnuPlay_Click() {
     if (mnuPlay->text() == kPlayCaption) {
         timPS->start();
         mnuPlay->setText(kPauseCaption);
-        commandBothPanels(&QVRControl::cmdPlay);
+        // In lockstep a pair starts over only once both cameras are at their end: the
+        // camera that ended first waits there, in step with the other.
+        const auto atEnd = [](QVRControl* panel) {
+            try {
+                return panel->AtEnd();
+            } catch (const Failure&) {
+                return true;  // as cmdPlay would find it
+            }
+        };
+        const bool startOver = !clock_ || (atEnd(QVRControl1) && atEnd(QVRControl2));
+        commandBothPanels(startOver ? &QVRControl::cmdPlay : &QVRControl::cmdResume);
     } else {
         timPS->stop();
         mnuPlay->setText(kPlayCaption);
@@ -541,6 +555,8 @@ void Form1::mnuPlay_Click() {
 }
 
 void Form1::commandBothPanels(const std::function<void(QVRControl&)>& command) {
+    // In lockstep both panels act at one instant of their clock.
+    const ClockHold hold(clock_);
     std::optional<Failure> unreported;
     for (QVRControl* panel : {QVRControl1, QVRControl2}) {
         try {
@@ -555,6 +571,7 @@ void Form1::commandBothPanels(const std::function<void(QVRControl&)>& command) {
 void Form1::mnuClose_Click() {
     QVRControl1->UserControl_Initialize();
     QVRControl2->UserControl_Initialize();
+    clock_.reset();
     mnuPlay->setText(kPlayCaption);
     mnuPlay->setEnabled(false);
     mnuClose->setEnabled(false);
@@ -631,9 +648,7 @@ void Form1::LoadSelectedRecording() {
         const auto camera2 = existingFile(prefix + files[1], unreachable);
         if (!camera2) return missingFromPair(kSecondPortMissing);
         SetPlayState(PlayState::Loaded);
-        openInPanel(QVRControl1, *camera1);
-        openInPanel(QVRControl2, *camera2);
-        SetCameraMode(CameraMode::Both);
+        openPair(*camera1, *camera2);
     } else if (kind) {
         // One camera: camera 2 alone plays on the right, anything else on the left.
         const bool second = kind == RecordingLine::Kind::Camera2Only;
@@ -694,6 +709,20 @@ void Form1::openInPanel(QVRControl* panel, const QString& file) {
                 tr("%1\n%2").arg(file.section('/', -1), QString::fromStdString(failure.what())));
         }
     }
+}
+
+void Form1::openPair(const QString& camera1, const QString& camera2) {
+    // The two cameras follow one clock. Camera 2's file opens beside camera 1's, and the
+    // clock stands still until both are in place; then it starts once each shows its
+    // first picture. A camera that fails to open leaves the other to play alone.
+    clock_ = QVRControl1->NewClock();
+    const ClockHold hold(clock_);
+    QVRControl1->FollowClock(clock_);
+    QVRControl2->FollowClock(clock_);
+    QVRControl2->PrepareFile(camera2);
+    openInPanel(QVRControl1, camera1);
+    openInPanel(QVRControl2, camera2);
+    SetCameraMode(CameraMode::Both);
 }
 
 void Form1::SetCameraMode(CameraMode mode) {

@@ -23,6 +23,7 @@ namespace corvid {
 class DriveList;
 class FolderList;
 class IFileSystem;
+class IPlaybackClock;
 class QVRControl;
 class RecordingScan;
 class ReviewKeys;
@@ -138,6 +139,7 @@ private:
     // Loading helpers.
     std::optional<QString> existingFile(const QString& fullName, QString& unreachable);
     void openInPanel(QVRControl* panel, const QString& file);
+    void openPair(const QString& camera1, const QString& camera2);
     void selectOption(QRadioButton* option);
 
     void setS1Width(float twips);
@@ -152,6 +154,8 @@ private:
     QSize frameExtra() const;
 
     std::shared_ptr<IFileSystem> fileSystem_;
+    // The clock both panels follow while a pair plays; null otherwise.
+    std::shared_ptr<IPlaybackClock> clock_;
     std::unique_ptr<RecordingScan> scan_;
     std::unique_ptr<ReviewKeys> reviewKeys_;
     FormLayout layout_;

@@ -135,6 +135,8 @@ void clsDShowControl::DS_OpenFile(const QString& FileName, std::int16_t rectTop,
             hold(MediaControl, &FilgraphManager::QueryMediaControl);
         },
         markAudioOnly);
+    // A graph that cannot follow the clock plays on a clock of its own.
+    if (clock_ && graph) attempt([&] { graph->QueryClockFollower()->FollowClock(clock_); });
     attempt([&] { held(MediaControl).RenderFile(FileName.toStdString()); }, markAudioOnly);
     attempt([&] { MediaFile = FileName; }, markAudioOnly);
     attempt([&] { hold(BasicAudio, &FilgraphManager::QueryBasicAudio); }, markAudioOnly);
@@ -159,15 +161,40 @@ void clsDShowControl::DS_OpenFile(const QString& FileName, std::int16_t rectTop,
 
 void clsDShowControl::DS_Play() {
     if (MediaPosition) {
-        const double position = MediaPosition->get_CurrentPosition();
-        const double duration = MediaPosition->get_Duration();
         // Playing from the end starts again from the beginning.
-        if (roundHalfEven(position) == roundHalfEven(duration)) {
-            MediaPosition->put_CurrentPosition(0.0);
-        }
+        if (DS_AtEnd()) MediaPosition->put_CurrentPosition(0.0);
         held(MediaControl).Run();
     }
     DS_Playing = true;
+}
+
+bool clsDShowControl::DS_AtEnd() {
+    if (!MediaPosition) return true;
+    const double position = MediaPosition->get_CurrentPosition();
+    const double duration = MediaPosition->get_Duration();
+    return roundHalfEven(position) == roundHalfEven(duration);
+}
+
+void clsDShowControl::DS_Resume() {
+    if (MediaPosition) held(MediaControl).Run();
+    DS_Playing = true;
+}
+
+std::shared_ptr<IPlaybackClock> clsDShowControl::DS_NewClock() {
+    if (!factory_) return nullptr;
+    try {
+        return factory_->CreatePlaybackClock();
+    } catch (const Failure&) {
+        return nullptr;
+    }
+}
+
+void clsDShowControl::DS_FollowClock(std::shared_ptr<IPlaybackClock> clock) {
+    clock_ = std::move(clock);
+}
+
+void clsDShowControl::DS_PrepareFile(const QString& FileName) {
+    if (factory_) factory_->PrepareFile(FileName.toStdString());
 }
 
 void clsDShowControl::DS_Pause() {

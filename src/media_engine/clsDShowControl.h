@@ -11,6 +11,7 @@
 #include "platform/graph/IMediaControl.h"
 #include "platform/graph/IMediaEvent.h"
 #include "platform/graph/IMediaPosition.h"
+#include "platform/graph/IPlaybackClock.h"
 #include "platform/graph/IVideoReview.h"
 #include "platform/graph/IVideoWindow.h"
 #include "platform/widgets/WindowHandle.h"
@@ -89,11 +90,28 @@ public:
     // throws Failure(NotReady) when there is no picture.
     QImage DS_GetCurrentImage(double& time);
 
+    // Lockstep: graphs of several engines that follow one clock play as one.
+    // A clock the graphs of this engine's factory can follow together; null when they
+    // cannot share one.
+    std::shared_ptr<IPlaybackClock> DS_NewClock();
+    // The clock every later open follows; null for a clock of the graph's own. An open
+    // whose graph cannot follow it plays on a clock of its own.
+    void DS_FollowClock(std::shared_ptr<IPlaybackClock> clock);
+    // Lets a file that will be opened soon start opening now, beside other work.
+    void DS_PrepareFile(const QString& FileName);
+    // Whether DS_Play would start from the beginning: the position is at the end, or no
+    // graph is open.
+    bool DS_AtEnd();
+    // Plays on from where the graph stands, also at its end: in lockstep a camera that
+    // ended before the other waits there, in step.
+    void DS_Resume();
+
 private:
     // The review interface of the graph held, when it has a picture; null otherwise.
     std::shared_ptr<IVideoReview> review();
 
     std::shared_ptr<IGraphFactory> factory_;
+    std::shared_ptr<IPlaybackClock> clock_;
     // The graph of the last open, unowned: frame stepping is queried from it on demand, so
     // that opening takes nothing more from the graph than it always did.
     std::weak_ptr<FilgraphManager> graph_;

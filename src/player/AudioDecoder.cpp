@@ -178,17 +178,21 @@ void AudioDecoder::waitWhileHeld() {
     while (!superseded() && clock_.held()) nap(2ms);
 }
 
+// The sound not heard yet was made at writtenRate_: so much of it is that much media time.
 void AudioDecoder::steerClock(double writtenUpTo) {
     if (output_.drivesClock())
-        clock_.syncToAudio(writtenUpTo - output_.latency() * clock_.rate(), decoding_,
+        clock_.syncToAudio(writtenUpTo - output_.latency() * writtenRate_, decoding_,
                            output_.played());
 }
 
 bool AudioDecoder::behindClock(double writtenUpTo) {
     if (clock_.followsSound()) return false;
-    const double rate = clock_.rate();
-    const double heard = writtenUpTo - output_.latency() * rate;
-    return clock_.position() - heard > PlaybackClock::kSoundRejoin * std::max(rate, 1.0);
+    const double heard = writtenUpTo - output_.latency() * writtenRate_;
+    return clock_.position() - heard > PlaybackClock::kSoundRejoin * std::max(clock_.rate(), 1.0);
+}
+
+bool AudioDecoder::speedChanged() const {
+    return std::abs(clock_.rate() - writtenRate_) > 1e-6 * writtenRate_;
 }
 
 void AudioDecoder::restartAtClock() {
@@ -206,10 +210,12 @@ void AudioDecoder::writeAll(const float* samples, std::size_t frames, double fra
             // A full output may mean a stalled server: the clock hears of it meanwhile.
             const double writtenUpTo = endTime - static_cast<double>(frames) * frameSeconds;
             steerClock(writtenUpTo);
-            if (behindClock(writtenUpTo)) return restartAtClock();
+            // Sound made for another speed is dropped: it would be heard at the old pace.
+            if (behindClock(writtenUpTo) || speedChanged()) return restartAtClock();
             nap(kFullOutputNap);
             continue;
         }
+        writtenRate_ = frameSeconds * output_.sampleRate();
         output_.write(samples, room);
         samples += room * IAudioOutput::kChannels;
         frames -= room;
@@ -226,6 +232,8 @@ void AudioDecoder::play(const AVFrame* frame) {
         seeking_ = false;
     }
     const double rate = clock_.rate();
+    if (!muted_ && (behindClock(start) || (speedChanged() && output_.latency() > 0)))
+        restartAtClock();
     if (rate < kSlowestAudible || rate > kFastestAudible || !prepareTempo(rate)) {
         // Too slow or fast to be heard: keep pace with the clock without sound.
         tempo_.reset();
@@ -234,7 +242,6 @@ void AudioDecoder::play(const AVFrame* frame) {
         muted_ = true;
         return;
     }
-    if (!muted_ && behindClock(start)) restartAtClock();
     if (muted_) {
         // Sound kept ahead of the clock while muted starts when the clock gets there,
         // rather than pulling the clock forward to itself; sound the clock has passed is

@@ -62,6 +62,8 @@ private:
     bool behindClock(double writtenUpTo);
     // Drops the sound not heard yet; what follows starts where the clock is.
     void restartAtClock();
+    // Whether the clock's speed is no longer the one the sound not heard yet was made for.
+    bool speedChanged() const;
 
     const MediaSource& file_;
     AVCodecContext* codec_;
@@ -80,7 +82,8 @@ private:
 
     int decoding_ = 0;
     bool seeking_ = false;
-    bool muted_ = false;  // the last sound was dropped for its speed
+    bool muted_ = false;        // the last sound was dropped for its speed
+    double writtenRate_ = 1.0;  // the speed the sound not heard yet was made for
     double target_ = 0;
     double nextTime_ = 0;
     ResamplerHandle resampler_;

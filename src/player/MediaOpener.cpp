@@ -8,13 +8,12 @@
 #include <thread>
 
 #include "platform/util/Failure.h"
+#include "player/ThreadName.h"
 
 namespace corvid {
 
-namespace {
-
 // What the caller and the opening thread share; the last of them to let go frees it.
-struct Attempt {
+struct MediaOpener::Attempt {
     std::mutex mutex;
     std::condition_variable finished;
     bool done = false;
@@ -23,8 +22,11 @@ struct Attempt {
     std::exception_ptr error;
 };
 
-void openInto(const std::shared_ptr<Attempt>& attempt, const std::string& path,
+namespace {
+
+void openInto(const std::shared_ptr<MediaOpener::Attempt>& attempt, const std::string& path,
               std::chrono::milliseconds timeout, const MediaSource::ReadGate& gate) {
+    nameThisThread("corvid-open");
     std::optional<MediaOpener::Opened> opened;
     std::exception_ptr error;
     try {
@@ -46,24 +48,39 @@ void openInto(const std::shared_ptr<Attempt>& attempt, const std::string& path,
 
 }  // namespace
 
-MediaOpener::Opened MediaOpener::open(const std::string& path, std::chrono::milliseconds timeout,
-                                      MediaSource::ReadGate gate) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    auto attempt = std::make_shared<Attempt>();
+MediaOpener::MediaOpener(const std::string& path, std::chrono::milliseconds timeout,
+                         MediaSource::ReadGate gate)
+    : path_(path),
+      deadline_(std::chrono::steady_clock::now() + timeout),
+      attempt_(std::make_shared<Attempt>()) {
     try {
         // Detached, not joined: a thread blocked in the kernel by storage that stopped
         // answering cannot be joined by anyone. It owns all it opens (see openInto).
-        std::thread(openInto, attempt, path, timeout, std::move(gate)).detach();
+        std::thread(openInto, attempt_, path, timeout, std::move(gate)).detach();
     } catch (const std::system_error&) {
         throw Failure(Failure::CannotOpen, "No thread to open " + path);
     }
-    std::unique_lock lock(attempt->mutex);
-    if (!attempt->finished.wait_until(lock, deadline, [&] { return attempt->done; })) {
-        attempt->abandoned = true;
-        throw Failure(Failure::Timeout, "The file did not answer in time: " + path);
-    }
-    if (attempt->error) std::rethrow_exception(attempt->error);
-    return std::move(*attempt->opened);
+}
+
+MediaOpener::~MediaOpener() {
+    std::lock_guard lock(attempt_->mutex);
+    attempt_->abandoned = true;
+}
+
+MediaOpener::Opened MediaOpener::wait() {
+    std::unique_lock lock(attempt_->mutex);
+    if (!attempt_->finished.wait_until(lock, deadline_, [&] { return attempt_->done; }))
+        throw Failure(Failure::Timeout, "The file did not answer in time: " + path_);
+    if (attempt_->error) std::rethrow_exception(attempt_->error);
+    if (!attempt_->opened) throw Failure(Failure::Unspecified, "The file was opened once already");
+    Opened opened = std::move(*attempt_->opened);
+    attempt_->opened.reset();
+    return opened;
+}
+
+MediaOpener::Opened MediaOpener::open(const std::string& path, std::chrono::milliseconds timeout,
+                                      MediaSource::ReadGate gate) {
+    return MediaOpener(path, timeout, std::move(gate)).wait();
 }
 
 }  // namespace corvid

@@ -14,7 +14,8 @@ namespace corvid {
 // own, and waits for that at most the open's time limit. On storage that stops answering
 // (a network mount that hangs) open() and read() block in the kernel beyond the reach of
 // any interrupt; past the limit the caller gets Failure(Timeout) and goes on, and the
-// opening thread frees what it opened whenever the storage answers again.
+// opening thread frees what it opened whenever the storage answers again. An opener made
+// ahead of time lets a file open while other work goes on (two files of a pair at once).
 class MediaOpener {
 public:
     struct Opened {
@@ -25,9 +26,29 @@ public:
         std::vector<PacketHandle> audioAhead;
     };
 
-    // Throws what opening threw (Failure(CannotOpen), ...), or Failure(Timeout).
+    // Starts opening; the time limit counts from now.
+    MediaOpener(const std::string& path, std::chrono::milliseconds timeout,
+                MediaSource::ReadGate gate = {});
+    // An opener nobody waited for leaves what it opens to its thread to free.
+    ~MediaOpener();
+    MediaOpener(const MediaOpener&) = delete;
+    MediaOpener& operator=(const MediaOpener&) = delete;
+
+    const std::string& path() const { return path_; }
+    // Waits for the open, until the time limit at most; once only. Throws what opening
+    // threw (Failure(CannotOpen), ...), or Failure(Timeout).
+    Opened wait();
+
     static Opened open(const std::string& path, std::chrono::milliseconds timeout,
                        MediaSource::ReadGate gate = {});
+
+    // What the waiter and the opening thread share.
+    struct Attempt;
+
+private:
+    std::string path_;
+    std::chrono::steady_clock::time_point deadline_;
+    std::shared_ptr<Attempt> attempt_;
 };
 
 }  // namespace corvid

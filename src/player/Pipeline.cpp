@@ -183,6 +183,9 @@ void Pipeline::setAudible(bool audible) {
 bool Pipeline::step(int frames, std::chrono::milliseconds limit) {
     if (frames == 0) return true;
     pause();
+    // Steps go from the picture due where the clock stopped, so that cameras that follow
+    // one clock step from one picture time, however far behind a presenter was.
+    if (!presenter_->waitUntilShown([&] { return presenter_->caughtUp(); }, limit)) return false;
     if (frames > 0) {
         const int done = presenter_->stepsDone();
         presenter_->step(frames);

@@ -173,6 +173,7 @@ void PlaybackClock::release(int member, int generation) {
     Member* m = memberLocked(member);
     if (m == nullptr || !m->held || m->generation != generation) return;
     m->held = false;
+    qCDebug(lcPlayer) << "clock" << this << "member" << member << "shows generation" << generation;
     if (heldLocked()) return;
     const double now = source_->now();
     anchorTime_ = now;
@@ -221,7 +222,6 @@ void PlaybackClock::chooseMasterLocked() {
     if (master == master_) return;
     const bool switching = master_ != 0 && master != 0;
     master_ = master;
-    masterHeard_ = false;
     qCDebug(lcPlayer) << "clock" << this << "master is member" << master;
     // The new master's sound starts at the clock: until it is heard near the clock, the
     // clock goes on by itself rather than waiting for a stream that is only starting.
@@ -253,19 +253,19 @@ void PlaybackClock::syncToAudio(int member, int generation, double heard, double
         qCDebug(lcPlayer) << "clock" << this << "follows the sound again," << gap << "s apart";
         sound_ = Sound::Following;
     }
-    if (moved) heardSinceStart_ = masterHeard_ = true;
+    if (moved) heardSinceStart_ = true;
     if (gap > kLeapAhead * scale) {
         anchorPosition_ = at;
         standUntil_ = 0;
         return;
     }
     // Slowest is a standstill: the clock waits for sound that is late, never goes back,
-    // and waits only so long. A device gets the start limit to begin playing its first
-    // sound; sound that stops after that (also at a restart: a seek or Run) holds the
-    // pictures no longer than the stall limit.
+    // and waits only so long. A device that has played nothing yet gets the start limit
+    // to begin (one slow to start); sound that stops after that, also at a restart (a
+    // seek, Run), holds the pictures no longer than the stall limit.
     if (gap < 0 && now - heardMovedAt_ > kStalledSeconds) {
         const double deadline = heardSinceStart_ ? heardMovedAt_ + kSoundStallLimit
-                                : masterHeard_   ? startedAt_ + kSoundStallLimit
+                                : played > 0     ? startedAt_ + kSoundStallLimit
                                                  : startedAt_ + kSoundStartLimit;
         if (now >= deadline) {
             qCDebug(lcPlayer) << "clock" << this << "goes on without the sound, heard" << -gap
@@ -274,6 +274,9 @@ void PlaybackClock::syncToAudio(int member, int generation, double heard, double
             standUntil_ = 0;
             return;
         }
+        if (standUntil_ != deadline)
+            qCDebug(lcPlayer) << "clock" << this << "waits for the sound, at most until"
+                              << deadline;
         standUntil_ = deadline;
         return;
     }

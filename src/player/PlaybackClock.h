@@ -15,8 +15,8 @@ namespace corvid {
 //
 // The clock is driven by the sound of one member, its master: the first member that plays
 // sound. While the master's sound is heard the clock leans towards it, bending its pace
-// and never going back. A device that has not played the master's sound yet is waited
-// for at most kSoundStartLimit; sound that stops once it played (also when the clock
+// and never going back. A device that has played nothing yet is waited for at most
+// kSoundStartLimit (one slow to start); sound that stops after that (also when the clock
 // restarts) is waited for at most kSoundStallLimit, after which the clock goes on by its
 // time source until the sound moves again near it.
 // Without a master the time source alone drives it.
@@ -118,7 +118,6 @@ private:
     double played_ = 0;  // the master's device, as last reported
     double heardMovedAt_ = 0;
     bool heardSinceStart_ = false;
-    bool masterHeard_ = false;  // the master's sound has played since it became master
     bool firstReport_ = true;
     double startedAt_ = 0;
 };

@@ -126,6 +126,7 @@ void Presenter::presentVideo(int generation) {
         if (!first || first->generation != generation) return;
         if (first->end) {
             videoEndedGeneration_ = generation;
+            videoEnded_ = generation;
         } else {
             bool snap = false;
             {
@@ -155,6 +156,7 @@ void Presenter::presentVideo(int generation) {
         std::optional<VideoFrame> next = frames.pop();
         if (!next || next->end) {
             videoEndedGeneration_ = generation;
+            videoEnded_ = generation;
             wanted = 0;
         } else {
             clock_.setPosition(generation, next->time);
@@ -180,6 +182,7 @@ void Presenter::presentVideo(int generation) {
         if (end) {
             frames.pop();
             videoEndedGeneration_ = generation;
+            videoEnded_ = generation;
             break;
         }
         if (*time > position + kEarly) break;
@@ -198,6 +201,19 @@ void Presenter::show(VideoFrame frame) {
     currentTime_ = frame.time;
     shownTime_ = frame.time;
     render();
+    announceShown();
+}
+
+bool Presenter::caughtUp() const {
+    const int generation = generation_.load();
+    if (shownGeneration_.load() != generation) return false;
+    if (streams_.frames == nullptr) return true;
+    bool end = false;
+    const std::optional<double> next = streams_.frames->frontTime(end);
+    // Without a decoded picture waiting the decoder may still be behind; once it ended
+    // there is none to wait for.
+    if (!next) return videoEnded_.load() == generation;
+    return end || *next > clock_.position() + kEarly;
 }
 
 void Presenter::render() {

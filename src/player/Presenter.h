@@ -43,6 +43,9 @@ public:
     int stepsDone() const { return stepsDone_.load(); }
     // The generation whose first picture (or end) has been shown; -1 before any.
     int shownGeneration() const { return shownGeneration_.load(); }
+    // Whether the picture on show is the one due at the clock's position: the current
+    // seek's first picture is shown and no picture due is still waiting.
+    bool caughtUp() const;
     // Waits until `done` holds, asked again whenever a step finishes or a seek's first
     // picture is shown; false when `limit` ran out first.
     bool waitUntilShown(const std::function<bool()>& done, std::chrono::milliseconds limit);
@@ -81,6 +84,7 @@ private:
     std::atomic<int> shownGeneration_{-1};
     std::atomic<double> shownTime_{0};
     int videoEndedGeneration_ = -1;
+    std::atomic<int> videoEnded_{-1};  // videoEndedGeneration_, for other threads
     int endReportedGeneration_ = -1;
 
     // The picture on show, kept to rescale on resize or zoom; shared with the frame slot,

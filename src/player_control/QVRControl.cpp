@@ -212,6 +212,8 @@ void QVRControl::OpenFile() {
     clDialog->ShowOpen();
     const QString path = clDialog->FileName();
     if (path.isEmpty()) return;
+    // A file chosen here is the panel's own, apart from any other panel.
+    clDShow->DS_FollowClock(nullptr);
     runOpenTail(path);
 }
 
@@ -304,6 +306,27 @@ void QVRControl::cmdSeekFor() {
 }
 
 // ---- Review operations ----
+
+std::shared_ptr<IPlaybackClock> QVRControl::NewClock() {
+    return clDShow->DS_NewClock();
+}
+
+void QVRControl::FollowClock(std::shared_ptr<IPlaybackClock> clock) {
+    clDShow->DS_FollowClock(std::move(clock));
+}
+
+void QVRControl::PrepareFile(const QString& file) {
+    if (!file.isEmpty()) clDShow->DS_PrepareFile(file);
+}
+
+bool QVRControl::AtEnd() {
+    return clDShow->DS_AtEnd();
+}
+
+void QVRControl::cmdResume() {
+    clDShow->DS_Resume();
+    vol = narrowToInt16(clDShow->DS_GetVolume());
+}
 
 void QVRControl::SeekBy(double seconds) {
     clDShow->DS_Seek(seconds);

@@ -68,6 +68,17 @@ public:
     // Review operations. The speed is the panel's own setting: it outlives opens and
     // resets, and every file the panel opens plays at it.
     void SeekBy(double seconds);
+    // Lockstep with other panels on one clock (the main window's two cameras). A clock
+    // this panel's graphs can share, or null; the clock its later opens follow (null: a
+    // clock of their own; the panel's own open dialog always opens on a clock of its own).
+    std::shared_ptr<IPlaybackClock> NewClock();
+    void FollowClock(std::shared_ptr<IPlaybackClock> clock);
+    // Lets a file the host will open soon start opening now.
+    void PrepareFile(const QString& file);
+    // Whether cmdPlay would start over: the file is at its end, or none is open.
+    bool AtEnd();
+    // Plays on from where the file stands, also at its end.
+    void cmdResume();
     void StepFrame(std::int32_t frames);
     void SetRate(double rate);
     double Rate() const { return rate_; }

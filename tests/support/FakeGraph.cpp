@@ -86,6 +86,18 @@ std::shared_ptr<IMediaPosition> FakeGraph::QueryMediaPosition() {
     return FilgraphManager::QueryMediaPosition();
 }
 
+std::shared_ptr<IClockFollower> FakeGraph::QueryClockFollower() {
+    record("QueryClockFollower");
+    return std::shared_ptr<IClockFollower>(shared_from_this(), static_cast<IClockFollower*>(this));
+}
+
+void FakeGraph::FollowClock(std::shared_ptr<IPlaybackClock> followed) {
+    auto fake = std::dynamic_pointer_cast<FakePlaybackClock>(followed);
+    record("FollowClock", fake ? FakeCallLog::arg(fake->number) : std::string("none"));
+    if (followed && !fake) fail(Failure::InvalidArgument, "Not a clock of fake graphs");
+    clock = std::move(fake);
+}
+
 std::shared_ptr<IVideoFrameStep> FakeGraph::QueryVideoFrameStep() {
     record("QueryVideoFrameStep");
     return FilgraphManager::QueryVideoFrameStep();

@@ -10,6 +10,7 @@
 
 #include "platform/graph/FilgraphManager.h"
 #include "support/FakeCallLog.h"
+#include "support/FakePlaybackClock.h"
 
 namespace corvid {
 
@@ -37,7 +38,7 @@ struct FakeMediaCatalog {
 // A media graph for tests. Every call is recorded in the shared log (and may be made to
 // fail there); the public fields are its state, which tests read and may set directly
 // without a call being recorded.
-class FakeGraph : public FilgraphManager {
+class FakeGraph : public FilgraphManager, public IClockFollower {
 public:
     enum class State { Stopped, Paused, Running };
 
@@ -66,6 +67,8 @@ public:
     // What WaitForCompletion reports; when unset, kComplete once a running graph is at its
     // end, else kNone.
     std::optional<std::int32_t> completionCode;
+    // The clock followed; null for a clock of its own.
+    std::shared_ptr<FakePlaybackClock> clock;
     // The last timeout WaitForCompletion was given.
     std::int32_t lastWaitTimeout = -1;
     // What GetErrorText answers.
@@ -87,6 +90,7 @@ public:
     std::shared_ptr<IMediaEvent> QueryMediaEvent() override;
     std::shared_ptr<IMediaPosition> QueryMediaPosition() override;
     std::shared_ptr<IVideoFrameStep> QueryVideoFrameStep() override;
+    std::shared_ptr<IClockFollower> QueryClockFollower() override;
 
     void RenderFile(const std::string& fileName) override;
     void Run() override;
@@ -125,6 +129,10 @@ public:
     void SetNotifyWindow(WindowHandle window) override;
 
     void Step(std::int32_t frames) override;
+
+    // Records "FollowClock(n)" with the fake clock's number, "FollowClock(none)" for null;
+    // a clock that is not a fake one fails.
+    void FollowClock(std::shared_ptr<IPlaybackClock> clock) override;
 
 private:
     void record(const std::string& name, const std::string& args = {});

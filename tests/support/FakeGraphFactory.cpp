@@ -12,6 +12,17 @@ std::shared_ptr<FilgraphManager> FakeGraphFactory::CreateFilgraphManager() {
     return graph;
 }
 
+std::shared_ptr<IPlaybackClock> FakeGraphFactory::CreatePlaybackClock() {
+    log_->record(0, "CreatePlaybackClock");
+    auto clock = std::make_shared<FakePlaybackClock>(++clocksCreated_);
+    lastClock_ = clock;
+    return clock;
+}
+
+void FakeGraphFactory::PrepareFile(const std::string& fileName) {
+    log_->record(0, "PrepareFile", fileName);
+}
+
 std::shared_ptr<FakeGraph> FakeGraphFactory::lastGraph() const {
     return graphs_.empty() ? nullptr : graphs_.back().lock();
 }

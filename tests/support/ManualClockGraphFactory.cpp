@@ -1,18 +1,26 @@
 #include "support/ManualClockGraphFactory.h"
 
 #include "platform/graph/FfmpegGraph.h"
+#include "platform/graph/FfmpegPlaybackClock.h"
 
 namespace corvid {
 
 std::shared_ptr<FilgraphManager> ManualClockGraphFactory::CreateFilgraphManager() {
     FfmpegGraph::Options options;
     options.clock = clock;
-    options.audioOutput = [this](int rate) {
+    options.audioOutput = [this](int rate) -> std::unique_ptr<IAudioOutput> {
+        if (soundDevices) {
+            return std::make_unique<ManualSoundOutput>(rate, clock, 0.2, devices);
+        }
         auto output = std::make_unique<CapturingAudioOutput>(rate);
         captured = output.get();
         return output;
     };
     return std::make_shared<FfmpegGraph>(options);
+}
+
+std::shared_ptr<IPlaybackClock> ManualClockGraphFactory::CreatePlaybackClock() {
+    return std::make_shared<FfmpegPlaybackClock>(clock);
 }
 
 }  // namespace corvid

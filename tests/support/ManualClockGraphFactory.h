@@ -1,10 +1,12 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "platform/graph/IGraphFactory.h"
 #include "support/CapturingAudioOutput.h"
 #include "support/ManualClock.h"
+#include "support/ManualSoundOutput.h"
 
 namespace corvid {
 
@@ -13,10 +15,16 @@ namespace corvid {
 class ManualClockGraphFactory : public IGraphFactory {
 public:
     std::shared_ptr<FilgraphManager> CreateFilgraphManager() override;
+    // Clocks for lockstep on the same manual time.
+    std::shared_ptr<IPlaybackClock> CreatePlaybackClock() override;
 
     std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
     // The sound output of the graph made last; valid while that graph lives.
     CapturingAudioOutput* captured = nullptr;
+    // When set, sound goes to devices that take it at the manual clock's pace and drive
+    // the playback clocks, instead of being captured; `devices` lists those alive.
+    bool soundDevices = false;
+    std::shared_ptr<ManualSoundDevices> devices = std::make_shared<ManualSoundDevices>();
 };
 
 }  // namespace corvid

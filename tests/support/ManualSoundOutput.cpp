@@ -7,9 +7,29 @@
 namespace corvid {
 
 ManualSoundOutput::ManualSoundOutput(int sampleRate, std::shared_ptr<ManualClock> clock,
-                                     double bufferSeconds)
-    : sampleRate_(sampleRate), clock_(std::move(clock)), capacity_(bufferSeconds) {
+                                     double bufferSeconds,
+                                     std::shared_ptr<ManualSoundDevices> devices)
+    : sampleRate_(sampleRate),
+      clock_(std::move(clock)),
+      capacity_(bufferSeconds),
+      devices_(std::move(devices)) {
     last_ = clock_->now();
+    if (devices_) devices_->add(this);
+}
+
+ManualSoundOutput::~ManualSoundOutput() {
+    if (devices_) devices_->remove(this);
+}
+
+bool ManualSoundOutput::takesSound() const {
+    std::lock_guard lock(mutex_);
+    return playing_ && !stalled_ && clock_->now() >= startAt_;
+}
+
+double ManualSoundOutput::unheardSeconds() {
+    std::lock_guard lock(mutex_);
+    consumeLocked();
+    return buffered_;
 }
 
 void ManualSoundOutput::consumeLocked() {

@@ -6,6 +6,7 @@
 
 #include "player/IAudioOutput.h"
 #include "support/ManualClock.h"
+#include "support/ManualSoundDevices.h"
 
 namespace corvid {
 
@@ -15,8 +16,11 @@ namespace corvid {
 // thread that asks for its latency (to stop a sound thread at a chosen moment).
 class ManualSoundOutput : public IAudioOutput {
 public:
+    // Listed in `devices` while it lives, when given.
     ManualSoundOutput(int sampleRate, std::shared_ptr<ManualClock> clock,
-                      double bufferSeconds = 0.2);
+                      double bufferSeconds = 0.2,
+                      std::shared_ptr<ManualSoundDevices> devices = nullptr);
+    ~ManualSoundOutput() override;
 
     int sampleRate() const override { return sampleRate_; }
     std::size_t writable() override;
@@ -40,6 +44,10 @@ public:
     void unblock();
 
     bool playing() const;
+    // Whether it takes sound now: playing, started and not stalled.
+    bool takesSound() const;
+    // Seconds written and not heard yet.
+    double unheardSeconds();
     // Seconds of sound written, and of sound heard, since the output was made.
     double writtenSeconds() const;
     double heardSeconds();
@@ -51,6 +59,7 @@ private:
     const int sampleRate_;
     const std::shared_ptr<ManualClock> clock_;
     const double capacity_;
+    const std::shared_ptr<ManualSoundDevices> devices_;
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     double buffered_ = 0;

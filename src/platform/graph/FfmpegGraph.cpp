@@ -6,6 +6,7 @@
 #include <cmath>
 #include <thread>
 
+#include "platform/graph/FfmpegPlaybackClock.h"
 #include "platform/graph/GraphNotice.h"
 #include "platform/util/Failure.h"
 #include "platform/widgets/WindowHandles.h"
@@ -14,6 +15,7 @@
 #include "player/MediaOpener.h"
 #include "player/MonotonicClock.h"
 #include "player/Pipeline.h"
+#include "player/PreparedOpens.h"
 #include "player/QtAudioOutput.h"
 #include "player/SilentAudioOutput.h"
 #include "player/StillPicture.h"
@@ -82,8 +84,11 @@ void FfmpegGraph::load(const std::string& fileName) {
     options.sharedClock = sharedClock_;
     options.audioOutput = options_.audioOutput;
     options.onFault = [this] { onFault(); };
-    pipeline_ = std::make_unique<Pipeline>(
-        MediaOpener::open(fileName, options_.openTimeout, options_.readGate), std::move(options));
+    std::unique_ptr<MediaOpener> opener =
+        options_.prepared ? options_.prepared->take(fileName) : nullptr;
+    if (!opener)
+        opener = std::make_unique<MediaOpener>(fileName, options_.openTimeout, options_.readGate);
+    pipeline_ = std::make_unique<Pipeline>(opener->wait(), std::move(options));
     if (pipeline_->hasVideo()) {
         placement_ = QRect(QPoint(0, 0), pipeline_->nativeSize());
         widget_ = new VideoWindowWidget(pipeline_->slot(), pipeline_->nativeSize());
@@ -347,6 +352,21 @@ QImage FfmpegGraph::GetCurrentImage(double& time) {
     if (image.isNull()) throw Failure(Failure::Unspecified, "The picture cannot be converted");
     time = shown.time;
     return image;
+}
+
+std::shared_ptr<IClockFollower> FfmpegGraph::QueryClockFollower() {
+    return std::shared_ptr<IClockFollower>(shared_from_this(), static_cast<IClockFollower*>(this));
+}
+
+void FfmpegGraph::FollowClock(std::shared_ptr<IPlaybackClock> clock) {
+    if (!clock) {
+        sharedClock_.reset();
+        return;
+    }
+    const auto* ours = dynamic_cast<const FfmpegPlaybackClock*>(clock.get());
+    if (ours == nullptr)
+        throw Failure(Failure::InvalidArgument, "The clock is not one of this player's");
+    sharedClock_ = ours->clock();
 }
 
 QWidget* FfmpegGraph::videoWidget() const {

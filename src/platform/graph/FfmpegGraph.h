@@ -19,13 +19,14 @@ namespace corvid {
 
 class Pipeline;
 class PlaybackClock;
+class PreparedOpens;
 class VideoWindowWidget;
 
 // A media graph played by our own core on the FFmpeg libraries: the calls below, from the
 // GUI thread, check their arguments and drive a Pipeline (its threads play the file) and
 // the video window widget that shows its pictures. Calls before a successful RenderFile
 // throw Failure(NotReady), except Stop, which has nothing to stop.
-class FfmpegGraph : public FilgraphManager, public IVideoReview {
+class FfmpegGraph : public FilgraphManager, public IVideoReview, public IClockFollower {
 public:
     struct Options {
         // Time source of the playback clock; real time when null.
@@ -38,6 +39,9 @@ public:
         std::chrono::milliseconds openTimeout{10000};
         // Stands in for the storage's answers to reads (tests); none when empty.
         MediaSource::ReadGate readGate;
+        // Files opened ahead by the factory; RenderFile takes its file from there when
+        // it is being opened already.
+        std::shared_ptr<PreparedOpens> prepared;
     };
 
     FfmpegGraph();
@@ -91,6 +95,9 @@ public:
     void put_TimeOverlay(bool shown) override;
     bool get_TimeOverlay() override;
     QImage GetCurrentImage(double& time) override;
+    // IClockFollower
+    std::shared_ptr<IClockFollower> QueryClockFollower() override;
+    void FollowClock(std::shared_ptr<IPlaybackClock> clock) override;
 
     // The video window widget (tests); null without video.
     QWidget* videoWidget() const;

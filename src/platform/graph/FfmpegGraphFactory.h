@@ -1,13 +1,25 @@
 #pragma once
 
+#include <memory>
+
 #include "platform/graph/IGraphFactory.h"
 
 namespace corvid {
 
-// Creates graphs of the FFmpeg player core.
+class PreparedOpens;
+
+// Creates graphs of the FFmpeg player core, the clocks they share, and opens files ahead
+// for them.
 class FfmpegGraphFactory : public IGraphFactory {
 public:
+    FfmpegGraphFactory();
+
     std::shared_ptr<FilgraphManager> CreateFilgraphManager() override;
+    std::shared_ptr<IPlaybackClock> CreatePlaybackClock() override;
+    void PrepareFile(const std::string& fileName) override;
+
+private:
+    std::shared_ptr<PreparedOpens> prepared_;
 };
 
 }  // namespace corvid

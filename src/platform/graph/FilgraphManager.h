@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "platform/graph/IBasicAudio.h"
+#include "platform/graph/IClockFollower.h"
 #include "platform/graph/IMediaControl.h"
 #include "platform/graph/IMediaEvent.h"
 #include "platform/graph/IMediaPosition.h"
@@ -37,6 +38,10 @@ public:
     // Zoom, time overlay and stills: a graph of our own player core offers them.
     virtual std::shared_ptr<IVideoReview> QueryVideoReview() {
         throw Failure(Failure::NoInterface, "This graph cannot zoom, show times or keep stills");
+    }
+    // Lockstep with other graphs on one clock: a graph of our own player core offers it.
+    virtual std::shared_ptr<IClockFollower> QueryClockFollower() {
+        throw Failure(Failure::NoInterface, "This graph cannot follow a shared clock");
     }
 
 protected:

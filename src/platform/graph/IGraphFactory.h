@@ -1,6 +1,10 @@
 #pragma once
 
 #include <memory>
+#include <string>
+
+#include "platform/graph/IPlaybackClock.h"
+#include "platform/util/Failure.h"
 
 namespace corvid {
 
@@ -13,6 +17,14 @@ public:
 
     // Throws Failure when no graph can be created.
     virtual std::shared_ptr<FilgraphManager> CreateFilgraphManager() = 0;
+    // A clock that graphs of this factory can follow together (IClockFollower); throws
+    // Failure(NoInterface) when its graphs cannot share one.
+    virtual std::shared_ptr<IPlaybackClock> CreatePlaybackClock() {
+        throw Failure(Failure::NoInterface, "These graphs cannot share a clock");
+    }
+    // A file a graph will render soon: it may start opening now, beside other work (the
+    // second camera of a pair while the first opens). Never fails; a hint may be ignored.
+    virtual void PrepareFile(const std::string& /*fileName*/) {}
 };
 
 }  // namespace corvid

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <chrono>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "player/MediaOpener.h"
+
+namespace corvid {
+
+// Files being opened ahead of the RenderFile that will want them, so that the two files
+// of a pair open at the same time. A few are kept; an older one not taken is dropped.
+class PreparedOpens {
+public:
+    void prepare(const std::string& path, std::chrono::milliseconds timeout,
+                 MediaSource::ReadGate gate = {});
+    // The open started for `path`, or null when there is none.
+    std::unique_ptr<MediaOpener> take(const std::string& path);
+
+private:
+    mutable std::mutex mutex_;
+    std::deque<std::unique_ptr<MediaOpener>> opening_;
+};
+
+}  // namespace corvid

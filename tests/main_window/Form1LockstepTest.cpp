@@ -1,0 +1,166 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QFile>
+#include <QListWidget>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+#include "main_window/Form1.h"
+#include "platform/files/FolderList.h"
+#include "platform/graph/GraphFactory.h"
+#include "player_control/QVRControl.h"
+#include "support/FakeFileChooser.h"
+#include "support/FakeGraphFactory.h"
+#include "support/MessageBoxRecorder.h"
+
+namespace corvid {
+namespace {
+
+// How the main window ties its two panels to one clock, on fake graphs over a real folder
+// of empty recording files.
+class Form1LockstepTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(folder.isValid());
+        for (const char* name : {"r-1.asf", "r-2.asf", "s-1.asf", "s-2.asf", "a-1.asf"})
+            touch(name);
+        media("r-1.asf", 600);
+        media("r-2.asf", 500);
+        form = std::make_unique<Form1>();
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        form->DirList->setPath(folder.path());
+        QCoreApplication::processEvents();
+    }
+
+    void TearDown() override { form.reset(); }
+
+    void touch(const QString& name) {
+        QFile file(folder.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+
+    void media(const QString& name, double seconds) {
+        factory->catalog().files[path(name)].duration = seconds;
+    }
+
+    std::string path(const QString& name) const { return folder.filePath(name).toStdString(); }
+
+    void load(const QString& line) {
+        const auto items = form->lsASF->findItems(line, Qt::MatchExactly);
+        ASSERT_EQ(items.size(), 1) << line.toStdString();
+        form->lsASF->setCurrentRow(-1);
+        form->lsASF->setCurrentItem(items[0]);
+    }
+
+    std::shared_ptr<FakeGraph> graphOf(const QString& name) const {
+        for (int n = factory->created(); n >= 1; --n) {
+            auto graph = factory->graph(n);
+            if (graph && graph->renderedFile == path(name)) return graph;
+        }
+        return nullptr;
+    }
+
+    QTemporaryDir folder;
+    std::shared_ptr<FakeGraphFactory> factory = std::make_shared<FakeGraphFactory>();
+    GraphFactory::Scoped scope{factory};
+    test::ScopedFakeFileChooser chooser;
+    test::MessageBoxRecorder messages;
+    std::unique_ptr<Form1> form;
+};
+
+TEST_F(Form1LockstepTest, pair_followsOneNewClock_andCamera2StartsOpeningBeforeCamera1) {
+    load("AB\tr");
+    auto camera1 = graphOf("r-1.asf");
+    auto camera2 = graphOf("r-2.asf");
+    ASSERT_TRUE(camera1 && camera2);
+    ASSERT_TRUE(camera1->clock);
+    EXPECT_EQ(camera1->clock, camera2->clock);
+    EXPECT_EQ(camera1->clock->depth, 0);  // held while loading, released after
+    EXPECT_GT(camera1->clock->holds, 0);
+    const FakeCallLog& log = factory->log();
+    const int prepared = log.indexOf("PrepareFile(" + path("r-2.asf") + ")");
+    ASSERT_GE(prepared, 0);
+    EXPECT_LT(prepared, log.indexOf("RenderFile(" + path("r-1.asf") + ")"));
+    // Each graph follows before it renders, so that it starts on the clock.
+    EXPECT_LT(log.indexOf("FollowClock(1)"), log.indexOf("RenderFile(" + path("r-1.asf") + ")"));
+
+    load("AB\ts");
+    EXPECT_EQ(factory->clocksCreated(), 2);
+    EXPECT_EQ(graphOf("s-1.asf")->clock->number, 2);
+    EXPECT_EQ(graphOf("s-2.asf")->clock->number, 2);
+}
+
+TEST_F(Form1LockstepTest, singleCamera_playsOnAClockOfItsOwn) {
+    load("A \ta");
+    auto camera1 = graphOf("a-1.asf");
+    ASSERT_TRUE(camera1);
+    EXPECT_FALSE(camera1->clock);
+    EXPECT_EQ(factory->log().count("FollowClock"), 0);
+}
+
+TEST_F(Form1LockstepTest, everyCommandToBothPanels_actsAtOneInstantOfTheClock) {
+    load("AB\tr");
+    auto clock = graphOf("r-1.asf")->clock;
+    for (int key : {Qt::Key_Space, Qt::Key_Right, Qt::Key_Left, Qt::Key_Period,
+                    Qt::Key_BracketRight, Qt::Key_Backspace, Qt::Key_Space}) {
+        const int holds = clock->holds;
+        QTest::keyClick(form->lsASF, static_cast<Qt::Key>(key));
+        EXPECT_GT(clock->holds, holds) << key;
+        EXPECT_EQ(clock->depth, 0) << key;
+    }
+    const int holds = clock->holds;
+    form->P1_MouseDown(1, 0, 100, 0);
+    form->P1_MouseUp(1, 0, 100, 0);
+    EXPECT_GE(clock->holds, holds + 2);
+    EXPECT_EQ(clock->depth, 0);
+    EXPECT_EQ(messages.count(), 0);
+}
+
+TEST_F(Form1LockstepTest, play_keepsTheCameraThatEndedFirstInStep_andStartsOverWhenBothEnded) {
+    load("AB\tr");
+    auto camera1 = graphOf("r-1.asf");
+    auto camera2 = graphOf("r-2.asf");
+    form->mnuPlay->trigger();  // Pause
+    camera1->position = 520;
+    camera2->position = 500;  // the shorter camera at its end
+    factory->log().clear();
+    form->mnuPlay->trigger();  // Play
+    EXPECT_EQ(factory->log().count("put_CurrentPosition"), 0);
+    EXPECT_EQ(camera1->position, 520);
+    EXPECT_EQ(camera2->position, 500);
+    EXPECT_EQ(camera1->state, FakeGraph::State::Running);
+    EXPECT_EQ(camera2->state, FakeGraph::State::Running);
+
+    form->mnuPlay->trigger();
+    camera1->position = 600;
+    form->mnuPlay->trigger();
+    EXPECT_EQ(camera1->position, 0);
+    EXPECT_EQ(camera2->position, 0);
+}
+
+TEST_F(Form1LockstepTest, panelsOwnOpenDialog_opensOnAClockOfItsOwn) {
+    load("AB\tr");
+    chooser->willConfirm(path("s-2.asf"));
+    form->QVRControl2->OpenFile();
+    auto opened = graphOf("s-2.asf");
+    ASSERT_TRUE(opened);
+    EXPECT_FALSE(opened->clock);
+    EXPECT_TRUE(graphOf("r-1.asf")->clock);
+}
+
+TEST_F(Form1LockstepTest, cameraThatCannotBeOpened_leavesTheOtherToPlayAlone) {
+    factory->catalog().unplayable.insert(path("r-1.asf"));
+    load("AB\tr");
+    auto camera2 = graphOf("r-2.asf");
+    ASSERT_TRUE(camera2);
+    EXPECT_TRUE(camera2->clock);
+    EXPECT_EQ(camera2->state, FakeGraph::State::Running);
+    EXPECT_FALSE(form->QVRControl1->notice().isEmpty());
+}
+
+}  // namespace
+}  // namespace corvid
