@@ -48,6 +48,8 @@ using namespace corvid;
 using Clock = std::chrono::steady_clock;
 
 // A D1 camera as a two-camera recorder writes it: moving pictures, a key frame every 2 s.
+// Both cameras of a pair are on one time base, with or without sound: the first picture at
+// 0 and the same length (the sound ends a little before the pictures).
 bool makeCamera(const QString& path, double seconds, bool first, bool sound) {
     const QString length = QString::number(seconds);
     QStringList arguments{
@@ -62,7 +64,8 @@ bool makeCamera(const QString& path, double seconds, bool first, bool sound) {
     if (sound)
         arguments << "-f"
                   << "lavfi"
-                  << "-i" << QString("sine=f=%1:r=44100:d=%2").arg(first ? 440 : 660).arg(length);
+                  << "-i"
+                  << QString("sine=f=%1:r=44100:d=%2").arg(first ? 440 : 660).arg(seconds - 0.1);
     arguments << "-c:v" << (first ? "wmv2" : "msmpeg4") << "-b:v"
               << "1500k"
               << "-g"
@@ -73,7 +76,10 @@ bool makeCamera(const QString& path, double seconds, bool first, bool sound) {
                   << "-b:a"
                   << "64k"
                   << "-ac"
-                  << "2";
+                  << "2"
+                  // The encoder's delay goes before the sound, not before the pictures.
+                  << "-af"
+                  << "asetpts=PTS+2048";
     arguments << "-f"
               << "asf" << path + ".part";
     QProcess ffmpeg;
@@ -259,7 +265,7 @@ int main(int argc, char** argv) {
 
     // The growth stretch plays from the start; the rest stays within the first minute.
     const double length = std::max(90.0, growthSeconds + 20.0);
-    const QString folder = QString("%1/drift-%2-%3s")
+    const QString folder = QString("%1/pair-%2-%3s")
                                .arg(argv[1], camera2Sound ? "sound" : "silent")
                                .arg(static_cast<int>(length));
     QDir().mkpath(folder);

@@ -85,15 +85,18 @@ std::vector<std::string> encodeArguments(const MediaRecipe& r, double seconds,
         args.insert(args.end(), {"-f", "lavfi", "-i", videoSource(r, seconds)});
     }
     if (r.audio) {
-        args.insert(args.end(), {"-f", "lavfi", "-i",
-                                 "sine=f=" + std::to_string(r.toneHz) + ":r=" +
-                                     std::to_string(r.sampleRate) + ":d=" + number(seconds)});
+        args.insert(args.end(),
+                    {"-f", "lavfi", "-i",
+                     "sine=f=" + std::to_string(r.toneHz) + ":r=" + std::to_string(r.sampleRate) +
+                         ":d=" + number(r.picturesFromZero ? seconds - 0.1 : seconds)});
     }
     if (video) {
         args.insert(args.end(), {"-c:v", r.videoCodec, "-q:v", std::to_string(r.videoQuality)});
         if (r.gop > 0) args.insert(args.end(), {"-g", std::to_string(r.gop)});
     }
     if (r.audio) args.insert(args.end(), {"-c:a", r.audioCodec, "-b:a", "64k", "-ac", "2"});
+    // The encoder's delay (2048 samples) goes before the sound, not before the pictures.
+    if (r.audio && r.picturesFromZero) args.insert(args.end(), {"-af", "asetpts=PTS+2048"});
     if (!r.creationTime.empty())
         args.insert(args.end(), {"-metadata", "creation_time=" + r.creationTime});
     args.insert(args.end(), {"-f", "asf", output});
@@ -112,6 +115,7 @@ std::string recipeKey(const MediaRecipe& r) {
                                                           : "")
         << "_g" << r.gop << "_q" << r.videoQuality;
     if (!r.creationTime.empty()) key << "_created" << r.creationTime;
+    if (r.picturesFromZero) key << "_picturesFromZero";
     return key.str();
 }
 

@@ -29,6 +29,11 @@ struct MediaRecipe {
     // The header's creation date, ISO 8601 in UTC ("2021-06-15T10:20:30.250Z"); empty
     // leaves it unset.
     std::string creationTime;
+    // The muxer starts the pictures of a file with WMA sound after the sound encoder's
+    // delay (46 ms) and the file ends that much later. True puts the delay before the
+    // sound instead and ends the sound 0.1 s early, so that the pictures and the length
+    // are those of a file without sound: two cameras of one recording on one time base.
+    bool picturesFromZero = false;
 };
 
 // Test media generated with the ffmpeg command-line tool into CORVID_TEST_MEDIA_DIR.

@@ -1,0 +1,210 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QListWidget>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "main_window/Form1.h"
+#include "media_engine/clsDShowControl.h"
+#include "platform/files/FolderList.h"
+#include "player_control/QVRControl.h"
+#include "support/MessageBoxRecorder.h"
+#include "support/PictureReader.h"
+#include "support/TestMedia.h"
+
+namespace corvid {
+namespace {
+
+using test::PictureReader;
+
+bool waitFor(const std::function<bool()>& condition, int milliseconds = 10000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition()) {
+        if (clock.elapsed() > milliseconds) return false;
+        QTest::qWait(10);
+    }
+    return true;
+}
+
+// The picture numbers the two panels show, read back from their pixels; -1 for none.
+struct Shown {
+    int camera1 = -1;
+    int camera2 = -1;
+    bool readable() const { return camera1 >= 0 && camera2 >= 0; }
+};
+
+// The whole window on real graphs and the real clock, over a pair of generated recordings
+// on one time base (equal length, picture rate and picture times) whose every picture
+// shows its number. Camera 1 has sound; camera 2 has sound or not (the parameter). After
+// each thing a reviewer does both panels must show the same picture: while playing,
+// allowing for a picture that changes between reading one panel and the other, and
+// exactly once paused.
+class LockstepRealTimeTest : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(folder.isValid());
+        copy(camera(1, true), "pair-1.asf");
+        copy(camera(2, GetParam()), "pair-2.asf");
+        form = std::make_unique<Form1>();
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        form->setWidth(10740);
+        form->setHeight(10195);
+        form->DirList->setPath(folder.path());
+        QCoreApplication::processEvents();
+        ASSERT_EQ(form->lsASF->count(), 1);
+    }
+
+    static std::string camera(int number, bool sound) {
+        test::MediaRecipe recipe;
+        recipe.seconds = 20;
+        recipe.gop = 25;
+        recipe.audio = sound;
+        recipe.colour = number == 1 ? 0xC03030 : 0x3050D0;
+        recipe.toneHz = number == 1 ? 440 : 880;
+        recipe.picturesFromZero = true;
+        return test::TestMedia::make(recipe);
+    }
+
+    void copy(const std::string& from, const QString& name) {
+        ASSERT_TRUE(QFile::copy(QString::fromStdString(from), folder.filePath(name)));
+    }
+
+    void click(const QString& line) {
+        const auto items = form->lsASF->findItems(line, Qt::MatchExactly);
+        ASSERT_EQ(items.size(), 1) << line.toStdString();
+        const QRect place = form->lsASF->visualItemRect(items[0]);
+        QTest::mouseClick(form->lsASF->viewport(), Qt::LeftButton, {}, place.center());
+    }
+
+    void press(Qt::Key key) {
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus != nullptr ? focus : form.get(), key);
+    }
+
+    void pressBar(double share) {
+        const int y = form->P1->height() / 2;
+        const QPoint at(static_cast<int>(form->P1->width() * share), y);
+        QTest::mousePress(form->P1, Qt::LeftButton, {}, at);
+        QTest::mouseRelease(form->P1, Qt::LeftButton, {}, at);
+    }
+
+    Shown shown() {
+        return {PictureReader::frameShownIn(form->QVRControl1->PicVid),
+                PictureReader::frameShownIn(form->QVRControl2->PicVid)};
+    }
+
+    // Both panels' pictures move on, once the pictures of the last action are shown.
+    bool moving() {
+        QTest::qWait(300);
+        const Shown from = shown();
+        return waitFor(
+            [&] {
+                const Shown now = shown();
+                return now.readable() && now.camera1 > from.camera1 && now.camera2 > from.camera2;
+            },
+            8000);
+    }
+
+    // Both panels play and show one picture: sampled for a second, never more than the one
+    // picture apart that reading them one after the other allows, mostly none; then
+    // paused, exactly; then playing again.
+    void expectInStep(const char* after) {
+        SCOPED_TRACE(after);
+        ASSERT_TRUE(moving()) << "a panel does not play: pictures " << shown().camera1 << ", "
+                              << shown().camera2 << " at "
+                              << form->QVRControl1->engine()->DS_GetPosition() << ", "
+                              << form->QVRControl2->engine()->DS_GetPosition() << " s";
+        int samples = 0;
+        int same = 0;
+        int worst = 0;
+        QElapsedTimer wall;
+        wall.start();
+        while (wall.elapsed() < 1000) {
+            const Shown now = shown();
+            if (now.readable()) {
+                ++samples;
+                same += now.camera1 == now.camera2 ? 1 : 0;
+                worst = std::max(worst, std::abs(now.camera1 - now.camera2));
+            }
+            QTest::qWait(30);
+        }
+        ASSERT_GT(samples, 5);
+        EXPECT_LE(worst, 1) << "pictures apart while playing";
+        EXPECT_GE(same * 2, samples) << same << " of " << samples << " samples alike";
+
+        press(Qt::Key_Space);
+        ASSERT_EQ(form->mnuPlay->text(), "Play");
+        expectInStepWhilePaused("paused");
+        press(Qt::Key_Space);
+        ASSERT_EQ(form->mnuPlay->text(), "Pause");
+    }
+
+    void expectInStepWhilePaused(const char* after) {
+        SCOPED_TRACE(after);
+        QTest::qWait(300);
+        const Shown now = shown();
+        EXPECT_TRUE(now.readable());
+        EXPECT_EQ(now.camera1, now.camera2) << "pictures apart while paused";
+    }
+
+    QTemporaryDir folder;
+    test::MessageBoxRecorder messages;
+    std::unique_ptr<Form1> form;
+};
+
+TEST_P(LockstepRealTimeTest, everyActionOfAReviewer_leavesBothPanelsOnOnePicture) {
+    click("AB\tpair");
+    expectInStep("load");
+
+    pressBar(0.3);
+    expectInStep("bar press at 30%");
+
+    press(Qt::Key_Right);
+    expectInStep("5 s forward");
+    press(Qt::Key_Left);
+    press(Qt::Key_Left);
+    expectInStep("10 s back");
+
+    press(Qt::Key_Period);  // pauses first
+    expectInStepWhilePaused("one frame on");
+    for (int i = 0; i < 3; ++i) press(Qt::Key_Period);
+    expectInStepWhilePaused("three frames on");
+    press(Qt::Key_Comma);
+    expectInStepWhilePaused("one frame back");
+    press(Qt::Key_Space);
+    expectInStep("play after steps");
+
+    pressBar(0.2);
+    for (int i = 0; i < 4; ++i) press(Qt::Key_BracketRight);
+    QTest::qWait(250);
+    press(Qt::Key_Backspace);
+    expectInStep("16x and back to 1x");
+    for (int i = 0; i < 3; ++i) press(Qt::Key_BracketLeft);
+    expectInStep("1/8x");
+    press(Qt::Key_Backspace);
+
+    QTest::mouseClick(form->optRight, Qt::LeftButton);
+    expectInStep("camera 2 heard");
+    QTest::mouseClick(form->optLeft, Qt::LeftButton);
+    expectInStep("camera 1 heard again");
+
+    EXPECT_EQ(messages.count(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Camera2, LockstepRealTimeTest, ::testing::Values(false, true),
+                         [](const auto& info) {
+                             return std::string(info.param ? "withSound" : "silent");
+                         });
+
+}  // namespace
+}  // namespace corvid
