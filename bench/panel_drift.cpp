@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QProcess>
@@ -41,6 +42,13 @@
 #include "player/SilentAudioOutput.h"
 #include "player_control/QVRControl.h"
 #include "support/BenchWindow.h"
+
+// The same source measures commits from before the two cameras shared a clock.
+#if __has_include("platform/graph/IPlaybackClock.h")
+#define CORVID_SHARED_CLOCK 1
+#include "platform/graph/FfmpegPlaybackClock.h"
+#include "player/PreparedOpens.h"
+#endif
 
 namespace {
 
@@ -153,10 +161,29 @@ public:
             if (Clock::now() >= lateUntil) return real;
             return std::make_unique<LateStartOutput>(std::move(real), lateUntil);
         };
+#ifdef CORVID_SHARED_CLOCK
+        options.prepared = prepared_;
+#endif
         return std::make_shared<FfmpegGraph>(options);
     }
 
+#ifdef CORVID_SHARED_CLOCK
+    // As the program's own factory: one clock for the two cameras of a pair, and camera 2
+    // opened beside camera 1.
+    std::shared_ptr<IPlaybackClock> CreatePlaybackClock() override {
+        return std::make_shared<FfmpegPlaybackClock>(std::make_shared<MonotonicClock>());
+    }
+    void PrepareFile(const std::string& fileName) override {
+        prepared_->prepare(fileName, FfmpegGraph::Options{}.openTimeout);
+    }
+#endif
+
     Clock::time_point lateUntil{};
+
+#ifdef CORVID_SHARED_CLOCK
+private:
+    std::shared_ptr<PreparedOpens> prepared_ = std::make_shared<PreparedOpens>();
+#endif
 };
 
 void pressKey(QWidget* to, int key) {
@@ -277,10 +304,13 @@ int main(int argc, char** argv) {
         return 2;
     }
     // A second line for the same pair, so that a load is always a click on another line.
+    // A copy, not a link: the list shows ordinary files only.
     for (const char* camera : {"1", "2"}) {
-        const QString link = folder + "/again-" + camera + ".asf";
-        QFile::remove(link);
-        QFile::link(folder + "/drift-" + camera + ".asf", link);
+        const QString again = folder + "/again-" + camera + ".asf";
+        if (QFileInfo(again).size() != QFileInfo(folder + "/drift-" + camera + ".asf").size()) {
+            QFile::remove(again);
+            QFile::copy(folder + "/drift-" + camera + ".asf", again);
+        }
     }
 
     auto factory = std::make_shared<DriftFactory>();

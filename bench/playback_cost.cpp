@@ -55,6 +55,7 @@ int main(int argc, char** argv) {
     clsDShowControl& engine1 = *window.camera1().engine();
     const double position0 = engine1.DS_GetPosition();
     const double cpu0 = ProcessStats::cpuSeconds();
+    const auto threads0 = ProcessStats::cpuSecondsByThread();
     const long paints0 = probe.paints();
     const qint64 wall0 = probe.now();
 
@@ -81,5 +82,11 @@ int main(int argc, char** argv) {
     std::printf("surface_height %d\n", window.camera1().PicVid->height());
     std::printf("peak_rss_kb %ld\n", ProcessStats::peakResidentKb());
     std::printf("zoom %.2f %.2f\n", window.camera1().Zoom(), window.camera2().Zoom());
+    // Per thread name, CPU seconds per media second (threads of a name summed).
+    for (const auto& [name, seconds] : ProcessStats::cpuSecondsByThread()) {
+        const auto before = threads0.find(name);
+        const double spent = seconds - (before == threads0.end() ? 0.0 : before->second);
+        std::printf("thread_cpu %s %.4f\n", name.c_str(), media > 0 ? spent / media : 0.0);
+    }
     return 0;
 }

@@ -27,6 +27,16 @@ public:
         return graph;
     }
 
+// The same source measures commits from before the two cameras shared a clock.
+#if __has_include("platform/graph/IPlaybackClock.h")
+    std::shared_ptr<IPlaybackClock> CreatePlaybackClock() override {
+        return real_->CreatePlaybackClock();
+    }
+    void PrepareFile(const std::string& fileName) override {
+        real_->PrepareFile(fileName);
+    }
+#endif
+
 private:
     PaintProbe& probe_;
     std::shared_ptr<IGraphFactory> real_;

@@ -1,6 +1,11 @@
 #include "support/ProcessStats.h"
 
 #include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <sstream>
 
 #include <fstream>
 #include <string>
@@ -24,6 +29,31 @@ double ProcessStats::cpuSeconds() {
     getrusage(RUSAGE_SELF, &usage);
     const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+std::map<std::string, double> ProcessStats::cpuSecondsByThread() {
+    std::map<std::string, double> byName;
+    const double tick = static_cast<double>(sysconf(_SC_CLK_TCK));
+    std::error_code error;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task", error)) {
+        std::ifstream file(task.path() / "stat");
+        std::string stat;
+        std::getline(file, stat);
+        // "tid (name) state ...": the name may hold spaces; utime and stime are the 14th
+        // and 15th fields, the 12th and 13th after the closing parenthesis.
+        const auto open = stat.find('(');
+        const auto close = stat.rfind(')');
+        if (open == std::string::npos || close == std::string::npos) continue;
+        std::istringstream rest(stat.substr(close + 2));
+        std::string field;
+        double ticks = 0;
+        for (int i = 3; i <= 15 && rest >> field; ++i)
+            if (i >= 14) ticks += std::stod(field);
+        std::string name = stat.substr(open + 1, close - open - 1);
+        std::replace(name.begin(), name.end(), ' ', '_');  // one word in reports
+        byName[name] += ticks / tick;
+    }
+    return byName;
 }
 
 long ProcessStats::residentKb() {
