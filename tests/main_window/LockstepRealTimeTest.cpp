@@ -8,7 +8,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstdlib>
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -16,6 +15,7 @@
 #include "media_engine/clsDShowControl.h"
 #include "platform/files/FolderList.h"
 #include "player_control/QVRControl.h"
+#include "support/Eventually.h"
 #include "support/MessageBoxRecorder.h"
 #include "support/PictureReader.h"
 #include "support/TestMedia.h"
@@ -24,16 +24,6 @@ namespace corvid {
 namespace {
 
 using test::PictureReader;
-
-bool waitFor(const std::function<bool()>& condition, int milliseconds = 10000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > milliseconds) return false;
-        QTest::qWait(10);
-    }
-    return true;
-}
 
 // The picture numbers the two panels show, read back from their pixels; -1 for none.
 struct Shown {
@@ -107,7 +97,7 @@ protected:
     bool moving() {
         QTest::qWait(300);
         const Shown from = shown();
-        return waitFor(
+        return test::eventually(
             [&] {
                 const Shown now = shown();
                 return now.readable() && now.camera1 > from.camera1 && now.camera2 > from.camera2;
