@@ -185,7 +185,7 @@ bool Pipeline::step(int frames, std::chrono::milliseconds limit) {
     pause();
     // Steps go from the picture due where the clock stopped, so that cameras that follow
     // one clock step from one picture time, however far behind a presenter was.
-    if (!presenter_->waitUntilShown([&] { return presenter_->caughtUp(); }, limit)) return false;
+    if (!presenter_->waitUntilCaughtUp(limit)) return false;
     if (frames > 0) {
         const int done = presenter_->stepsDone();
         presenter_->step(frames);

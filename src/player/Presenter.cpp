@@ -82,6 +82,19 @@ bool Presenter::waitUntilShown(const std::function<bool()>& done, std::chrono::m
     return shown_.wait_for(lock, limit, done);
 }
 
+bool Presenter::waitUntilCaughtUp(std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    std::unique_lock lock(mutex_);
+    // Asked every tick as well: a picture that arrives when it is not due yet shows nothing,
+    // so no one announces it.
+    while (!caughtUp()) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline) return false;
+        shown_.wait_for(lock, std::min<std::chrono::steady_clock::duration>(kTick, deadline - now));
+    }
+    return true;
+}
+
 void Presenter::run() {
     nameThisThread("corvid-present");
     std::chrono::microseconds wait = kTick;

@@ -46,6 +46,8 @@ public:
     // Whether the picture on show is the one due at the clock's position: the current
     // seek's first picture is shown and no picture due is still waiting.
     bool caughtUp() const;
+    // Waits until caughtUp() holds; false when `limit` ran out first.
+    bool waitUntilCaughtUp(std::chrono::milliseconds limit);
     // Waits until `done` holds, asked again whenever a step finishes or a seek's first
     // picture is shown; false when `limit` ran out first.
     bool waitUntilShown(const std::function<bool()>& done, std::chrono::milliseconds limit);

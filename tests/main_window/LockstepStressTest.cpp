@@ -185,7 +185,8 @@ TEST_P(LockstepStressTest, afterEveryPlay_bothCamerasMoveTogether) {
         }
         if (pressedPlay && form->isPlaying()) checkBothMove(history.str());
     }
-    EXPECT_EQ(messages.count(), 0) << history.str();
+    EXPECT_EQ(messages.count(), 0) << messages.texts().join(" | ").toStdString() << "\n"
+                                   << history.str();
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeds, LockstepStressTest, ::testing::Values(1u, 2u, 3u, 4u));
