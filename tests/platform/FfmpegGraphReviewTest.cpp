@@ -188,7 +188,8 @@ TEST_F(FfmpegGraphReviewTest, getCurrentImage_isThePictureShown_atNativeSizeUnzo
             shown = PictureReader::frameShownIn(&host);
             return shown >= 0 && shown < static_cast<int>(times.size()) && times[shown] <= t &&
                    t < times[shown] + 0.04;
-        })) << t << " shows " << shown;
+        })) << t
+            << " shows " << shown;
         if (shown < 0 || shown >= static_cast<int>(times.size())) continue;
         double time = -1;
         const QImage still = graph->GetCurrentImage(time);
