@@ -139,7 +139,6 @@ void Presenter::presentVideo(int generation) {
         if (!first || first->generation != generation) return;
         if (first->end) {
             videoEndedGeneration_ = generation;
-            videoEnded_ = generation;
         } else {
             bool snap = false;
             {
@@ -169,7 +168,6 @@ void Presenter::presentVideo(int generation) {
         std::optional<VideoFrame> next = frames.pop();
         if (!next || next->end) {
             videoEndedGeneration_ = generation;
-            videoEnded_ = generation;
             wanted = 0;
         } else {
             clock_.setPosition(generation, next->time);
@@ -195,7 +193,6 @@ void Presenter::presentVideo(int generation) {
         if (end) {
             frames.pop();
             videoEndedGeneration_ = generation;
-            videoEnded_ = generation;
             break;
         }
         if (*time > position + kEarly) break;
@@ -225,7 +222,7 @@ bool Presenter::caughtUp() const {
     const std::optional<double> next = streams_.frames->frontTime(end);
     // Without a decoded picture waiting the decoder may still be behind; once it ended
     // there is none to wait for.
-    if (!next) return videoEnded_.load() == generation;
+    if (!next) return videoEndedGeneration_.load() == generation;
     return end || *next > clock_.position() + kEarly;
 }
 

@@ -85,8 +85,7 @@ private:
     std::atomic<int> stepsDone_{0};
     std::atomic<int> shownGeneration_{-1};
     std::atomic<double> shownTime_{0};
-    int videoEndedGeneration_ = -1;
-    std::atomic<int> videoEnded_{-1};  // videoEndedGeneration_, for other threads
+    std::atomic<int> videoEndedGeneration_{-1};  // also read by caughtUp() on other threads
     int endReportedGeneration_ = -1;
 
     // The picture on show, kept to rescale on resize or zoom; shared with the frame slot,
