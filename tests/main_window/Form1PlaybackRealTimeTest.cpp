@@ -21,6 +21,7 @@
 #include "support/MessageBoxRecorder.h"
 #include "support/PictureReader.h"
 #include "support/TestMedia.h"
+#include "support/WindowTest.h"
 
 namespace corvid {
 namespace {
@@ -68,7 +69,7 @@ bool black(QVRControl* panel) {
 
 // The whole window on real media graphs, over a folder of generated two-camera recordings:
 // camera 1 red with a 440 Hz tone, camera 2 blue with an 880 Hz tone, of different lengths.
-class Form1PlaybackRealTimeTest : public ::testing::Test {
+class Form1PlaybackRealTimeTest : public test::WindowTest {
 protected:
     void SetUp() override {
         ASSERT_TRUE(folder.isValid());
@@ -77,26 +78,7 @@ protected:
         copy(camera(1, 6), "solo-1.asf");
         copy(camera(2, 8), "lone-2.asf");
         copy(camera(1, 6), "clip.asf");
-        form = std::make_unique<Form1>();
-        form->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-        form->setWidth(10740);
-        form->setHeight(10195);
-        form->DirList->setPath(folder.path());
-        QCoreApplication::processEvents();
-        ASSERT_EQ(form->lsASF->count(), 4);
-    }
-
-    void copy(const std::string& from, const QString& name) {
-        ASSERT_TRUE(QFile::copy(QString::fromStdString(from), folder.filePath(name)));
-    }
-
-    // Clicks a line of the recording list with the mouse.
-    void click(const QString& line) {
-        const auto items = form->lsASF->findItems(line, Qt::MatchExactly);
-        ASSERT_EQ(items.size(), 1) << line.toStdString();
-        const QRect place = form->lsASF->visualItemRect(items[0]);
-        QTest::mouseClick(form->lsASF->viewport(), Qt::LeftButton, {}, place.center());
+        showOnFolder(4);
     }
 
     bool playing(QVRControl* panel) {
@@ -110,15 +92,13 @@ protected:
         return panel->engine()->DS_GetPosition() == start;
     }
 
-    QTemporaryDir folder;
     test::MessageBoxRecorder messages;
-    std::unique_ptr<Form1> form;
 };
 
 TEST_F(Form1PlaybackRealTimeTest, pairLine_playsCamera1LeftAndCamera2Right_withCamera1Heard) {
     QElapsedTimer clock;
     clock.start();
-    click("AB\trec");
+    clickLine("AB\trec");
     ASSERT_TRUE(waitFor([&] {
         return shows(form->QVRControl1, kCamera1Colour) && shows(form->QVRControl2, kCamera2Colour);
     }));
@@ -138,7 +118,7 @@ TEST_F(Form1PlaybackRealTimeTest, pairLine_playsCamera1LeftAndCamera2Right_withC
 }
 
 TEST_F(Form1PlaybackRealTimeTest, singleCameraLines_loadThePanelTheirMarkerNames) {
-    click(" B\tlone");
+    clickLine(" B\tlone");
     ASSERT_TRUE(waitFor([&] { return shows(form->QVRControl2, kCamera2Colour); }));
     EXPECT_TRUE(black(form->QVRControl1));
     EXPECT_TRUE(form->optRight->isChecked());
@@ -146,20 +126,20 @@ TEST_F(Form1PlaybackRealTimeTest, singleCameraLines_loadThePanelTheirMarkerNames
     EXPECT_EQ(form->QVRControl1->GetVol(), 0);
     EXPECT_EQ(form->QVRControl2->GetVol(), 75);
 
-    click("A \tsolo");
+    clickLine("A \tsolo");
     ASSERT_TRUE(waitFor([&] { return shows(form->QVRControl1, kCamera1Colour); }));
     EXPECT_TRUE(waitFor([&] { return black(form->QVRControl2); }));
     EXPECT_TRUE(form->optLeft->isChecked());
     EXPECT_FALSE(form->optRight->isEnabled());
 
-    click("--\tclip");
+    clickLine("--\tclip");
     ASSERT_TRUE(waitFor([&] { return shows(form->QVRControl1, kCamera1Colour); }));
     EXPECT_EQ(form->QVRControl1->engine()->MediaFile, folder.filePath("clip.asf"));
     EXPECT_EQ(messages.count(), 0);
 }
 
 TEST_F(Form1PlaybackRealTimeTest, timerTicks_showRunningTimeOfCamera1_elseOfCamera2) {
-    click("AB\trec");
+    clickLine("AB\trec");
     ASSERT_TRUE(waitFor([&] { return form->QVRControl1->Position() >= 1; }));
     form->timPS_Timer();
     const float first = form->S1Width();
@@ -173,7 +153,7 @@ TEST_F(Form1PlaybackRealTimeTest, timerTicks_showRunningTimeOfCamera1_elseOfCame
                 form->L1->text() == after + " / 00:00:06")
         << form->L1->text().toStdString();
 
-    click(" B\tlone");
+    clickLine(" B\tlone");
     ASSERT_TRUE(waitFor([&] { return form->QVRControl2->Position() >= 1; }));
     form->timPS_Timer();
     EXPECT_TRUE(form->L1->text().endsWith(" / 00:00:08"));
@@ -181,7 +161,7 @@ TEST_F(Form1PlaybackRealTimeTest, timerTicks_showRunningTimeOfCamera1_elseOfCame
 }
 
 TEST_F(Form1PlaybackRealTimeTest, dragOnBar_putsEachPanelAtHalfItsLength_thenPlaysBoth) {
-    click("AB\trec");
+    clickLine("AB\trec");
     ASSERT_TRUE(waitFor([&] { return form->QVRControl1->Position() >= 1; }));
 
     const int y = form->P1->height() / 2;
@@ -203,7 +183,7 @@ TEST_F(Form1PlaybackRealTimeTest, dragOnBar_putsEachPanelAtHalfItsLength_thenPla
 }
 
 TEST_F(Form1PlaybackRealTimeTest, pausePlayAndStop_driveBothPanelsAndTheDisplay) {
-    click("AB\trec");
+    clickLine("AB\trec");
     ASSERT_TRUE(waitFor([&] { return form->QVRControl1->Position() >= 1; }));
     form->timPS_Timer();
 
@@ -230,7 +210,7 @@ TEST_F(Form1PlaybackRealTimeTest, pausePlayAndStop_driveBothPanelsAndTheDisplay)
 }
 
 TEST_F(Form1PlaybackRealTimeTest, volume_routesToChosenCamera_andReadsBackClampedAfterLoad) {
-    click("AB\trec");
+    clickLine("AB\trec");
     form->hsVol->SetValue(40);
     EXPECT_EQ(form->QVRControl1->GetVol(), 40);
     EXPECT_EQ(form->QVRControl2->GetVol(), 0);
@@ -239,7 +219,7 @@ TEST_F(Form1PlaybackRealTimeTest, volume_routesToChosenCamera_andReadsBackClampe
     EXPECT_EQ(form->QVRControl2->GetVol(), 40);
 
     form->hsVol->SetValue(120);
-    click("AB\trec");
+    clickLine("AB\trec");
     EXPECT_EQ(form->hsVol->Value(), 100);
     EXPECT_TRUE(form->optLeft->isChecked());
     EXPECT_EQ(form->QVRControl1->GetVol(), 100);
@@ -248,13 +228,13 @@ TEST_F(Form1PlaybackRealTimeTest, volume_routesToChosenCamera_andReadsBackClampe
 
 TEST_F(Form1PlaybackRealTimeTest, missingFiles_showTheirMessages_andRebuildTheListForPairs) {
     QFile::remove(folder.filePath("clip.asf"));
-    click("--\tclip");
+    clickLine("--\tclip");
     EXPECT_EQ(messages.texts(), QStringList{"文件不存在"});
     EXPECT_FALSE(form->mnuClose->isEnabled());
 
     messages.clear();
     QFile::remove(folder.filePath("rec-1.asf"));
-    click("AB\trec");
+    clickLine("AB\trec");
     EXPECT_EQ(messages.texts(), QStringList{"第一个端口文件不存在，点确定刷列文件列表"});
     EXPECT_EQ(form->lsASF->findItems(" B\trec", Qt::MatchExactly).size(), 1);
     EXPECT_TRUE(black(form->QVRControl1));

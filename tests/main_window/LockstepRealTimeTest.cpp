@@ -19,6 +19,7 @@
 #include "support/MessageBoxRecorder.h"
 #include "support/PictureReader.h"
 #include "support/TestMedia.h"
+#include "support/WindowTest.h"
 
 namespace corvid {
 namespace {
@@ -38,20 +39,13 @@ struct Shown {
 // each thing a reviewer does both panels must show the same picture: while playing,
 // allowing for a picture that changes between reading one panel and the other, and
 // exactly once paused.
-class LockstepRealTimeTest : public ::testing::TestWithParam<bool> {
+class LockstepRealTimeTest : public test::WindowTest, public ::testing::WithParamInterface<bool> {
 protected:
     void SetUp() override {
         ASSERT_TRUE(folder.isValid());
         copy(camera(1, true), "pair-1.asf");
         copy(camera(2, GetParam()), "pair-2.asf");
-        form = std::make_unique<Form1>();
-        form->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-        form->setWidth(10740);
-        form->setHeight(10195);
-        form->DirList->setPath(folder.path());
-        QCoreApplication::processEvents();
-        ASSERT_EQ(form->lsASF->count(), 1);
+        showOnFolder(1);
     }
 
     static std::string camera(int number, bool sound) {
@@ -63,22 +57,6 @@ protected:
         recipe.toneHz = number == 1 ? 440 : 880;
         recipe.picturesFromZero = true;
         return test::TestMedia::make(recipe);
-    }
-
-    void copy(const std::string& from, const QString& name) {
-        ASSERT_TRUE(QFile::copy(QString::fromStdString(from), folder.filePath(name)));
-    }
-
-    void click(const QString& line) {
-        const auto items = form->lsASF->findItems(line, Qt::MatchExactly);
-        ASSERT_EQ(items.size(), 1) << line.toStdString();
-        const QRect place = form->lsASF->visualItemRect(items[0]);
-        QTest::mouseClick(form->lsASF->viewport(), Qt::LeftButton, {}, place.center());
-    }
-
-    void press(Qt::Key key) {
-        QWidget* focus = QApplication::focusWidget();
-        QTest::keyClick(focus != nullptr ? focus : form.get(), key);
     }
 
     void pressBar(double share) {
@@ -147,13 +125,11 @@ protected:
         EXPECT_EQ(now.camera1, now.camera2) << "pictures apart while paused";
     }
 
-    QTemporaryDir folder;
     test::MessageBoxRecorder messages;
-    std::unique_ptr<Form1> form;
 };
 
 TEST_P(LockstepRealTimeTest, everyActionOfAReviewer_leavesBothPanelsOnOnePicture) {
-    click("AB\tpair");
+    clickLine("AB\tpair");
     expectInStep("load");
 
     pressBar(0.3);

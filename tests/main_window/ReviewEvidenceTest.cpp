@@ -33,6 +33,7 @@
 #include "support/MessageBoxRecorder.h"
 #include "support/PictureReader.h"
 #include "support/TestMedia.h"
+#include "support/WindowTest.h"
 
 namespace corvid {
 namespace {
@@ -74,7 +75,7 @@ QImage toolPicture(const std::string& file, double t, const QString& out) {
 
 // Evidence from the main window on real media graphs: each camera's time over its
 // picture, zoom, stills and clips of both cameras.
-class ReviewEvidenceTest : public ::testing::Test {
+class ReviewEvidenceTest : public test::WindowTest {
 protected:
     void SetUp() override {
         ASSERT_TRUE(folder.isValid());
@@ -82,31 +83,12 @@ protected:
         copy(camera(2, 12), "day1-2.asf");
         copy(camera(1, 4), "day2-1.asf");
         copy(camera(2, 4), "day2-2.asf");
-        form = std::make_unique<Form1>();
-        form->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-        form->setWidth(10740);
-        form->setHeight(10195);
-        form->DirList->setPath(folder.path());
-        QCoreApplication::processEvents();
-        ASSERT_EQ(form->lsASF->count(), 2);
-    }
-
-    void copy(const std::string& from, const QString& name) {
-        ASSERT_TRUE(QFile::copy(QString::fromStdString(from), folder.filePath(name)));
+        showOnFolder(2);
     }
 
     void load(const QString& line) {
-        const auto items = form->lsASF->findItems(line, Qt::MatchExactly);
-        ASSERT_EQ(items.size(), 1);
-        const QRect place = form->lsASF->visualItemRect(items[0]);
-        QTest::mouseClick(form->lsASF->viewport(), Qt::LeftButton, {}, place.center());
+        clickLine(line);
         ASSERT_TRUE(waitFor([&] { return frame(1) >= 0 && frame(2) >= 0; }));
-    }
-
-    void press(Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
-        QWidget* focus = QApplication::focusWidget();
-        QTest::keyClick(focus != nullptr ? focus : form.get(), key, modifiers);
     }
 
     QVRControl* panel(int number) const {
@@ -150,12 +132,10 @@ protected:
     std::shared_ptr<ManualClockGraphFactory> graphs = std::make_shared<ManualClockGraphFactory>();
     std::shared_ptr<ManualClock> time = graphs->clock;
     GraphFactory::Scoped installed{graphs};
-    QTemporaryDir folder;
     QTemporaryDir stills;
     QTemporaryDir work;
     test::ScopedFakeFileChooser chooser;
     test::MessageBoxRecorder messages;
-    std::unique_ptr<Form1> form;
 };
 
 TEST_F(ReviewEvidenceTest, ctrlS_savesEachCamerasPictureOnShow_asTheToolDecodesIt) {

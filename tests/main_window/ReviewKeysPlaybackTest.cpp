@@ -18,6 +18,7 @@
 #include "support/MessageBoxRecorder.h"
 #include "support/PictureReader.h"
 #include "support/TestMedia.h"
+#include "support/WindowTest.h"
 
 namespace corvid {
 namespace {
@@ -45,7 +46,7 @@ bool waitFor(const std::function<bool()>& condition, int milliseconds = 10000) {
 
 // The window's keys on real media graphs, over generated two-camera recordings whose
 // pictures carry their frame numbers. Time moves only when the test moves it.
-class ReviewKeysPlaybackTest : public ::testing::Test {
+class ReviewKeysPlaybackTest : public test::WindowTest {
 protected:
     void SetUp() override {
         ASSERT_TRUE(folder.isValid());
@@ -53,31 +54,12 @@ protected:
         copy(camera(2, 30), "long-2.asf");
         copy(camera(1, 6), "short-1.asf");
         copy(camera(2, 8), "short-2.asf");
-        form = std::make_unique<Form1>();
-        form->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-        form->setWidth(10740);
-        form->setHeight(10195);
-        form->DirList->setPath(folder.path());
-        QCoreApplication::processEvents();
-        ASSERT_EQ(form->lsASF->count(), 2);
-    }
-
-    void copy(const std::string& from, const QString& name) {
-        ASSERT_TRUE(QFile::copy(QString::fromStdString(from), folder.filePath(name)));
+        showOnFolder(2);
     }
 
     void load(const QString& line) {
-        const auto items = form->lsASF->findItems(line, Qt::MatchExactly);
-        ASSERT_EQ(items.size(), 1);
-        const QRect place = form->lsASF->visualItemRect(items[0]);
-        QTest::mouseClick(form->lsASF->viewport(), Qt::LeftButton, {}, place.center());
+        clickLine(line);
         ASSERT_TRUE(waitFor([&] { return frame(1) >= 0 && frame(2) >= 0; }));
-    }
-
-    void press(Qt::Key key) {
-        QWidget* focus = QApplication::focusWidget();
-        QTest::keyClick(focus != nullptr ? focus : form.get(), key);
     }
 
     QVRControl* panel(int number) const {
@@ -118,9 +100,7 @@ protected:
     std::shared_ptr<ManualClockGraphFactory> graphs = std::make_shared<ManualClockGraphFactory>();
     std::shared_ptr<ManualClock> time = graphs->clock;
     GraphFactory::Scoped installed{graphs};
-    QTemporaryDir folder;
     test::MessageBoxRecorder messages;
-    std::unique_ptr<Form1> form;
 };
 
 TEST_F(ReviewKeysPlaybackTest, frameKeys_showTheNextAndPreviousPictures_inBothPanels) {
