@@ -15,26 +15,26 @@ bool FrameQueue::push(VideoFrame frame, const std::atomic<int>& current) {
     return true;
 }
 
-void FrameQueue::dropStale(int generation) {
+void FrameQueue::dropOlder(int generation) {
     {
         std::lock_guard lock(mutex_);
-        std::erase_if(frames_, [&](const VideoFrame& f) { return f.generation != generation; });
+        std::erase_if(frames_, [&](const VideoFrame& f) { return f.generation < generation; });
     }
     room_.notify_all();
 }
 
-std::optional<double> FrameQueue::frontTime(bool& end) const {
+std::optional<double> FrameQueue::frontTime(int generation, bool& end) const {
     std::lock_guard lock(mutex_);
-    if (frames_.empty()) return std::nullopt;
+    if (frames_.empty() || frames_.front().generation != generation) return std::nullopt;
     end = frames_.front().end;
     return frames_.front().time;
 }
 
-std::optional<VideoFrame> FrameQueue::pop() {
+std::optional<VideoFrame> FrameQueue::pop(int generation) {
     std::optional<VideoFrame> frame;
     {
         std::lock_guard lock(mutex_);
-        if (frames_.empty()) return std::nullopt;
+        if (frames_.empty() || frames_.front().generation != generation) return std::nullopt;
         frame = std::move(frames_.front());
         frames_.pop_front();
     }

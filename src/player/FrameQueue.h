@@ -18,7 +18,9 @@ struct VideoFrame {
     bool end = false;
 };
 
-// The few decoded pictures kept ahead of the clock.
+// The few decoded pictures kept ahead of the clock. Its reader works in one seek generation
+// at a time and never sees, nor takes, the pictures of a newer one: a seek may begin and
+// its first picture arrive between the reader's look at the generation and its look here.
 class FrameQueue {
 public:
     explicit FrameQueue(std::size_t capacity) : capacity_(capacity) {}
@@ -26,11 +28,13 @@ public:
     // Waits for room; gives up (false) when the queue was aborted or `current` moved
     // away from the frame's generation (a newer seek made it useless).
     bool push(VideoFrame frame, const std::atomic<int>& current);
-    // Throws away frames of other generations.
-    void dropStale(int generation);
-    // The time of the first frame, or nothing when empty; `end` tells an end marker.
-    std::optional<double> frontTime(bool& end) const;
-    std::optional<VideoFrame> pop();
+    // Throws away the frames of generations before `generation`.
+    void dropOlder(int generation);
+    // The time of the first frame when it belongs to `generation`, or nothing; `end` tells
+    // an end marker.
+    std::optional<double> frontTime(int generation, bool& end) const;
+    // The first frame when it belongs to `generation`.
+    std::optional<VideoFrame> pop(int generation);
     void clear();
     // Wakes a waiting push so it can see a new generation or the abort.
     void wake();

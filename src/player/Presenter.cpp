@@ -8,6 +8,7 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
+#include "player/PlayerLog.h"
 #include "player/ThreadName.h"
 
 namespace corvid {
@@ -87,9 +88,13 @@ bool Presenter::waitUntilCaughtUp(std::chrono::milliseconds limit) {
     std::unique_lock lock(mutex_);
     // Asked every tick as well: a picture that arrives when it is not due yet shows nothing,
     // so no one announces it.
-    while (!caughtUp()) {
+    while (!caughtUpLocked()) {
         const auto now = std::chrono::steady_clock::now();
-        if (now >= deadline) return false;
+        if (now >= deadline) {
+            qCWarning(lcPlayer) << "presenter" << this << "not caught up in generation"
+                                << generation_.load() << "after" << limit.count() << "ms";
+            return false;
+        }
         shown_.wait_for(lock, std::min<std::chrono::steady_clock::duration>(kTick, deadline - now));
     }
     return true;
@@ -121,7 +126,7 @@ std::chrono::microseconds Presenter::nextWait(int generation) {
     }
     if (!clock_.running() || clock_.held()) return kLongestWait;  // Run and seeks wake us
     bool end = false;
-    const std::optional<double> due = streams_.frames->frontTime(end);
+    const std::optional<double> due = streams_.frames->frontTime(generation, end);
     if (!due || end) return kTick;  // the decoder is behind, or the end is near
     const double seconds = (*due - kEarly - clock_.position()) / std::max(clock_.rate(), 1e-3);
     const auto until = std::chrono::microseconds(static_cast<long long>(seconds * 1e6));
@@ -130,13 +135,13 @@ std::chrono::microseconds Presenter::nextWait(int generation) {
 
 void Presenter::presentVideo(int generation) {
     FrameQueue& frames = *streams_.frames;
-    frames.dropStale(generation);
+    frames.dropOlder(generation);
     bool end = false;
 
     if (shownGeneration_.load() != generation) {
         // The first picture of a seek is shown whatever the clock says.
-        std::optional<VideoFrame> first = frames.pop();
-        if (!first || first->generation != generation) return;
+        std::optional<VideoFrame> first = frames.pop(generation);
+        if (!first) return;
         if (first->end) {
             videoEndedGeneration_ = generation;
         } else {
@@ -163,9 +168,9 @@ void Presenter::presentVideo(int generation) {
         wanted = stepsWanted_;
     }
     if (wanted > 0) {
-        const std::optional<double> time = frames.frontTime(end);
+        const std::optional<double> time = frames.frontTime(generation, end);
         if (!time && videoEndedGeneration_ != generation) return;  // not decoded yet
-        std::optional<VideoFrame> next = frames.pop();
+        std::optional<VideoFrame> next = frames.pop(generation);
         if (!next || next->end) {
             videoEndedGeneration_ = generation;
             wanted = 0;
@@ -185,18 +190,22 @@ void Presenter::presentVideo(int generation) {
         return;
     }
 
-    const double position = clock_.position();
     std::optional<VideoFrame> due;
-    for (;;) {
-        const std::optional<double> time = frames.frontTime(end);
-        if (!time) break;
-        if (end) {
-            frames.pop();
-            videoEndedGeneration_ = generation;
-            break;
+    {
+        std::lock_guard lock(mutex_);
+        const double position = clock_.position();
+        for (;;) {
+            const std::optional<double> time = frames.frontTime(generation, end);
+            if (!time) break;
+            if (end) {
+                frames.pop(generation);
+                videoEndedGeneration_ = generation;
+                break;
+            }
+            if (*time > position + kEarly) break;
+            due = frames.pop(generation);  // later due ones replace earlier ones: late ones go
         }
-        if (*time > position + kEarly) break;
-        due = frames.pop();  // later due pictures replace earlier ones: late ones are dropped
+        if (due) shownTime_ = due->time;
     }
     if (due) {
         show(std::move(*due));
@@ -214,12 +223,12 @@ void Presenter::show(VideoFrame frame) {
     announceShown();
 }
 
-bool Presenter::caughtUp() const {
+bool Presenter::caughtUpLocked() const {
     const int generation = generation_.load();
     if (shownGeneration_.load() != generation) return false;
     if (streams_.frames == nullptr) return true;
     bool end = false;
-    const std::optional<double> next = streams_.frames->frontTime(end);
+    const std::optional<double> next = streams_.frames->frontTime(generation, end);
     // Without a decoded picture waiting the decoder may still be behind; once it ended
     // there is none to wait for.
     if (!next) return videoEndedGeneration_.load() == generation;

@@ -43,15 +43,14 @@ public:
     int stepsDone() const { return stepsDone_.load(); }
     // The generation whose first picture (or end) has been shown; -1 before any.
     int shownGeneration() const { return shownGeneration_.load(); }
-    // Whether the picture on show is the one due at the clock's position: the current
-    // seek's first picture is shown and no picture due is still waiting.
-    bool caughtUp() const;
-    // Waits until caughtUp() holds; false when `limit` ran out first.
+    // Waits until the picture on show is the one due at the clock's position: the current
+    // seek's first picture is shown and no picture due is still waiting; false when
+    // `limit` ran out first.
     bool waitUntilCaughtUp(std::chrono::milliseconds limit);
     // Waits until `done` holds, asked again whenever a step finishes or a seek's first
     // picture is shown; false when `limit` ran out first.
     bool waitUntilShown(const std::function<bool()>& done, std::chrono::milliseconds limit);
-    // The media time of the picture on show.
+    // The media time of the picture on show, or of the one being drawn to replace it.
     double shownTime() const { return shownTime_.load(); }
 
 private:
@@ -65,6 +64,9 @@ private:
     // when the scaler cannot.
     bool prepareScaling(QSize source, QSize size);
     void checkEnd(int generation);
+    // What waitUntilCaughtUp waits for; under mutex_, which the choice of the picture due
+    // takes too, so that a picture taken from the queue already counts as on show.
+    bool caughtUpLocked() const;
     // Tells waitUntilShown that a step finished or a first picture was shown.
     void announceShown();
 
@@ -85,7 +87,7 @@ private:
     std::atomic<int> stepsDone_{0};
     std::atomic<int> shownGeneration_{-1};
     std::atomic<double> shownTime_{0};
-    std::atomic<int> videoEndedGeneration_{-1};  // also read by caughtUp() on other threads
+    std::atomic<int> videoEndedGeneration_{-1};  // also read by caughtUpLocked() on other threads
     int endReportedGeneration_ = -1;
 
     // The picture on show, kept to rescale on resize or zoom; shared with the frame slot,

@@ -184,6 +184,27 @@ TEST_F(FfmpegGraphTest, putCurrentPosition_landsOnTheRequestedFrame_readsTheTarg
     }
 }
 
+TEST_F(FfmpegGraphTest, stepBack_goesFromThePictureDueAtTheClock_whileItIsBeingDrawn) {
+    // Large pictures take the presenter a while to draw: a step given meanwhile must count
+    // from the picture being drawn, not from the one before it.
+    MediaRecipe recipe;
+    recipe.width = 3840;
+    recipe.height = 2160;
+    recipe.seconds = 2;
+    recipe.audio = false;
+    const std::string path = TestMedia::make(recipe);
+    const auto times = TestMedia::videoPacketTimes(path);
+    auto graph = open(path, false);
+    graph->Run();
+    for (int i = 0; i < 10 && !HasFailure(); ++i) {
+        clock->advance(0.1);  // between two pictures, two of them newly due
+        const double at = graph->get_CurrentPosition();
+        graph->Step(-1);
+        EXPECT_NEAR(graph->shownPictureTime(), times[dueFrame(times, at) - 1], 1e-6) << "at " << at;
+        graph->Run();
+    }
+}
+
 TEST_F(FfmpegGraphTest, putCurrentPosition_lastOfABurstWins) {
     const std::string path = TestMedia::wmv2WithAudio();
     const auto times = TestMedia::videoPacketTimes(path);

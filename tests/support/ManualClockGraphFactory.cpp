@@ -1,7 +1,6 @@
 #include "support/ManualClockGraphFactory.h"
 
 #include "platform/graph/FfmpegGraph.h"
-#include "platform/graph/FfmpegPlaybackClock.h"
 
 namespace corvid {
 
@@ -20,7 +19,9 @@ std::shared_ptr<FilgraphManager> ManualClockGraphFactory::CreateFilgraphManager(
 }
 
 std::shared_ptr<IPlaybackClock> ManualClockGraphFactory::CreatePlaybackClock() {
-    return std::make_shared<FfmpegPlaybackClock>(clock);
+    auto made = std::make_shared<FfmpegPlaybackClock>(clock);
+    playbackClock = made;
+    return made;
 }
 
 }  // namespace corvid

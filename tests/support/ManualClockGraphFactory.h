@@ -3,6 +3,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/graph/FfmpegPlaybackClock.h"
 #include "platform/graph/IGraphFactory.h"
 #include "support/CapturingAudioOutput.h"
 #include "support/ManualClock.h"
@@ -19,6 +20,8 @@ public:
     std::shared_ptr<IPlaybackClock> CreatePlaybackClock() override;
 
     std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
+    // The playback clock made last, while it lives.
+    std::weak_ptr<FfmpegPlaybackClock> playbackClock;
     // The sound output of the graph made last; valid while that graph lives.
     CapturingAudioOutput* captured = nullptr;
     // When set, sound goes to devices that take it at the manual clock's pace and drive
