@@ -42,14 +42,6 @@ std::optional<VideoFrame> FrameQueue::pop(int generation) {
     return frame;
 }
 
-void FrameQueue::clear() {
-    {
-        std::lock_guard lock(mutex_);
-        frames_.clear();
-    }
-    room_.notify_all();
-}
-
 void FrameQueue::wake() {
     { std::lock_guard lock(mutex_); }  // a pusher between its check and its wait sees the change
     room_.notify_all();

@@ -35,7 +35,6 @@ public:
     std::optional<double> frontTime(int generation, bool& end) const;
     // The first frame when it belongs to `generation`.
     std::optional<VideoFrame> pop(int generation);
-    void clear();
     // Wakes a waiting push so it can see a new generation or the abort.
     void wake();
     void abort();
