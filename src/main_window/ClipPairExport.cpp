@@ -10,6 +10,7 @@
 #include <QRegularExpression>
 #include <cmath>
 #include <exception>
+#include <limits>
 #include <memory>
 #include <thread>
 
@@ -70,9 +71,15 @@ bool ClipPairExport::run(QWidget* parent, const std::vector<Part>& parts) {
     std::thread worker([&] {
         double done = 0;
         try {
+            // The parts' common zero: the earliest of their first key frames on the pair's
+            // timeline. Each part starts at its own key frame, that far from the zero.
+            double zero = std::numeric_limits<double>::infinity();
+            for (std::size_t i = 0; i < parts.size(); ++i)
+                zero = std::min(zero,
+                                exporters[i]->keyFrameAtOrBefore(parts[i].start) + parts[i].offset);
             for (std::size_t i = 0; i < parts.size() && complete; ++i) {
                 const double length = parts[i].end - parts[i].start;
-                complete = exporters[i]->write(parts[i].start, parts[i].end, [&](double share) {
+                const auto progress = [&](double share) {
                     const int value =
                         media > 0 ? static_cast<int>(1000 * (done + share * length) / media) : 0;
                     QMetaObject::invokeMethod(
@@ -81,7 +88,9 @@ bool ClipPairExport::run(QWidget* parent, const std::vector<Part>& parts) {
                             if (shown) shown->setValue(value);
                         },
                         Qt::QueuedConnection);
-                });
+                };
+                complete = exporters[i]->write(parts[i].start, parts[i].end, progress,
+                                               zero - parts[i].offset);
                 done += length;
             }
         } catch (...) {

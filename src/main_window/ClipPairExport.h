@@ -17,6 +17,9 @@ public:
         QString target;
         double start = 0;
         double end = 0;
+        // The camera's offset on the pair's timeline: the parts share one zero there, so
+        // that the clip plays as a pair at the same moments as its source.
+        double offset = 0;
     };
 
     // The clip files for a camera file and the start of the span: "day1-2.asf" at 723.4 s

@@ -25,6 +25,7 @@
 #include "platform/util/Failure.h"
 #include "platform/widgets/Guarded.h"
 #include "player_control/QVRControl.h"
+#include "recording_pair/RecordingPair.h"
 
 namespace corvid {
 
@@ -51,7 +52,7 @@ bool isTextField(const QWidget* widget) {
 }  // namespace
 
 ReviewKeys::ReviewKeys(Form1& form) : form_(form) {
-    clipMarks_ = new ClipMarks(form_.P1, *form_.QVRControl1, *form_.QVRControl2);
+    clipMarks_ = new ClipMarks(form_.P1, form_.pair());
     createBindings();
     createHelpMenu();
     createSpeedLabel();
@@ -99,6 +100,12 @@ void ReviewKeys::createBindings() {
          [this] { saveStills(); }, true},
         {Qt::Key_E, false, tr("Ctrl+E"), tr("Export the marked clip of both cameras"),
          [this] { exportClip(); }, true},
+        {Qt::Key_Comma, false, tr("Ctrl+,"), tr("Move camera 2 one picture earlier"),
+         [this] { nudgeCamera2(-1); }, true},
+        {Qt::Key_Period, false, tr("Ctrl+."), tr("Move camera 2 one picture later"),
+         [this] { nudgeCamera2(1); }, true},
+        {Qt::Key_R, false, tr("Ctrl+R"), tr("Align the cameras by the recorder's clock"),
+         [this] { alignByRecorderClock(); }, true},
     };
 }
 
@@ -149,33 +156,51 @@ void ReviewKeys::playPause() {
     form_.mnuPlay->trigger();
 }
 
-void ReviewKeys::moveBothPanels(const std::function<void(QVRControl&)>& command) {
+void ReviewKeys::movePair(const std::function<void(RecordingPair&)>& action) {
     // The display follows at once, failure or not, also while the paused timer leaves it
     // alone.
     struct Redraw {
         Form1& form;
         ~Redraw() { form.ShowProgressNow(); }
     } redraw{form_};
-    form_.commandBothPanels(command);
+    action(form_.pair());
 }
 
 void ReviewKeys::seekBy(double seconds) {
-    moveBothPanels([seconds](QVRControl& panel) { panel.SeekBy(seconds); });
+    movePair([seconds](RecordingPair& pair) { pair.seekBy(seconds); });
 }
 
 void ReviewKeys::stepFrames(int frames) {
     // Pausing goes through the Pause command, so its caption and the timer follow.
     if (form_.isPlaying()) form_.mnuPlay->trigger();
-    moveBothPanels([frames](QVRControl& panel) { panel.StepFrame(frames); });
+    const bool held = keyHeld_;
+    movePair([frames, held](RecordingPair& pair) { pair.step(frames, held); });
 }
 
 void ReviewKeys::setSpeed(double speed) {
-    form_.commandBothPanels([speed](QVRControl& panel) { panel.SetRate(speed); });
+    form_.pair().setSpeed(speed);
     showSpeed();
 }
 
 double ReviewKeys::speed() const {
-    return form_.QVRControl1->Rate();
+    return form_.pair().speed();
+}
+
+void ReviewKeys::nudgeCamera2(int pictures) {
+    movePair([pictures](RecordingPair& pair) { pair.nudgeCamera2(pictures); });
+}
+
+void ReviewKeys::alignByRecorderClock() {
+    if (!form_.pair().loaded(0) || !form_.pair().loaded(1))
+        throw Failure(Failure::InvalidArgument,
+                      tr("Load a recording of both cameras first.").toStdString());
+    movePair([](RecordingPair& pair) {
+        if (!pair.alignByRecorderClock())
+            throw Failure(Failure::InvalidArgument,
+                          tr("The cameras cannot be aligned by the recorder's clock: a "
+                             "camera's file does not say when it was recorded.")
+                              .toStdString());
+    });
 }
 
 void ReviewKeys::fullScreenUnderPointer() {
@@ -210,17 +235,19 @@ void ReviewKeys::saveStills() {
 }
 
 void ReviewKeys::exportClip() {
+    if (!form_.pair().loaded(0) && !form_.pair().loaded(1))
+        throw Failure(Failure::NotReady, tr("Load a recording first.").toStdString());
     QString problem;
     const auto spans = clipMarks_->spans(problem);
     if (!problem.isEmpty()) throw Failure(Failure::InvalidArgument, problem.toStdString());
     std::vector<ClipPairExport::Part> parts;
-    // The clip is named from where it starts on the bar: camera 1's start, else camera 2's.
-    const double named = spans[0] ? spans[0]->start : spans[1]->start;
+    // The clip is named from where it starts on the timeline.
+    const double named = clipMarks_->start()->moment;
     for (int camera = 1; camera <= 2; ++camera) {
         const auto& span = spans[camera - 1];
         if (!span) continue;
         parts.push_back({span->file, ClipPairExport::targetFor(span->file, camera, named),
-                         span->start, span->end});
+                         span->start, span->end, span->offset});
     }
     if (!ClipPairExport::run(&form_, parts)) return;  // cancelled: nothing was written
     QStringList names;
@@ -314,7 +341,11 @@ bool ReviewKeys::eventFilter(QObject* watched, QEvent* event) {
     auto* key = static_cast<QKeyEvent*>(event);
     const Binding* binding = bindingFor(*key);
     if (binding == nullptr) return false;
-    if (!key->isAutoRepeat() || repeats(binding->key)) guarded(&form_, binding->run);
+    if (!key->isAutoRepeat() || repeats(binding->key)) {
+        keyHeld_ = key->isAutoRepeat();
+        guarded(&form_, binding->run);
+        keyHeld_ = false;
+    }
     return true;
 }
 

@@ -19,6 +19,7 @@ namespace corvid {
 class ClipMarks;
 class Form1;
 class QVRControl;
+class RecordingPair;
 
 // The main window's review keys: play/pause, seeking, frame steps, the speed of both
 // panels and full screen. Keys are taken before the focused control sees them, except
@@ -51,6 +52,9 @@ public:
     void stepFrames(int frames);
     void setSpeed(double speed);
     double speed() const;
+    // The pair's timeline: camera 2 against camera 1, or both by the recorder's clock.
+    void nudgeCamera2(int pictures);
+    void alignByRecorderClock();
     void fullScreenUnderPointer();
     void leaveFullScreen();
     // Evidence: each camera's time over its picture, zoom, stills and clips.
@@ -75,8 +79,8 @@ private:
     void createSpeedLabel();
     bool takesKeysFor(QObject* receiver) const;
     const Binding* bindingFor(const QKeyEvent& key) const;
-    // Moves both panels' pictures by `command` and shows the new position on the bar.
-    void moveBothPanels(const std::function<void(QVRControl&)>& command);
+    // Moves the pair's pictures by `action` and shows the new position on the bar.
+    void movePair(const std::function<void(RecordingPair&)>& action);
     void showSpeed();
     void placeSpeedLabel();
     // Says briefly in the progress frame's title row what was saved.
@@ -90,6 +94,7 @@ private:
     QTimer* savedTimer_ = nullptr;
     ClipMarks* clipMarks_ = nullptr;
     StillSaver stills_;
+    bool keyHeld_ = false;  // the key being handled repeats because it is held
 };
 
 }  // namespace corvid

@@ -70,6 +70,18 @@ void syncFile(const std::string& path, int flags) {
         throw Failure(Failure::FileSystem, "Cannot save " + path + ": " + std::strerror(error));
 }
 
+// Renames `from` to `to` unless `to` exists; false with errno set otherwise. Storage
+// without an atomic no-replace rename (network and FUSE file systems) gets a hard link,
+// which fails as well when the name is taken, and the old name removed.
+bool renameWithoutReplacing(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
+    if (::link(from.c_str(), to.c_str()) != 0) return false;
+    ::unlink(from.c_str());
+    return true;
+}
+
 }  // namespace
 
 // One pass of the copy: the source read from a seek point, the copy being written.
@@ -105,12 +117,13 @@ void ClipExporter::discard() {
     written_ = false;
 }
 
-bool ClipExporter::write(double start, double end, const Progress& progress) {
+bool ClipExporter::write(double start, double end, const Progress& progress,
+                         std::optional<double> zero) {
     if (!std::isfinite(start) || !std::isfinite(end) || start < 0 || end <= start)
         throw Failure(Failure::InvalidArgument, "The clip's end must come after its start");
     discard();
     try {
-        written_ = copy(start, end, progress);
+        written_ = copy(start, end, progress, zero);
     } catch (...) {
         discard();
         throw;
@@ -122,8 +135,7 @@ bool ClipExporter::write(double start, double end, const Progress& progress) {
 void ClipExporter::publish() {
     if (!written_) throw Failure(Failure::NotReady, "No clip has been written");
     // Never replaces a file: an earlier clip or a recording of the same name is kept.
-    if (::renameat2(AT_FDCWD, temporary_.c_str(), AT_FDCWD, target_.c_str(), RENAME_NOREPLACE) !=
-        0) {
+    if (!renameWithoutReplacing(temporary_, target_)) {
         const int error = errno;
         discard();
         throw Failure(Failure::FileSystem,
@@ -134,50 +146,49 @@ void ClipExporter::publish() {
     syncFile(fs::path(target_).parent_path().string(), O_RDONLY | O_DIRECTORY);
 }
 
-bool ClipExporter::copy(double start, double end, const Progress& progress) {
-    const auto openSource = [this](Copy& pass) {
-        AVFormatContext* raw = avformat_alloc_context();
-        if (raw == nullptr) throw Failure(Failure::CannotOpen, "Out of memory opening " + source_);
-        raw->interrupt_callback = {&ClipExporter::interruptCallback, this};
-        AVDictionary* options = nullptr;
-        // A file, whatever its name looks like: never a protocol.
-        av_dict_set(&options, "protocol_whitelist", "file", 0);
-        const int opened =
-            avformat_open_input(&raw, ("file:" + source_).c_str(), nullptr, &options);
-        av_dict_free(&options);
-        if (opened < 0) throw Failure(Failure::CannotOpen, "Cannot open " + source_);
-        pass.input.reset(raw);
-        if (avformat_find_stream_info(raw, nullptr) < 0 && raw->nb_streams == 0)
-            throw Failure(Failure::CannotOpen, "No streams in " + source_);
-        pass.containerStart = raw->start_time != AV_NOPTS_VALUE
-                                  ? static_cast<double>(raw->start_time) / AV_TIME_BASE
-                                  : 0;
-        pass.outputIndex.assign(raw->nb_streams, -1);
-        int copied = 0;
-        int firstAudio = -1;
-        for (unsigned i = 0; i < raw->nb_streams; ++i) {
-            const AVCodecParameters* parameters = raw->streams[i]->codecpar;
-            if (parameters->codec_type == AVMEDIA_TYPE_VIDEO &&
-                !(raw->streams[i]->disposition & AV_DISPOSITION_ATTACHED_PIC)) {
-                if (pass.keyStream < 0) pass.keyStream = static_cast<int>(i);
-            } else if (parameters->codec_type == AVMEDIA_TYPE_AUDIO) {
-                if (firstAudio < 0) firstAudio = static_cast<int>(i);
-            } else {
-                continue;
-            }
-            pass.outputIndex[i] = copied++;
+void ClipExporter::openSource(Copy& pass) {
+    AVFormatContext* raw = avformat_alloc_context();
+    if (raw == nullptr) throw Failure(Failure::CannotOpen, "Out of memory opening " + source_);
+    raw->interrupt_callback = {&ClipExporter::interruptCallback, this};
+    AVDictionary* options = nullptr;
+    // A file, whatever its name looks like: never a protocol.
+    av_dict_set(&options, "protocol_whitelist", "file", 0);
+    const int opened = avformat_open_input(&raw, ("file:" + source_).c_str(), nullptr, &options);
+    av_dict_free(&options);
+    if (opened < 0) throw Failure(Failure::CannotOpen, "Cannot open " + source_);
+    pass.input.reset(raw);
+    if (avformat_find_stream_info(raw, nullptr) < 0 && raw->nb_streams == 0)
+        throw Failure(Failure::CannotOpen, "No streams in " + source_);
+    pass.containerStart =
+        raw->start_time != AV_NOPTS_VALUE ? static_cast<double>(raw->start_time) / AV_TIME_BASE : 0;
+    pass.outputIndex.assign(raw->nb_streams, -1);
+    int copied = 0;
+    int firstAudio = -1;
+    for (unsigned i = 0; i < raw->nb_streams; ++i) {
+        const AVCodecParameters* parameters = raw->streams[i]->codecpar;
+        if (parameters->codec_type == AVMEDIA_TYPE_VIDEO &&
+            !(raw->streams[i]->disposition & AV_DISPOSITION_ATTACHED_PIC)) {
+            if (pass.keyStream < 0) pass.keyStream = static_cast<int>(i);
+        } else if (parameters->codec_type == AVMEDIA_TYPE_AUDIO) {
+            if (firstAudio < 0) firstAudio = static_cast<int>(i);
+        } else {
+            continue;
         }
-        if (pass.keyStream < 0) pass.keyStream = firstAudio;
-        if (pass.keyStream < 0)
-            throw Failure(Failure::CannotOpen, "No pictures or sound to copy in " + source_);
-    };
-    const auto seekTo = [](Copy& pass, double seconds) {
-        if (seconds <= 0) return;  // a fresh source reads from its beginning
-        const auto ts =
-            static_cast<std::int64_t>(std::llround((seconds + pass.containerStart) * AV_TIME_BASE));
-        avformat_seek_file(pass.input.get(), -1, INT64_MIN, ts, ts, 0);
-    };
+        pass.outputIndex[i] = copied++;
+    }
+    if (pass.keyStream < 0) pass.keyStream = firstAudio;
+    if (pass.keyStream < 0)
+        throw Failure(Failure::CannotOpen, "No pictures or sound to copy in " + source_);
+}
 
+void ClipExporter::seekTo(Copy& pass, double seconds) {
+    if (seconds <= 0) return;  // a fresh source reads from its beginning
+    const auto ts =
+        static_cast<std::int64_t>(std::llround((seconds + pass.containerStart) * AV_TIME_BASE));
+    avformat_seek_file(pass.input.get(), -1, INT64_MIN, ts, ts, 0);
+}
+
+double ClipExporter::seekPointFor(double start) {
     // Where to read from: a seek point whose first key frame is at or before the start.
     // Seeks in files without an index may land late; each retry looks twice as far back.
     double seekPoint = start;
@@ -203,10 +214,49 @@ bool ClipExporter::copy(double start, double end, const Progress& progress) {
                 firstKey = probe.seconds(*packet, ts);
             av_packet_unref(packet.get());
         }
-        if (cancelled_) return false;
+        if (cancelled_) return seekPoint;
         if (firstKey && *firstKey <= start) break;
         seekPoint = attempt < kSeekRetries ? std::max(0.0, seekPoint - double(1 << attempt)) : 0;
     }
+
+    return seekPoint;
+}
+
+double ClipExporter::keyFrameAtOrBefore(double start) {
+    const double seekPoint = seekPointFor(start);
+    Copy pass;
+    openSource(pass);
+    seekTo(pass, seekPoint);
+    PacketHandle packet = makePacket();
+    std::optional<double> key;
+    int damaged = 0;
+    while (!cancelled_) {
+        const int read = av_read_frame(pass.input.get(), packet.get());
+        if (read == AVERROR(EAGAIN)) continue;
+        if (read < 0) {
+            if (read != AVERROR_EOF && !avio_feof(pass.input->pb) &&
+                ++damaged <= kDamagedPacketLimit)
+                continue;
+            break;
+        }
+        const std::int64_t ts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+        const bool timed = packet->stream_index == pass.keyStream && ts != AV_NOPTS_VALUE;
+        const bool isKey = timed && (packet->flags & AV_PKT_FLAG_KEY);
+        const double t = timed ? pass.seconds(*packet, ts) : 0.0;
+        av_packet_unref(packet.get());
+        if (timed && t > start) break;
+        if (isKey) key = t;
+    }
+    if (!key)
+        throw Failure(Failure::InvalidArgument, "The clip starts after the end of " + source_);
+    return *key;
+}
+
+bool ClipExporter::copy(double start, double end, const Progress& progress,
+                        std::optional<double> zero) {
+    const double seekPoint = seekPointFor(start);
+    if (cancelled_) return false;
+    PacketHandle packet = makePacket();
 
     Copy pass;
     openSource(pass);
@@ -219,6 +269,9 @@ bool ClipExporter::copy(double start, double end, const Progress& progress) {
     std::size_t pendingBytes = 0;
     std::optional<double> clipStart;
     std::vector<std::int64_t> offsets(input->nb_streams, 0);  // the clip's zero, per stream
+    // Where the copy's time 0 lies in the source: its first key frame unless a zero shared
+    // with other clips was asked for, never after that key frame.
+    const auto clipZero = [&] { return std::min(zero.value_or(*clipStart), *clipStart); };
     std::vector<bool> finished(input->nb_streams, false);
     bool begun = false;
     bool reachedStart = false;
@@ -245,7 +298,7 @@ bool ClipExporter::copy(double start, double end, const Progress& progress) {
                 av_codec_get_tag2(raw->oformat->codec_tag, from->codec_id, &usual))
                 stream->codecpar->codec_tag = 0;
             offsets[i] =
-                av_rescale_q(std::llround((*clipStart + pass.containerStart) * AV_TIME_BASE),
+                av_rescale_q(std::llround((clipZero() + pass.containerStart) * AV_TIME_BASE),
                              AV_TIME_BASE_Q, input->streams[i]->time_base);
         }
         av_dict_copy(&raw->metadata, input->metadata, 0);
@@ -255,7 +308,7 @@ bool ClipExporter::copy(double start, double end, const Progress& progress) {
         if (const auto created = AsfHeaderReader::creationTime(source_)) {
             const auto first =
                 *created + std::chrono::duration_cast<std::chrono::system_clock::duration>(
-                               std::chrono::duration<double>(*clipStart));
+                               std::chrono::duration<double>(clipZero()));
             av_dict_set(&raw->metadata, "creation_time", isoTime(first).c_str(), 0);
         }
         AVDictionary* options = nullptr;

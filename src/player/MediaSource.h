@@ -45,6 +45,8 @@ public:
     std::int64_t openedSize() const { return openedSize_; }
     // Waits for the scan of the file's end the first time it is asked.
     double duration() const;
+    // The container's first timestamp in seconds: media time 0.
+    double start() const { return start_; }
     // Seconds between two pictures, from the stream's frame rate (0.04 when unknown).
     double frameInterval() const { return frameInterval_; }
     double seconds(std::int64_t timestamp, int streamIndex) const;

@@ -142,6 +142,10 @@ double Pipeline::position() const {
     return length > 0 ? std::min(position, length) : position;
 }
 
+double Pipeline::clockPosition() const {
+    return clock_->position();
+}
+
 void Pipeline::seek(double target) {
     seekTo(target, false);
 }
@@ -155,7 +159,8 @@ void Pipeline::seekTo(double target, bool snapToPicture) {
     clock_->seek(generation, target);
     generation_.store(generation);
     if (frames_) frames_->wake();  // a decoder waiting for room gives up the old pictures
-    demuxer_->seek(generation, target);
+    // The file has nothing to read before its start.
+    demuxer_->seek(generation, std::max(0.0, target));
     if (audioDecoder_) audioDecoder_->wake();
     presenter_->wake();
 }
@@ -231,6 +236,18 @@ std::optional<std::string> Pipeline::failure() const {
 
 double Pipeline::shownTime() const {
     return presenter_->shownTime();
+}
+
+bool Pipeline::seekShown() const {
+    return !hasVideo() || presenter_->shownGeneration() == generation_.load();
+}
+
+double Pipeline::startTime() const {
+    return media_.source->start();
+}
+
+double Pipeline::frameInterval() const {
+    return media_.source->frameInterval();
 }
 
 }  // namespace corvid

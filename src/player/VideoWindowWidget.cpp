@@ -138,6 +138,12 @@ void VideoWindowWidget::setRecordedAt(std::optional<std::chrono::system_clock::t
     update();
 }
 
+void VideoWindowWidget::setTimeOffset(double seconds) {
+    if (seconds == timeOffset_) return;
+    timeOffset_ = seconds;
+    update();
+}
+
 QString VideoWindowWidget::overlayText() const {
     const FrameSlot::Shown shown = slot_->shown();
     if (!timeOverlay_ || !shown.frame) return {};
@@ -158,6 +164,10 @@ QString VideoWindowWidget::overlayTextAt(double time) const {
         const QDateTime wall = QDateTime::fromMSecsSinceEpoch(start + ms).toLocalTime();
         text += QLatin1Char('\n') + wall.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     }
+    if (std::abs(timeOffset_) >= 0.0005)
+        text += QStringLiteral("\noffset %1%2 s")
+                    .arg(timeOffset_ > 0 ? QStringLiteral("+") : QString())
+                    .arg(timeOffset_, 0, 'f', 3);
     return text;
 }
 

@@ -214,6 +214,10 @@ void QVRControl::OpenFile() {
     if (path.isEmpty()) return;
     // A file chosen here is the panel's own, apart from any other panel.
     clDShow->DS_FollowClock(nullptr);
+    if (pairMember_) {
+        pairMember_ = false;
+        emit leftPair();
+    }
     runOpenTail(path);
 }
 
@@ -298,10 +302,12 @@ void QVRControl::cmdBalRgt() {
 }
 
 void QVRControl::cmdSeekBack() {
+    if (pairMember_) return emit pairSeekByRequested(-1.0);
     clDShow->DS_Seek(-1.0);
 }
 
 void QVRControl::cmdSeekFor() {
+    if (pairMember_) return emit pairSeekByRequested(1.0);
     clDShow->DS_Seek(1.0);
 }
 
@@ -342,6 +348,30 @@ void QVRControl::SetRate(double rate) {
     if (std::isnan(rate)) throw Failure(Failure::InvalidArgument, "The speed is not a number");
     rate_ = std::clamp(rate, clsDShowControl::kSlowestRate, clsDShowControl::kFastestRate);
     clDShow->DS_SetRate(rate_);
+}
+
+void QVRControl::PlaceOnClock(double seconds) {
+    clDShow->DS_PlaceOnClock(seconds);
+}
+
+double QVRControl::StartTime() {
+    return clDShow->DS_GetStartTime();
+}
+
+double QVRControl::ClockPosition() {
+    return clDShow->DS_GetClockPosition();
+}
+
+bool QVRControl::ShownPicture(double& time, double& interval) {
+    return clDShow->DS_GetShownPicture(time, interval);
+}
+
+void QVRControl::SetTimeOffset(double seconds) {
+    clDShow->DS_SetTimeOffset(seconds);
+}
+
+std::optional<std::chrono::system_clock::time_point> QVRControl::RecordedAt() {
+    return clDShow->DS_GetRecordedAt();
 }
 
 void QVRControl::FullScreen() {
@@ -533,6 +563,7 @@ void QVRControl::HScroll1_Change() {
 // Dragging sends many seeks; one that fails is dropped and the next one tries again.
 // The position is read in 32 bits, like the Max set by an open.
 void QVRControl::HScroll2_Scroll() {
+    if (pairMember_) return emit pairPositionRequested(HScroll2->value());
     attempt([&] { clDShow->DS_SetPosition(HScroll2->value()); });
 }
 

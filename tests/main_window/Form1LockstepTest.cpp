@@ -142,7 +142,27 @@ TEST_F(Form1LockstepTest, play_keepsTheCameraThatEndedFirstInStep_andStartsOverW
     EXPECT_EQ(camera2->position, 0);
 }
 
-TEST_F(Form1LockstepTest, panelsOwnOpenDialog_opensOnAClockOfItsOwn) {
+TEST_F(Form1LockstepTest, panelsOwnControls_moveBothCameras_whileThePanelPlaysAPairCamera) {
+    load("AB\tr");
+    auto camera1 = graphOf("r-1.asf");
+    auto camera2 = graphOf("r-2.asf");
+    camera1->position = camera2->position = 100;
+    for (int click = 0; click < 4; ++click)
+        QTest::mouseClick(form->QVRControl2->cmdSeekForButton, Qt::LeftButton);
+    EXPECT_DOUBLE_EQ(camera1->position, 104);
+    EXPECT_DOUBLE_EQ(camera2->position, 104);
+    QTest::mouseClick(form->QVRControl1->cmdSeekBackButton, Qt::LeftButton);
+    EXPECT_DOUBLE_EQ(camera1->position, 103);
+    EXPECT_DOUBLE_EQ(camera2->position, 103);
+    // The position slider of camera 2 names a time of its own file.
+    form->QVRControl2->HScroll2->setValue(450);
+    emit form->QVRControl2->HScroll2->Scroll();  // as a drag of its thumb does
+    EXPECT_DOUBLE_EQ(camera1->position, 450);
+    EXPECT_DOUBLE_EQ(camera2->position, 450);
+    EXPECT_EQ(messages.count(), 0);
+}
+
+TEST_F(Form1LockstepTest, panelsOwnOpenDialog_takesThePanelOutOfThePair_andOpensOnAClockOfItsOwn) {
     load("AB\tr");
     chooser->willConfirm(path("s-2.asf"));
     form->QVRControl2->OpenFile();
@@ -150,6 +170,15 @@ TEST_F(Form1LockstepTest, panelsOwnOpenDialog_opensOnAClockOfItsOwn) {
     ASSERT_TRUE(opened);
     EXPECT_FALSE(opened->clock);
     EXPECT_TRUE(graphOf("r-1.asf")->clock);
+    // Visibly: camera 2 is no longer a sound of the recording, and its own controls move
+    // only its own file.
+    EXPECT_FALSE(form->optRight->isEnabled());
+    EXPECT_TRUE(form->optLeft->isChecked());
+    graphOf("r-1.asf")->position = 50;
+    opened->position = 2;
+    QTest::mouseClick(form->QVRControl2->cmdSeekForButton, Qt::LeftButton);
+    EXPECT_DOUBLE_EQ(opened->position, 3);
+    EXPECT_DOUBLE_EQ(graphOf("r-1.asf")->position, 50);
 }
 
 TEST_F(Form1LockstepTest, cameraThatCannotBeOpened_leavesTheOtherToPlayAlone) {

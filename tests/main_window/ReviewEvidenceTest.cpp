@@ -260,9 +260,9 @@ TEST_F(ReviewEvidenceTest, iAndO_markTheBar_andCtrlE_exportsBothCamerasAsANewRec
         return bar.pixel(static_cast<int>(std::lround(share * (form->P1->width() - 1))),
                          form->P1->height() / 2);
     };
-    EXPECT_GT(qGreen(tickAt(marks.start()->share)), 120);
-    EXPECT_GT(qRed(tickAt(marks.end()->share)), 150);
-    EXPECT_NEAR(marks.start()->share, marks.start()->positions[0].value() / 12.0, 0.01);
+    EXPECT_GT(qGreen(tickAt(marks.start()->moment / 12.0)), 120);
+    EXPECT_GT(qRed(tickAt(marks.end()->moment / 12.0)), 150);
+    EXPECT_NEAR(marks.start()->moment, marks.start()->pictures[0].value(), 0.05);
 
     press(Qt::Key_E, Qt::ControlModifier);
     ASSERT_EQ(messages.count(), 0) << messages.texts().join("|").toStdString();

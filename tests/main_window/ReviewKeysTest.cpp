@@ -244,17 +244,19 @@ TEST_F(ReviewKeysTest, frameKeys_pauseThroughThePauseCommand_thenStepBothPanels)
     press(Qt::Key_Period);
     EXPECT_EQ(form->mnuPlay->text(), "Play");
     EXPECT_FALSE(form->timPS->isActive());
-    EXPECT_EQ(factory->log().callsNamed({"Pause", "Step"}),
-              (std::vector<std::string>{"Pause()", "Pause()", "Step(1)", "Step(1)"}));
+    // Both cameras go to the pair's next picture, at one instant.
+    EXPECT_EQ(factory->log().callsNamed({"Pause", "put_CurrentPosition"}),
+              (std::vector<std::string>{"Pause()", "Pause()", "put_CurrentPosition(10.04)",
+                                        "put_CurrentPosition(10.04)"}));
     EXPECT_DOUBLE_EQ(camera1->position, 10.04);
     EXPECT_DOUBLE_EQ(camera2->position, 10.04);
 
     factory->log().clear();
     press(Qt::Key_Comma);
     press(Qt::Key_Comma);
-    EXPECT_EQ(factory->log().callsNamed({"Pause", "Step"}),
-              (std::vector<std::string>{"Step(-1)", "Step(-1)", "Step(-1)", "Step(-1)"}));
-    EXPECT_DOUBLE_EQ(camera1->position, 9.96);
+    EXPECT_EQ(factory->log().callsNamed({"Pause", "put_CurrentPosition"}).size(), 4u);
+    EXPECT_NEAR(camera1->position, 9.96, 1e-9);
+    EXPECT_NEAR(camera2->position, 9.96, 1e-9);
 
     // Space plays on from the stepped picture.
     press(Qt::Key_Space);
@@ -271,16 +273,18 @@ TEST_F(ReviewKeysTest, frameKeys_stepTheOtherCamera_whenOneHasNoPicturesOrFails)
     form->lsASF->setFocus();
     factory->log().clear();
     press(Qt::Key_Period);
-    EXPECT_EQ(factory->log().callsNamed({"Step"}), std::vector<std::string>{"Step(1)"});
+    // Camera 1's next picture; camera 2's sound follows to the same moment.
+    EXPECT_EQ(factory->log().callsNamed({"put_CurrentPosition"}),
+              (std::vector<std::string>{"put_CurrentPosition(5.04)", "put_CurrentPosition(5.04)"}));
     EXPECT_EQ(messages.count(), 0);
 
     load("AB\tr");
-    factory->log().failOn("Step", 1);
     factory->log().clear();
+    factory->log().failOn("put_CurrentPosition", 1);
     press(Qt::Key_Period);
-    EXPECT_EQ(factory->log().callsNamed({"Step"}),
-              (std::vector<std::string>{"Step(1)", "Step(1)"}));
-    EXPECT_EQ(messages.count(), 1);  // the failure is told, once
+    EXPECT_EQ(factory->log().callsNamed({"put_CurrentPosition"}).size(), 2u);
+    EXPECT_DOUBLE_EQ(graphOf("r-2.asf")->position, 0.04);  // camera 2 stepped all the same
+    EXPECT_EQ(messages.count(), 1);                        // the failure is told, once
 
     // A camera whose panel already shows why its file does not play is not told again.
     camera1 = graphOf("r-1.asf");
