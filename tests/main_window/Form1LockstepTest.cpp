@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QLabel>
 #include <QListWidget>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -189,6 +190,32 @@ TEST_F(Form1LockstepTest, cameraThatCannotBeOpened_leavesTheOtherToPlayAlone) {
     EXPECT_TRUE(camera2->clock);
     EXPECT_EQ(camera2->state, FakeGraph::State::Running);
     EXPECT_FALSE(form->QVRControl1->notice().isEmpty());
+}
+
+TEST_F(Form1LockstepTest, timeText_isRightAtOnce_whenPausedRightAfterABarClick) {
+    load("AB\tr");
+    form->P1_MouseDown(1, 0, 2882.5f, 0);
+    form->P1_MouseUp(1, 0, 2882.5f, 0);
+    form->mnuPlay->trigger();  // Pause before the timer's next tick
+    EXPECT_EQ(form->L1->text(), "00:05:00 / 00:10:00");
+    EXPECT_FLOAT_EQ(form->S1Width(), 2882.5f);
+}
+
+TEST_F(Form1LockstepTest, cameraHeard_isCamera2_whenCamera1HasNoSound_untilTheUserChooses) {
+    factory->catalog().files[path("s-1.asf")].hasAudio = false;
+    load("AB\ts");
+    EXPECT_TRUE(form->optRight->isChecked());
+    EXPECT_GT(graphOf("s-2.asf")->volume, -10000);  // heard at the slider's volume
+    QTest::mouseClick(form->optLeft, Qt::LeftButton);
+    EXPECT_TRUE(form->optLeft->isChecked());
+    EXPECT_EQ(graphOf("s-2.asf")->volume, -10000);
+
+    // A camera-1 file that does not open at all leaves camera 2 heard.
+    factory->catalog().unplayable.insert(path("r-1.asf"));
+    load("AB\tr");
+    EXPECT_TRUE(form->optRight->isChecked());
+    EXPECT_GT(graphOf("r-2.asf")->volume, -10000);
+    EXPECT_EQ(messages.count(), 0);
 }
 
 }  // namespace
