@@ -171,6 +171,9 @@ double Pipeline::rate() const {
 
 void Pipeline::setRate(double rate) {
     clock_->setRate(rate);
+    // The sound made for the old speed is dropped at once, not after the output's next
+    // wait for room.
+    if (audioDecoder_) audioDecoder_->wake();
     presenter_->wake();
 }
 
