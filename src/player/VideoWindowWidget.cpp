@@ -1,7 +1,6 @@
 #include "player/VideoWindowWidget.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -10,6 +9,8 @@
 #include <algorithm>
 #include <cmath>
 #include <utility>
+
+#include "player/TimeCaption.h"
 
 namespace corvid {
 
@@ -151,19 +152,7 @@ QString VideoWindowWidget::overlayText() const {
 }
 
 QString VideoWindowWidget::overlayTextAt(double time) const {
-    const qint64 ms = std::llround(std::max(0.0, time) * 1000.0);
-    QString text = QStringLiteral("%1:%2:%3.%4")
-                       .arg(ms / 3600000, 2, 10, QLatin1Char('0'))
-                       .arg(ms / 60000 % 60, 2, 10, QLatin1Char('0'))
-                       .arg(ms / 1000 % 60, 2, 10, QLatin1Char('0'))
-                       .arg(ms % 1000, 3, 10, QLatin1Char('0'));
-    if (recordedAt_) {
-        const qint64 start =
-            std::chrono::duration_cast<std::chrono::milliseconds>(recordedAt_->time_since_epoch())
-                .count();
-        const QDateTime wall = QDateTime::fromMSecsSinceEpoch(start + ms).toLocalTime();
-        text += QLatin1Char('\n') + wall.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    }
+    QString text = TimeCaption::text(time, recordedAt_);
     if (std::abs(timeOffset_) >= 0.0005)
         text += QStringLiteral("\noffset %1%2 s")
                     .arg(timeOffset_ > 0 ? QStringLiteral("+") : QString())
