@@ -1,15 +1,9 @@
 #include "player/ClipExporter.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <ctime>
-#include <filesystem>
 #include <optional>
 #include <vector>
 
@@ -20,8 +14,6 @@
 namespace corvid {
 
 namespace {
-
-namespace fs = std::filesystem;
 
 // Past the span's end, other streams are read this far for their last packets.
 constexpr double kTrailSeconds = 10.0;
@@ -38,14 +30,6 @@ std::string errorText(int code) {
     return text;
 }
 
-std::string temporaryNameFor(const std::string& target) {
-    static std::atomic<int> counter{0};
-    const fs::path path(target);
-    return (path.parent_path() / ("." + path.filename().string() + ".part-" +
-                                  std::to_string(getpid()) + "-" + std::to_string(++counter)))
-        .string();
-}
-
 // ISO 8601 in UTC, as libavformat parses a creation_time.
 std::string isoTime(std::chrono::system_clock::time_point time) {
     using namespace std::chrono;
@@ -58,28 +42,6 @@ std::string isoTime(std::chrono::system_clock::time_point time) {
                   parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec,
                   static_cast<long long>(micros % 1000000));
     return text;
-}
-
-void syncFile(const std::string& path, int flags) {
-    const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
-    if (fd < 0) return;
-    const int synced = ::fsync(fd);
-    const int error = errno;
-    ::close(fd);
-    if (synced != 0 && error != EINVAL)
-        throw Failure(Failure::FileSystem, "Cannot save " + path + ": " + std::strerror(error));
-}
-
-// Renames `from` to `to` unless `to` exists; false with errno set otherwise. Storage
-// without an atomic no-replace rename (network and FUSE file systems) gets a hard link,
-// which fails as well when the name is taken, and the old name removed.
-bool renameWithoutReplacing(const std::string& from, const std::string& to) {
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
-        return true;
-    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
-    if (::link(from.c_str(), to.c_str()) != 0) return false;
-    ::unlink(from.c_str());
-    return true;
 }
 
 }  // namespace
@@ -103,17 +65,10 @@ int ClipExporter::interruptCallback(void* opaque) {
 }
 
 ClipExporter::ClipExporter(std::string source, std::string target)
-    : source_(std::move(source)),
-      target_(std::move(target)),
-      temporary_(temporaryNameFor(target_)) {}
-
-ClipExporter::~ClipExporter() {
-    discard();
-}
+    : source_(std::move(source)), target_(std::move(target)), file_(target_) {}
 
 void ClipExporter::discard() {
-    std::error_code error;
-    fs::remove(temporary_, error);
+    file_.discard();
     written_ = false;
 }
 
@@ -135,15 +90,8 @@ bool ClipExporter::write(double start, double end, const Progress& progress,
 void ClipExporter::publish() {
     if (!written_) throw Failure(Failure::NotReady, "No clip has been written");
     // Never replaces a file: an earlier clip or a recording of the same name is kept.
-    if (!renameWithoutReplacing(temporary_, target_)) {
-        const int error = errno;
-        discard();
-        throw Failure(Failure::FileSystem,
-                      error == EEXIST ? "A file named " + target_ + " already exists"
-                                      : "Cannot save " + target_ + ": " + std::strerror(error));
-    }
     written_ = false;
-    syncFile(fs::path(target_).parent_path().string(), O_RDONLY | O_DIRECTORY);
+    file_.publish();
 }
 
 void ClipExporter::openSource(Copy& pass) {
@@ -314,8 +262,8 @@ bool ClipExporter::copy(double start, double end, const Progress& progress,
         AVDictionary* options = nullptr;
         av_dict_set(&options, "protocol_whitelist", "file", 0);
         const AVIOInterruptCB interrupt{&ClipExporter::interruptCallback, this};
-        int result = avio_open2(&raw->pb, ("file:" + temporary_).c_str(), AVIO_FLAG_WRITE,
-                                &interrupt, &options);
+        int result = avio_open2(&raw->pb, ("file:" + file_.temporaryPath()).c_str(),
+                                AVIO_FLAG_WRITE, &interrupt, &options);
         av_dict_free(&options);
         if (result < 0)
             throw Failure(Failure::FileSystem,
@@ -444,7 +392,7 @@ bool ClipExporter::copy(double start, double end, const Progress& progress,
     if (result >= 0) result = closed;
     if (result < 0)
         throw Failure(Failure::FileSystem, "Cannot write " + target_ + ": " + errorText(result));
-    syncFile(temporary_, O_RDONLY);
+    file_.sync();
     clipStart_ = *clipStart;
     if (progress) progress(1.0);
     return true;

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "player/PendingFile.h"
+
 namespace corvid {
 
 // Copies a span of an ASF recording into a new ASF file without decoding anything: the
@@ -18,8 +20,6 @@ public:
     using Progress = std::function<void(double)>;
 
     ClipExporter(std::string source, std::string target);
-    // Removes a copy that was written but not published.
-    ~ClipExporter();
     ClipExporter(const ClipExporter&) = delete;
     ClipExporter& operator=(const ClipExporter&) = delete;
 
@@ -44,7 +44,7 @@ public:
     // Removes the written copy unpublished.
     void discard();
 
-    const std::string& temporaryPath() const { return temporary_; }
+    const std::string& temporaryPath() const { return file_.temporaryPath(); }
 
 private:
     struct Copy;
@@ -57,7 +57,7 @@ private:
 
     std::string source_;
     std::string target_;
-    std::string temporary_;
+    PendingFile file_;  // removes a copy that was written but not published
     std::atomic<bool> cancelled_{false};
     bool written_ = false;
     double clipStart_ = 0;
