@@ -13,17 +13,20 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QRadioButton>
 #include <QSignalBlocker>
 #include <QTextEdit>
 #include <QTimer>
 
 #include "main_window/ClipMarks.h"
 #include "main_window/ClipPairExport.h"
+#include "main_window/EvidenceExport.h"
 #include "main_window/Form1.h"
 #include "media_engine/clsDShowControl.h"
 #include "platform/files/FolderList.h"
 #include "platform/util/Failure.h"
 #include "platform/widgets/Guarded.h"
+#include "player/AsfHeaderReader.h"
 #include "player_control/QVRControl.h"
 #include "recording_pair/RecordingPair.h"
 
@@ -106,6 +109,8 @@ void ReviewKeys::createBindings() {
          [this] { nudgeCamera2(1); }, true},
         {Qt::Key_R, false, tr("Ctrl+R"), tr("Align the cameras by the recorder's clock"),
          [this] { alignByRecorderClock(); }, true},
+        {Qt::Key_E, true, tr("Ctrl+Shift+E"), tr("Export the marked span as one MP4 video"),
+         [this] { exportEvidence(); }, true},
     };
 }
 
@@ -265,6 +270,33 @@ void ReviewKeys::exportClip() {
             if (form_.lsASF->item(row)->text() == selected) form_.lsASF->setCurrentRow(row);
         }
     }
+}
+
+void ReviewKeys::exportEvidence() {
+    const QString written = EvidenceExport::run(&form_, evidenceRequest());
+    if (!written.isEmpty()) showSaved(tr("Exported %1").arg(QFileInfo(written).fileName()));
+}
+
+EvidenceExport::Request ReviewKeys::evidenceRequest() const {
+    const std::optional<ClipMarks::Mark> start = clipMarks_->start();
+    const std::optional<ClipMarks::Mark> end = clipMarks_->end();
+    if (!start || !end)
+        throw Failure(
+            Failure::InvalidArgument,
+            tr("Mark the start of the span with I and its end with O first.").toStdString());
+    const RecordingPair& pair = form_.pair();
+    const std::array<QRadioButton*, RecordingPair::kCameras> heard{form_.optLeft, form_.optRight};
+    EvidenceExport::Request request;
+    request.from = start->moment;
+    request.to = end->moment;
+    for (int i = 0; i < RecordingPair::kCameras; ++i) {
+        if (!pair.loaded(i)) continue;
+        const QString file = pair.panel(i).engine()->MediaFile;
+        request.cameras.push_back({file, pair.offset(i), QStringLiteral("Cam%1").arg(i + 1),
+                                   AsfHeaderReader::creationTime(file.toStdString()),
+                                   heard[i]->isChecked()});
+    }
+    return request;
 }
 
 // ---- Speed display ---------------------------------------------------------------------

@@ -6,6 +6,7 @@
 #include <functional>
 #include <vector>
 
+#include "main_window/EvidenceExport.h"
 #include "main_window/StillSaver.h"
 
 class QKeyEvent;
@@ -62,6 +63,7 @@ public:
     void resetZoom();
     void saveStills();
     void exportClip();
+    void exportEvidence();
     ClipMarks& clipMarks() const { return *clipMarks_; }
     StillSaver& stills() { return stills_; }
     QLabel* savedLabel() const { return savedLabel_; }
@@ -83,6 +85,8 @@ private:
     void movePair(const std::function<void(RecordingPair&)>& action);
     void showSpeed();
     void placeSpeedLabel();
+    // The cameras and the span of the evidence video, from the clip marks.
+    EvidenceExport::Request evidenceRequest() const;
     // Says briefly in the progress frame's title row what was saved.
     void showSaved(const QString& text);
 

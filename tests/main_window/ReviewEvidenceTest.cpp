@@ -10,9 +10,11 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QWheelEvent>
 #include <cmath>
 #include <functional>
@@ -340,13 +342,55 @@ TEST_F(ReviewEvidenceTest, clipExport_leavesNoFileOfThePair_whenOnePartFails) {
     EXPECT_EQ(ClipPairExport::targetFor("/r/day1-2.asf", 2, 723.9), "/r/day1-clip-00-12-03-2.asf");
 }
 
+TEST_F(ReviewEvidenceTest, ctrlShiftE_exportsTheMarkedSpanAsOneVideo_cancelledLeavesNothing) {
+    load("AB\tday1");
+    press(Qt::Key_E, Qt::ControlModifier | Qt::ShiftModifier);
+    ASSERT_EQ(messages.count(), 1);
+    EXPECT_TRUE(messages.texts()[0].contains("with I and its end with O"))
+        << messages.texts()[0].toStdString();
+    playTo(3.3);
+    press(Qt::Key_I);
+    playTo(6.5);
+    press(Qt::Key_O);
+    const auto files = [&] { return QDir(folder.path()).entryList(QDir::Files | QDir::Hidden); };
+
+    // Cancel, as soon as the progress shows.
+    QTimer canceller;
+    QObject::connect(&canceller, &QTimer::timeout, [&] {
+        if (auto* progress = form->findChild<QProgressDialog*>("EvidenceExportProgress"))
+            progress->cancel();
+    });
+    canceller.start(5);
+    press(Qt::Key_E, Qt::ControlModifier | Qt::ShiftModifier);
+    canceller.stop();
+    EXPECT_EQ(files().size(), 4) << files().join(", ").toStdString();
+
+    press(Qt::Key_E, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(messages.count(), 1) << messages.texts().join("|").toStdString();
+    const QString video = folder.filePath("day1-clip-00-00-03.mp4");
+    ASSERT_TRUE(QFile::exists(video));
+    EXPECT_EQ(files().size(), 5);
+    const double length = MediaSource(video.toStdString(), std::chrono::seconds(10)).duration();
+    EXPECT_NEAR(length, 3.2, 0.1);
+    EXPECT_TRUE(form->findChild<QLabel*>("lblSaved")->text().contains("day1-clip-00-00-03.mp4"));
+
+    // A second export of the same span keeps the first.
+    const qint64 size = QFileInfo(video).size();
+    press(Qt::Key_E, Qt::ControlModifier | Qt::ShiftModifier);
+    ASSERT_EQ(messages.count(), 2);
+    EXPECT_TRUE(messages.texts()[1].contains("already exists"))
+        << messages.texts()[1].toStdString();
+    EXPECT_EQ(QFileInfo(video).size(), size);
+    EXPECT_EQ(files().size(), 5);
+}
+
 TEST_F(ReviewEvidenceTest, helpMenu_listsTheEvidenceKeys) {
     QStringList entries;
     QMenu* help = form->menuBar()->findChild<QMenu*>("mnuHelp");
     ASSERT_NE(help, nullptr);
     for (const QAction* action : help->actions()) entries << action->text();
     const QString all = entries.join('\n');
-    for (const char* key : {"\tT", "\t0", "\tI", "\tO", "\tCtrl+S", "\tCtrl+E"})
+    for (const char* key : {"\tT", "\t0", "\tI", "\tO", "\tCtrl+S", "\tCtrl+E", "\tCtrl+Shift+E"})
         EXPECT_TRUE(all.contains(key)) << key;
 }
 
