@@ -6,7 +6,11 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -251,6 +255,44 @@ TEST_F(EvidenceExporterTest, write_showsEachCamerasPictureAtEveryMomentOfThePair
     }
     EXPECT_LT(meanLuma(file.pictures.at(0), right),
               0.7 * meanLuma(file.pictures.at(middle), right));
+}
+
+TEST_F(EvidenceExporterTest, exportedFile_playsInABrowser) {
+    const QString chromium = QStandardPaths::findExecutable("chromium");
+    if (chromium.isEmpty())
+        GTEST_SKIP() << "Chromium is not installed (scripts/setup installs it): no browser check";
+    EvidenceExporter exporter(request(0.2, 5.0, target()));
+    ASSERT_TRUE(exporter.write());
+    exporter.publish();
+    // The page writes what the browser made of the video into itself; the browser prints
+    // the page once its (virtual) time has run.
+    QFile page(dir.filePath("page.html"));
+    ASSERT_TRUE(page.open(QIODevice::WriteOnly));
+    page.write(R"(<!DOCTYPE html><html><body><pre id="result">waiting</pre>
+<video id="video" src="day1-clip-00-00-00.mp4" preload="auto" muted></video>
+<script>
+const video = document.getElementById("video"), result = document.getElementById("result");
+video.addEventListener("canplaythrough", () => {
+    result.textContent = `playable ${video.duration} ${video.videoWidth}x${video.videoHeight}`;
+}, {once: true});
+video.addEventListener("error", () => { result.textContent = `error ${video.error.code}`; });
+</script></body></html>)");
+    page.close();
+    QTemporaryDir profile;
+    QProcess browser;
+    browser.start(chromium, {"--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
+                             "--no-first-run", "--disable-background-networking",
+                             "--disable-component-update", "--disable-sync",
+                             "--user-data-dir=" + profile.path(), "--virtual-time-budget=30000",
+                             "--dump-dom", QUrl::fromLocalFile(page.fileName()).toString()});
+    ASSERT_TRUE(browser.waitForFinished(180000)) << "Chromium did not finish";
+    const QString dom = QString::fromUtf8(browser.readAllStandardOutput());
+    const QRegularExpressionMatch found =
+        QRegularExpression(R"(id="result">playable ([0-9.]+) (\d+)x(\d+)<)").match(dom);
+    ASSERT_TRUE(found.hasMatch()) << dom.toStdString();
+    EXPECT_NEAR(found.captured(1).toDouble(), 4.8, 1.0 / 30);
+    EXPECT_EQ(found.captured(2).toInt(), 740);
+    EXPECT_EQ(found.captured(3).toInt(), 288);
 }
 
 TEST_F(EvidenceExporterTest, write_leavesNothing_whenCancelledHalfWay) {
