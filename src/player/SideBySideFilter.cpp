@@ -66,9 +66,10 @@ SideBySideFilter::Layout SideBySideFilter::layout(const std::vector<Input>& inpu
 
 std::string SideBySideFilter::description(const std::vector<Input>& inputs) {
     const Layout sizes = layout(inputs);
-    const std::string font = "font=monospace:fontsize=" + std::to_string(sizes.fontSize) +
-                             ":fontcolor=" + kText + ":box=1:boxcolor=" + kBox +
-                             ":boxborderw=" + std::to_string(sizes.fontSize / 2);
+    const auto font = [](int size) {
+        return "font=monospace:fontsize=" + std::to_string(size) + ":fontcolor=" + kText +
+               ":box=1:boxcolor=" + kBox + ":boxborderw=" + std::to_string(size / 2);
+    };
     const std::string margin = std::to_string(sizes.fontSize);
     std::string graph;
     std::string stacked;
@@ -78,10 +79,12 @@ std::string SideBySideFilter::description(const std::vector<Input>& inputs) {
         graph += "scale=w=" + std::to_string(sizes.widths[i]) +
                  ":h=" + std::to_string(sizes.height) + ",setsar=1";
         graph += "," + dimName(i) + "=t=fill:c=" + kDim + ":enable=0";
-        graph += "," + noticeName(i) + "=" + font + ":text='" + kNotice + "':x=(w-tw)/2:y=h-th-" +
-                 margin + ":enable=0";
-        graph += ",drawtext@caption" + n + "=" + font + ":text='%{metadata\\:" + kCaptionKey +
-                 "}':x=w-tw-" + margin + ":y=" + margin;
+        // Twice the caption's size, above the middle: recorders burn their own captions
+        // along the top and the foot.
+        graph += "," + noticeName(i) + "=" + font(2 * sizes.fontSize) + ":text='" + kNotice +
+                 "':x=(w-tw)/2:y=h/4-th/2:enable=0";
+        graph += ",drawtext@caption" + n + "=" + font(sizes.fontSize) +
+                 ":text='%{metadata\\:" + kCaptionKey + "}':x=w-tw-" + margin + ":y=" + margin;
         // Black between the cameras: the first is widened to the right.
         if (i + 1 < inputs.size())
             graph += ",pad=w=iw+" + std::to_string(sizes.gap) + ":h=ih:x=0:y=0:color=black";

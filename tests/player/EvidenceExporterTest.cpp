@@ -245,9 +245,8 @@ TEST_F(EvidenceExporterTest, write_showsEachCamerasPictureAtEveryMomentOfThePair
                                                                     QRect(QPoint(), right.size()))
                                     : PictureReader::readFrameIndex(picture, right);
         EXPECT_EQ(shown2, frameAt(camera2(), pair - 0.5));
-        const QRect foot2(right.left() + 100, 250, 184, 38);
-        EXPECT_EQ(hasText(picture, foot2), outside2);
-        EXPECT_FALSE(hasText(picture, QRect(100, 250, 152, 38)));
+        EXPECT_EQ(hasText(picture, QRect(right.left() + 140, 55, 100, 35)), outside2);
+        EXPECT_FALSE(hasText(picture, QRect(130, 55, 100, 35)));
         // Each camera's caption in its top-right corner.
         EXPECT_TRUE(hasText(picture, QRect(200, 0, 152, 70)));
         EXPECT_TRUE(hasText(picture, QRect(right.left() + 232, 0, 152, 70)));
