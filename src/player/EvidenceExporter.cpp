@@ -95,6 +95,8 @@ bool EvidenceExporter::write(const Progress& progress) {
         written_ = render(progress);
     } catch (...) {
         file_.discard();
+        // A write or read that a cancel broke off is the cancel, not a failure.
+        if (cancelled_) return false;
         throw;
     }
     if (!written_) file_.discard();

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/mount.h>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -12,7 +11,6 @@
 #include <QTemporaryDir>
 #include <QUrl>
 #include <cmath>
-#include <cstring>
 #include <fstream>
 #include <map>
 
@@ -20,6 +18,7 @@
 #include "player/AsfHeaderReader.h"
 #include "player/AvHandles.h"
 #include "support/PictureReader.h"
+#include "support/SmallFileSystem.h"
 #include "support/TestMedia.h"
 
 namespace corvid {
@@ -309,15 +308,10 @@ TEST_F(EvidenceExporterTest, write_leavesNothing_whenCancelledHalfWay) {
 }
 
 TEST_F(EvidenceExporterTest, write_leavesNothing_whenTheDiskFillsUp) {
-    const QByteArray mountPoint = dir.filePath("small").toLocal8Bit();
-    QDir().mkpath(QString::fromLocal8Bit(mountPoint));
-    if (::mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=32k") != 0)
-        GTEST_SKIP() << "cannot mount a small file system here: " << std::strerror(errno);
-    struct Unmount {
-        const char* path;
-        ~Unmount() { ::umount2(path, MNT_DETACH); }
-    } unmount{mountPoint.constData()};
-    const std::string file = mountPoint.toStdString() + "/evidence.mp4";
+    const test::SmallFileSystem disk(dir.filePath("small"), "32k");
+    if (!disk.mounted())
+        GTEST_SKIP() << "cannot mount a small file system here: " << disk.error().toStdString();
+    const std::string file = disk.filePath("evidence.mp4").toStdString();
     EvidenceExporter exporter(request(0.0, 5.0, file));
     try {
         exporter.write();
@@ -326,9 +320,7 @@ TEST_F(EvidenceExporterTest, write_leavesNothing_whenTheDiskFillsUp) {
         EXPECT_EQ(failure.code(), Failure::FileSystem);
         EXPECT_NE(std::string(failure.what()).find(file), std::string::npos) << failure.what();
     }
-    EXPECT_TRUE(QDir(QString::fromLocal8Bit(mountPoint))
-                    .entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot)
-                    .isEmpty());
+    EXPECT_TRUE(disk.files().isEmpty()) << disk.files().join(", ").toStdString();
 }
 
 TEST_F(EvidenceExporterTest, write_refusesSpansAndFilesThatShowNothing_leavingNothing) {
