@@ -20,6 +20,11 @@ QString EvidenceExport::run(QWidget* parent, const Request& request) {
         throw Failure(
             Failure::InvalidArgument,
             QCoreApplication::translate("EvidenceExport", "No recording is loaded.").toStdString());
+    if (!(request.to > request.from))
+        throw Failure(Failure::InvalidArgument,
+                      QCoreApplication::translate("EvidenceExport",
+                                                  "The end (O) must come after the start (I).")
+                          .toStdString());
     const QString target = targetFor(request.cameras.front().file, request.from);
     if (QFileInfo::exists(target))
         throw Failure(Failure::FileSystem, QCoreApplication::translate(

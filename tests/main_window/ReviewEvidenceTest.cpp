@@ -382,6 +382,15 @@ TEST_F(ReviewEvidenceTest, ctrlShiftE_exportsTheMarkedSpanAsOneVideo_cancelledLe
         << messages.texts()[1].toStdString();
     EXPECT_EQ(QFileInfo(video).size(), size);
     EXPECT_EQ(files().size(), 5);
+
+    // A start after the end is refused before anything runs.
+    playTo(7.0);
+    press(Qt::Key_I);
+    press(Qt::Key_E, Qt::ControlModifier | Qt::ShiftModifier);
+    ASSERT_EQ(messages.count(), 3);
+    EXPECT_TRUE(messages.texts()[2].contains("must come after"))
+        << messages.texts()[2].toStdString();
+    EXPECT_EQ(files().size(), 5);
 }
 
 TEST_F(ReviewEvidenceTest, helpMenu_listsTheEvidenceKeys) {
