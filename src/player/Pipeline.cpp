@@ -27,6 +27,7 @@ Pipeline::Pipeline(MediaOpener::Opened media, Options options)
       fault_(std::make_unique<PlaybackFault>(
           [this, tell = std::move(options.onFault)] { onFault(tell); })) {
     MediaSource& source = *media_.source;
+    source.setStallLimit(options.stallLimit);
     // A member of a shared clock holds it until its first picture is on show, so that
     // every member starts at the same instant.
     clock_ = options.sharedClock

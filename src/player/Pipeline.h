@@ -43,6 +43,9 @@ public:
         AudioOutputFactory audioOutput;
         // Called once, on the worker that met it, when playback fails part-way.
         std::function<void()> onFault;
+        // The longest one read of the file may take before playback fails, the storage taken
+        // for one that stopped answering; zero: as long as the storage takes.
+        std::chrono::milliseconds stallLimit{0};
     };
 
     enum class Outcome { Playing, Ended, Failed };
@@ -55,6 +58,10 @@ public:
     bool hasVideo() const;
     bool hasAudio() const;
     QSize nativeSize() const { return nativeSize_; }
+    // When the recorder made the file, where its header says.
+    std::optional<AsfHeaderReader::TimePoint> recordedAt() const {
+        return media_.source->recordedAt();
+    }
     double duration() const;
     // Where the presenter leaves the pictures; null without video.
     std::shared_ptr<FrameSlot> slot() const { return slot_; }
