@@ -34,6 +34,7 @@ public:
     MediaSource(const MediaSource&) = delete;
     MediaSource& operator=(const MediaSource&) = delete;
 
+    const std::string& path() const { return path_; }
     AVFormatContext* format() const { return format_.get(); }
     int videoIndex() const { return videoIndex_; }
     int audioIndex() const { return audioIndex_; }

@@ -12,6 +12,7 @@
 
 #include "player/IAudioOutput.h"
 #include "player/IClock.h"
+#include "player/InjectedFaults.h"
 #include "player/MediaOpener.h"
 
 namespace corvid {
@@ -46,6 +47,8 @@ public:
         // The longest one read of the file may take before playback fails, the storage taken
         // for one that stopped answering; zero: as long as the storage takes.
         std::chrono::milliseconds stallLimit{0};
+        // Failures tests make the workers meet; none when null.
+        std::shared_ptr<const InjectedFaults> faults;
     };
 
     enum class Outcome { Playing, Ended, Failed };
@@ -101,6 +104,7 @@ private:
     Outcome outcomeLocked() const;
 
     MediaOpener::Opened media_;
+    std::shared_ptr<const InjectedFaults> faults_;
     // Where the workers leave a failure; reported from then on by waitForOutcome.
     std::unique_ptr<PlaybackFault> fault_;
     std::unique_ptr<MediaClock> clock_;

@@ -6,10 +6,13 @@
 #include <QTemporaryDir>
 #include <QWidget>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
+#include "platform/graph/ClockHold.h"
 #include "platform/graph/FfmpegGraph.h"
+#include "platform/graph/FfmpegPlaybackClock.h"
 #include "platform/graph/GraphNotice.h"
 #include "platform/util/Failure.h"
 #include "platform/widgets/WindowHandles.h"
@@ -56,10 +59,15 @@ protected:
                                          std::chrono::milliseconds openLimit = 10s) {
         FfmpegGraph::Options options;
         options.clock = clock;
-        options.audioOutput = [](int rate) { return std::make_unique<CapturingAudioOutput>(rate); };
+        options.audioOutput = [this](int rate) {
+            auto output = std::make_unique<CapturingAudioOutput>(rate);
+            sound = output.get();
+            return output;
+        };
         options.openTimeout = openLimit;
         options.stallLimit = kStallLimit;
         options.storage = on;
+        options.faults = faults;
         return std::make_shared<FfmpegGraph>(options);
     }
 
@@ -88,6 +96,9 @@ protected:
     }
 
     std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
+    std::shared_ptr<InjectedFaults> faults = std::make_shared<InjectedFaults>();
+    // The sound output of the graph made last.
+    CapturingAudioOutput* sound = nullptr;
     std::shared_ptr<FaultyStorage> storage = FaultyStorage::local();
     QTemporaryDir folder;
 };
@@ -204,6 +215,74 @@ TEST_F(FailingStorageGraphTest,
         EXPECT_GT(storage.use_count(), 1);
         expectAllFreedOnceTheStorageAnswers();
         storage = FaultyStorage::local();
+    }
+}
+
+TEST_F(FailingStorageGraphTest, seekHold_runsOut_forAFileThatDoesNotAnswer_andTheOtherPlaysOn) {
+    const auto both = std::make_shared<FfmpegPlaybackClock>(clock, clock);
+    auto hung = graphOn(storage);
+    auto healthy = graphOn(FaultyStorage::local());
+    NotifyWindow window;
+    for (const auto& graph : {hung, healthy}) {
+        graph->FollowClock(both);
+        graph->RenderFile(TestMedia::wmv2WithAudio());
+        graph->Run();
+    }
+    hung->SetNotifyWindow(WindowHandles::handleOf(&window));
+    storage->set(FaultyStorage::Mode::Hangs);
+    {
+        ClockHold atOnce(both);
+        hung->put_CurrentPosition(2.0);
+        healthy->put_CurrentPosition(2.0);
+    }
+    ASSERT_TRUE(eventually([&] { return storage->hung() > 0; }));
+    ASSERT_TRUE(eventually([&] { return healthy->shownPictureTime() >= 1.9; }));
+    clock->advance(PlaybackClock::kSeekHoldLimit - 0.5);
+    EXPECT_DOUBLE_EQ(healthy->get_CurrentPosition(), 2.0) << "held for the other file";
+    EXPECT_EQ(hung->WaitForCompletion(0), IMediaEvent::kNone);
+
+    // Past the limit the file that did not answer lets go, and says so.
+    clock->advance(1.0);
+    EXPECT_TRUE(eventually([&] { return hung->WaitForCompletion(0) == IMediaEvent::kErrorAbort; }));
+    clock->advance(0.5);
+    EXPECT_NEAR(healthy->get_CurrentPosition(), 2.5, 1e-6);
+    EXPECT_NE(hung->GetErrorText().find("did not answer in time"), std::string::npos)
+        << hung->GetErrorText();
+    EXPECT_TRUE(eventually([&] { return window.notices == 1; }));
+    hung.reset();
+    expectAllFreedOnceTheStorageAnswers();
+    EXPECT_EQ(healthy->WaitForCompletion(0), IMediaEvent::kNone);
+}
+
+TEST_F(FailingStorageGraphTest, playback_endsInErrorAbort_whenAWorkerFailsForGood_andSaysWhich) {
+    test::MediaRecipe recipe;
+    recipe.seconds = 10;
+    const std::string path = TestMedia::make(recipe);
+    using Worker = InjectedFaults::Worker;
+    const struct {
+        std::function<void()> fail;
+        const char* says;
+    } cases[] = {
+        {[&] { faults->fail(Worker::VideoDecoder, path); }, "pictures of the recording can no"},
+        {[&] { faults->fail(Worker::AudioDecoder, path); }, "sound of the recording can no"},
+        {[&] { faults->fail(Worker::Scaler, path); }, "pictures of the recording cannot be shown"},
+        {[&] { sound->fail(); }, "sound device stopped working"},
+    };
+    for (const auto& failure : cases) {
+        SCOPED_TRACE(failure.says);
+        faults = std::make_shared<InjectedFaults>();
+        auto graph = graphOn(storage);
+        NotifyWindow window;
+        graph->RenderFile(path);
+        graph->SetNotifyWindow(WindowHandles::handleOf(&window));
+        graph->Run();
+        clock->advance(0.5);
+        EXPECT_EQ(graph->WaitForCompletion(0), IMediaEvent::kNone);
+        failure.fail();
+        ASSERT_TRUE(failsWhilePlaying(*graph));
+        EXPECT_NE(graph->GetErrorText().find(failure.says), std::string::npos)
+            << graph->GetErrorText();
+        EXPECT_TRUE(eventually([&] { return window.notices == 1; }));
     }
 }
 

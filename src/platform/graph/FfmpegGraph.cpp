@@ -86,6 +86,7 @@ void FfmpegGraph::load(const std::string& fileName) {
     options.audioOutput = options_.audioOutput;
     options.onFault = [this] { onFault(); };
     options.stallLimit = options_.stallLimit;
+    options.faults = options_.faults;
     std::unique_ptr<MediaOpener> opener =
         options_.prepared ? options_.prepared->take(fileName) : nullptr;
     if (!opener)

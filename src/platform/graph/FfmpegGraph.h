@@ -12,6 +12,7 @@
 #include "player/IAudioOutput.h"
 #include "player/IClock.h"
 #include "player/IFileStorage.h"
+#include "player/InjectedFaults.h"
 
 class QWidget;
 
@@ -42,6 +43,8 @@ public:
         std::chrono::milliseconds stallLimit{10000};
         // Where files are read from; the local file system when null.
         std::shared_ptr<IFileStorage> storage;
+        // Failures tests make the workers of a playing file meet; none when null.
+        std::shared_ptr<const InjectedFaults> faults;
         // Files opened ahead by the factory; RenderFile takes its file from there when
         // it is being opened already.
         std::shared_ptr<PreparedOpens> prepared;
