@@ -1,5 +1,6 @@
 #include "support/FaultyStorage.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #include "platform/util/Failure.h"
@@ -12,9 +13,9 @@ public:
     File(std::shared_ptr<FaultyStorage> storage, std::unique_ptr<IStoredFile> real,
          std::string path, Use use)
         : storage_(std::move(storage)), real_(std::move(real)), path_(std::move(path)), use_(use) {
-        ++storage_->openFiles_;
+        storage_->opened(path_, true);
     }
-    ~File() override { --storage_->openFiles_; }
+    ~File() override { storage_->opened(path_, false); }
     File(const File&) = delete;
     File& operator=(const File&) = delete;
 
@@ -48,10 +49,32 @@ void FaultyStorage::set(Mode mode, std::optional<Use> use, const std::string& na
     changed_.notify_all();
 }
 
+namespace {
+
+bool endsWith(const std::string& path, const std::string& name) {
+    return path.size() >= name.size() &&
+           path.compare(path.size() - name.size(), name.size(), name) == 0;
+}
+
+}  // namespace
+
+void FaultyStorage::opened(const std::string& path, bool open) {
+    std::lock_guard lock(mutex_);
+    if (open) {
+        open_.insert(path);
+    } else {
+        open_.erase(open_.find(path));
+    }
+}
+
+int FaultyStorage::openFiles(const std::string& name) const {
+    std::lock_guard lock(mutex_);
+    return static_cast<int>(std::count_if(
+        open_.begin(), open_.end(), [&](const std::string& path) { return endsWith(path, name); }));
+}
+
 bool FaultyStorage::picked(const std::string& path, Use use) const {
-    return (!use_ || *use_ == use) &&
-           (name_.empty() || (path.size() >= name_.size() &&
-                              path.compare(path.size() - name_.size(), name_.size(), name_) == 0));
+    return (!use_ || *use_ == use) && endsWith(path, name_);
 }
 
 bool FaultyStorage::answers(const std::string& path, Use use) {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "player/IFileStorage.h"
@@ -27,8 +28,8 @@ public:
     void set(Mode mode, std::optional<Use> use = std::nullopt, const std::string& name = {});
     // Calls held so far.
     int hung() const { return hung_.load(); }
-    // Files open now.
-    int openFiles() const { return openFiles_.load(); }
+    // Files open now whose path ends in `name` (any when empty).
+    int openFiles(const std::string& name = {}) const;
 
     std::unique_ptr<IStoredFile> open(const std::string& path, Use use) override;
 
@@ -39,6 +40,7 @@ private:
     // Holds a call while the file hangs; false when it fails.
     bool answers(const std::string& path, Use use);
     bool picked(const std::string& path, Use use) const;
+    void opened(const std::string& path, bool open);
 
     std::shared_ptr<IFileStorage> real_;
     mutable std::mutex mutex_;
@@ -47,7 +49,7 @@ private:
     std::optional<Use> use_;
     std::string name_;
     std::atomic<int> hung_{0};
-    std::atomic<int> openFiles_{0};
+    std::multiset<std::string> open_;
 };
 
 }  // namespace corvid::test

@@ -5,6 +5,7 @@
 
 #include "platform/graph/FfmpegPlaybackClock.h"
 #include "platform/graph/IGraphFactory.h"
+#include "player/InjectedFaults.h"
 #include "support/CapturingAudioOutput.h"
 #include "support/ManualClock.h"
 #include "support/ManualSoundOutput.h"
@@ -28,6 +29,8 @@ public:
     // the playback clocks, instead of being captured; `devices` lists those alive.
     bool soundDevices = false;
     std::shared_ptr<ManualSoundDevices> devices = std::make_shared<ManualSoundDevices>();
+    // Failures the graphs' workers meet.
+    std::shared_ptr<InjectedFaults> faults = std::make_shared<InjectedFaults>();
 };
 
 }  // namespace corvid
