@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QDir>
-#include <QFile>
 #include <QTest>
 #include <memory>
 #include <string>
@@ -12,11 +10,13 @@
 #include "platform/graph/FfmpegGraphFactory.h"
 #include "platform/graph/GraphFactory.h"
 #include "player_control/QVRControl.h"
+#include "support/BlockingMirror.h"
 #include "support/EventLoopProbe.h"
 #include "support/Eventually.h"
 #include "support/FaultyStorage.h"
 #include "support/MessageBoxRecorder.h"
 #include "support/PictureReader.h"
+#include "support/ProcessThreads.h"
 #include "support/TestMedia.h"
 #include "support/WindowTest.h"
 
@@ -30,26 +30,16 @@ using test::PictureReader;
 // The longest the window may stand still in any of these.
 constexpr qint64 kLongestStallMs = 100;
 
-// The threads of this process that read files for the player.
-int readerThreads() {
-    int count = 0;
-    for (const QString& task :
-         QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile name("/proc/self/task/" + task + "/comm");
-        if (name.open(QIODevice::ReadOnly) && name.readAll().trimmed() == "corvid-read") ++count;
-    }
-    return count;
-}
-
 // The whole window on real graphs, over storage that stops answering camera 2's reads
 // while a pair plays, as a network share or a USB disk can. Whatever the reviewer does
 // then (wait, Stop, another recording, closing the window) the window never stands still
 // for long: the event loop's lateness is measured throughout. The camera that does not
 // answer is named, the other plays on, and once the storage answers again the reads left
 // behind end and free what they held.
-class HungStorageRealTimeTest : public test::WindowTest {
+class StorageStallTest : public test::WindowTest {
 protected:
-    void SetUp() override {
+    // Two pairs, "hung" and "other", in the folder.
+    void copyRecordings() {
         for (const char* name : {"hung", "other"}) {
             for (const int number : {1, 2}) {
                 test::MediaRecipe recipe;
@@ -59,8 +49,63 @@ protected:
                      QStringLiteral("%1-%2.asf").arg(name).arg(number));
             }
         }
+    }
+
+    static int frame(QVRControl* panel) { return PictureReader::frameShownIn(panel->PicVid); }
+    static double position(QVRControl* panel) { return panel->engine()->DS_GetPosition(); }
+
+    // Whether the panel's pictures move on.
+    static bool plays(QVRControl* panel) {
+        const int from = frame(panel);
+        return test::eventually([&] { return frame(panel) > from && from >= 0; }, 10000);
+    }
+
+    // Plays the pair whose camera 2 then stops answering, until one of its reads is held.
+    template <typename Hang, typename Held>
+    void playHungPair(Hang hang, Held held) {
+        clickLine("AB\thung");
+        ASSERT_TRUE(plays(form->QVRControl1));
+        ASSERT_TRUE(plays(form->QVRControl2));
+        hang();
+        ASSERT_TRUE(test::eventually(held, 10000));
+        probe.reset();
+    }
+
+    // Lets the window run for a while, so that a stall after the action is measured too.
+    static void settle() { QTest::qWait(500); }
+
+    void expectNoLongStall() {
+        EXPECT_LT(probe.worstMs(), kLongestStallMs);
+        std::printf("[ stall    ] %s: longest %lld ms\n",
+                    ::testing::UnitTest::GetInstance()->current_test_info()->name(),
+                    static_cast<long long>(probe.worstMs()));
+        probe.reset();
+    }
+
+    void expectCamera2Named(const char* why) {
+        const QString notice = form->QVRControl2->notice();
+        EXPECT_TRUE(notice.startsWith("hung-2.asf\n")) << notice.toStdString();
+        EXPECT_TRUE(notice.contains(why)) << notice.toStdString();
+        EXPECT_EQ(form->QVRControl1->notice(), "");
+    }
+
+    static bool readingThreadsEnd(int stillReading) {
+        return test::eventually([&] { return test::threadsNamed("corvid-read") == stillReading; });
+    }
+
+    test::MessageBoxRecorder messages;
+    test::EventLoopProbe probe;
+};
+
+// On storage that fails on purpose (FaultyStorage), for each thing a reviewer may do.
+class HungStorageRealTimeTest : public StorageStallTest {
+protected:
+    void SetUp() override {
+        copyRecordings();
         showOnFolder(2);
-        playHungPair();
+        const int held = storage->hung();
+        playHungPair([&] { storage->set(FaultyStorage::Mode::Hangs, std::nullopt, "hung-2.asf"); },
+                     [&] { return storage->hung() > held; });
     }
 
     void TearDown() override {
@@ -76,59 +121,23 @@ protected:
         return options;
     }
 
-    static int frame(QVRControl* panel) { return PictureReader::frameShownIn(panel->PicVid); }
-    static double position(QVRControl* panel) { return panel->engine()->DS_GetPosition(); }
-
-    // Whether the panel's pictures move on.
-    static bool plays(QVRControl* panel) {
-        const int from = frame(panel);
-        return test::eventually([&] { return frame(panel) > from && from >= 0; }, 10000);
-    }
-
-    // Plays the pair whose camera 2 then stops answering, until one of its reads is held.
-    void playHungPair() {
-        clickLine("AB\thung");
-        ASSERT_TRUE(plays(form->QVRControl1));
-        ASSERT_TRUE(plays(form->QVRControl2));
-        const int held = storage->hung();
-        storage->set(FaultyStorage::Mode::Hangs, std::nullopt, "hung-2.asf");
-        ASSERT_TRUE(test::eventually([&] { return storage->hung() > held; }, 10000));
-        probe.reset();
-    }
-
-    // Lets the window run for a while, so that a stall after the action is measured too.
-    static void settle() { QTest::qWait(500); }
-
-    void expectNoLongStall() {
-        EXPECT_LT(probe.worstMs(), kLongestStallMs);
-        std::printf("[ stall    ] %s: longest %lld ms\n",
-                    ::testing::UnitTest::GetInstance()->current_test_info()->name(),
-                    static_cast<long long>(probe.worstMs()));
-    }
-
     // Once the storage answers, the reads left behind end and close their files.
     void expectNothingLeftOnceTheStorageAnswers(int stillReading) {
         storage->set(FaultyStorage::Mode::Answers);
         EXPECT_TRUE(test::eventually([&] { return storage->openFiles("hung-2.asf") == 0; }));
-        EXPECT_TRUE(test::eventually([&] { return readerThreads() == stillReading; }))
-            << readerThreads() << " reading threads";
+        EXPECT_TRUE(readingThreadsEnd(stillReading))
+            << test::threadsNamed("corvid-read") << " reading threads";
     }
 
     std::shared_ptr<FaultyStorage> storage = FaultyStorage::local();
     GraphFactory::Scoped installed{std::make_shared<FfmpegGraphFactory>(graphOptions(storage))};
-    test::MessageBoxRecorder messages;
-    test::EventLoopProbe probe;
 };
 
 TEST_F(HungStorageRealTimeTest, waiting_namesTheCameraThatStoppedAnswering_andTheOtherPlaysOn) {
     ASSERT_TRUE(test::eventually([&] { return !form->QVRControl2->notice().isEmpty(); }, 20000));
     settle();
     expectNoLongStall();
-    EXPECT_TRUE(form->QVRControl2->notice().startsWith("hung-2.asf\n"))
-        << form->QVRControl2->notice().toStdString();
-    EXPECT_TRUE(form->QVRControl2->notice().contains("stopped answering"))
-        << form->QVRControl2->notice().toStdString();
-    EXPECT_EQ(form->QVRControl1->notice(), "");
+    expectCamera2Named("stopped answering");
     EXPECT_TRUE(plays(form->QVRControl1));
     EXPECT_EQ(messages.count(), 0);
     expectNothingLeftOnceTheStorageAnswers(1);
@@ -163,6 +172,57 @@ TEST_F(HungStorageRealTimeTest, closingTheWindow_goesAtOnce) {
     expectNoLongStall();
     EXPECT_EQ(messages.count(), 0);
     expectNothingLeftOnceTheStorageAnswers(0);
+}
+
+// On a real FUSE mount whose reads of camera 2 the kernel holds, with the program's own
+// storage and limits: the reviewer moves to the next recording, then closes the window.
+class FuseShareRealTimeTest : public StorageStallTest {
+protected:
+    void SetUp() override {
+        copyRecordings();
+        if (!share.mount(folder.path())) GTEST_SKIP() << "no FUSE mounts here";
+        showOnFolder(2, share.mountPoint());
+        playHungPair([&] { share.block("hung-2.asf"); }, [&] { return share.held("hung-2.asf"); });
+    }
+
+    void TearDown() override {
+        share.unblockAll();
+        test::WindowTest::TearDown();
+    }
+
+    test::BlockingMirror share;
+};
+
+TEST_F(FuseShareRealTimeTest, nextRecordingAndClosing_goAtOnce_andTheHeldReadEndsWhenAnswered) {
+    clickLine("AB\tother");
+    ASSERT_TRUE(test::eventually(
+        [&] { return position(form->QVRControl1) > 1.0 && position(form->QVRControl2) > 1.0; },
+        10000));
+    settle();
+    expectNoLongStall();
+    EXPECT_TRUE(plays(form->QVRControl1));
+    EXPECT_TRUE(plays(form->QVRControl2));
+
+    probe.reset();
+    form->close();
+    form.reset();
+    settle();
+    expectNoLongStall();
+    EXPECT_EQ(messages.count(), 0);
+    share.unblockAll();
+    EXPECT_TRUE(readingThreadsEnd(0)) << test::threadsNamed("corvid-read") << " reading threads";
+    EXPECT_TRUE(share.unmount()) << "a file of the share is still open";
+}
+
+TEST_F(FuseShareRealTimeTest, waiting_namesTheCameraOnTheShare_andTheOtherPlaysOn) {
+    // The program's own limit on a read that does not come back, and some.
+    ASSERT_TRUE(test::eventually([&] { return !form->QVRControl2->notice().isEmpty(); }, 30000));
+    settle();
+    expectNoLongStall();
+    expectCamera2Named("stopped answering");
+    EXPECT_TRUE(plays(form->QVRControl1));
+    share.unblockAll();
+    EXPECT_TRUE(readingThreadsEnd(1)) << test::threadsNamed("corvid-read") << " reading threads";
 }
 
 }  // namespace
