@@ -89,6 +89,25 @@ protected:
         EXPECT_EQ(form->QVRControl1->notice(), "");
     }
 
+    // A click on the other pair, which then plays in both panels.
+    void playOtherPair() {
+        clickLine("AB\tother");
+        ASSERT_TRUE(test::eventually(
+            [&] { return position(form->QVRControl1) > 1.0 && position(form->QVRControl2) > 1.0; },
+            10000));
+        settle();
+        expectNoLongStall();
+        EXPECT_TRUE(plays(form->QVRControl1));
+        EXPECT_TRUE(plays(form->QVRControl2));
+    }
+
+    void closeWindow() {
+        form->close();
+        form.reset();
+        settle();
+        expectNoLongStall();
+    }
+
     static bool readingThreadsEnd(int stillReading) {
         return test::eventually([&] { return test::threadsNamed("corvid-read") == stillReading; });
     }
@@ -153,23 +172,13 @@ TEST_F(HungStorageRealTimeTest, stop_goesAtOnce) {
 }
 
 TEST_F(HungStorageRealTimeTest, anotherRecording_playsAtOnce) {
-    clickLine("AB\tother");
-    ASSERT_TRUE(test::eventually(
-        [&] { return position(form->QVRControl1) > 1.0 && position(form->QVRControl2) > 1.0; },
-        10000));
-    settle();
-    expectNoLongStall();
-    EXPECT_TRUE(plays(form->QVRControl1));
-    EXPECT_TRUE(plays(form->QVRControl2));
+    playOtherPair();
     EXPECT_EQ(messages.count(), 0);
     expectNothingLeftOnceTheStorageAnswers(2);
 }
 
 TEST_F(HungStorageRealTimeTest, closingTheWindow_goesAtOnce) {
-    form->close();
-    form.reset();
-    settle();
-    expectNoLongStall();
+    closeWindow();
     EXPECT_EQ(messages.count(), 0);
     expectNothingLeftOnceTheStorageAnswers(0);
 }
@@ -194,20 +203,8 @@ protected:
 };
 
 TEST_F(FuseShareRealTimeTest, nextRecordingAndClosing_goAtOnce_andTheHeldReadEndsWhenAnswered) {
-    clickLine("AB\tother");
-    ASSERT_TRUE(test::eventually(
-        [&] { return position(form->QVRControl1) > 1.0 && position(form->QVRControl2) > 1.0; },
-        10000));
-    settle();
-    expectNoLongStall();
-    EXPECT_TRUE(plays(form->QVRControl1));
-    EXPECT_TRUE(plays(form->QVRControl2));
-
-    probe.reset();
-    form->close();
-    form.reset();
-    settle();
-    expectNoLongStall();
+    playOtherPair();
+    closeWindow();
     EXPECT_EQ(messages.count(), 0);
     share.unblockAll();
     EXPECT_TRUE(readingThreadsEnd(0)) << test::threadsNamed("corvid-read") << " reading threads";
