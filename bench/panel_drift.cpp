@@ -18,7 +18,6 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QListWidget>
-#include <QProcess>
 #include <QRadioButton>
 #include <algorithm>
 #include <chrono>
@@ -42,6 +41,7 @@
 #include "player/SilentAudioOutput.h"
 #include "player_control/QVRControl.h"
 #include "support/BenchWindow.h"
+#include "support/Recordings.h"
 
 // The same source measures commits from before the two cameras shared a clock.
 #if __has_include("platform/graph/IPlaybackClock.h")
@@ -74,34 +74,15 @@ bool makeCamera(const QString& path, double seconds, bool first, bool sound) {
         "lavfi",
         "-i",
         QString("testsrc2=s=704x576:r=25:d=%1%2").arg(length, first ? "" : ",hue=h=90")};
-    if (sound)
-        arguments << "-f"
-                  << "lavfi"
-                  << "-i"
-                  << QString("sine=f=%1:r=44100:d=%2").arg(first ? 440 : 660).arg(seconds - 0.1);
+    if (sound) arguments << bench::toneInput(first ? 440 : 660, seconds);
     arguments << "-c:v" << (first ? "wmv2" : "msmpeg4") << "-b:v"
               << "1500k"
               << "-g"
               << "50";
-    if (sound)
-        arguments << "-c:a"
-                  << "wmav2"
-                  << "-b:a"
-                  << "64k"
-                  << "-ac"
-                  << "2"
-                  // The encoder's delay goes before the sound, not before the pictures.
-                  << "-af"
-                  << "asetpts=PTS+2048";
+    if (sound) arguments << bench::toneEncoding();
     arguments << "-f"
-              << "asf" << path + ".part";
-    QProcess ffmpeg;
-    ffmpeg.start("ffmpeg", arguments);
-    if (!ffmpeg.waitForFinished(1800000) || ffmpeg.exitStatus() != QProcess::NormalExit ||
-        ffmpeg.exitCode() != 0)
-        return false;
-    QFile::remove(path);
-    return QFile::rename(path + ".part", path);
+              << "asf";
+    return bench::writeWithFfmpeg(arguments, path);
 }
 
 // A sound device that starts late: sound is taken only from `lateUntil` on, as a device

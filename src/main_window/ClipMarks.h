@@ -5,55 +5,46 @@
 #include <array>
 #include <optional>
 
+#include "recording_pair/RecordingPair.h"
+
 namespace corvid {
 
-class QVRControl;
-
-// The start and end of a clip, marked on the shared progress bar and drawn on it as two
-// ticks. A mark keeps each camera's own position at the moment it was made, and belongs
-// to the files then loaded: another recording loaded makes the marks disappear.
+// The start and end of a clip, marked on the pair's timeline and drawn on the shared
+// progress bar as two ticks. A mark belongs to the files loaded when it was made: another
+// recording loaded makes the marks disappear.
 class ClipMarks : public QWidget {
     Q_OBJECT
 
 public:
-    // Each camera's position when a mark was made; none for a camera without a file.
-    struct Mark {
-        std::array<std::optional<double>, 2> positions;
-        double share = 0;  // of the bar, 0..1
-    };
-    // The span of one camera's file to export.
-    struct Span {
-        QString file;
-        double start = 0;
-        double end = 0;
-    };
+    using Mark = RecordingPair::Mark;
+    using Span = RecordingPair::Span;
 
-    ClipMarks(QWidget* bar, QVRControl& camera1, QVRControl& camera2);
+    ClipMarks(QWidget* bar, RecordingPair& pair);
 
     void markStart();
     void markEnd();
     std::optional<Mark> start() const { return current() ? start_ : std::nullopt; }
     std::optional<Mark> end() const { return current() ? end_ : std::nullopt; }
 
-    // The span of every camera with a file, or a message saying why the marks make no
-    // clip (missing, end not after start, beyond a camera's recording).
-    std::array<std::optional<Span>, 2> spans(QString& problem) const;
+    // The span of every camera the clip covers, or a message saying why the marks make no
+    // clip (missing, end not after start, outside every camera's recording).
+    std::array<std::optional<Span>, RecordingPair::kCameras> spans(QString& problem) const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    Mark markNow() const;
-    std::array<QString, 2> files() const;
+    std::array<QString, RecordingPair::kCameras> files() const;
     // Whether the marks belong to the files loaded now.
     bool current() const;
     void remember();
 
-    std::array<QVRControl*, 2> cameras_;
+    RecordingPair& pair_;
     std::optional<Mark> start_;
     std::optional<Mark> end_;
-    std::array<QString, 2> markedFiles_;
+    std::array<QString, RecordingPair::kCameras> markedFiles_;
+    std::array<double, RecordingPair::kCameras> markedOffsets_{0, 0};
     bool ticksShown_ = false;
 };
 

@@ -2,23 +2,20 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QPointer>
-#include <QProgressDialog>
 #include <QRegularExpression>
 #include <cmath>
-#include <exception>
+#include <limits>
 #include <memory>
-#include <thread>
 
+#include "main_window/ModalProgress.h"
 #include "platform/util/Failure.h"
 #include "player/ClipExporter.h"
 
 namespace corvid {
 
-QString ClipPairExport::targetFor(const QString& source, int camera, double start) {
+QString ClipPairExport::clipName(const QString& source, double start) {
     const QFileInfo file(source);
     QString base = file.completeBaseName();
     base.remove(QRegularExpression(QStringLiteral("-[12]$")));
@@ -28,8 +25,14 @@ QString ClipPairExport::targetFor(const QString& source, int camera, double star
                              .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
                              .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
                              .arg(seconds % 60, 2, 10, QLatin1Char('0'));
-    return file.dir().filePath(
-        QStringLiteral("%1-clip-%2-%3.%4").arg(base, time).arg(camera).arg(file.suffix()));
+    return file.dir().filePath(QStringLiteral("%1-clip-%2").arg(base, time));
+}
+
+QString ClipPairExport::targetFor(const QString& source, int camera, double start) {
+    return QStringLiteral("%1-%2.%3")
+        .arg(clipName(source, start))
+        .arg(camera)
+        .arg(QFileInfo(source).suffix());
 }
 
 bool ClipPairExport::run(QWidget* parent, const std::vector<Part>& parts) {
@@ -49,55 +52,35 @@ bool ClipPairExport::run(QWidget* parent, const std::vector<Part>& parts) {
         media += part.end - part.start;
     }
 
-    QProgressDialog dialog(
-        QCoreApplication::translate("ClipPairExport", "Exporting the clip of %n camera(s)…", "",
-                                    static_cast<int>(parts.size())),
-        QCoreApplication::translate("ClipPairExport", "Cancel"), 0, 1000, parent);
-    dialog.setObjectName("ClipExportProgress");
-    dialog.setWindowModality(Qt::WindowModal);
-    dialog.setMinimumDuration(0);
-    dialog.setAutoClose(false);
-    dialog.setAutoReset(false);
-    dialog.setValue(0);
-    QObject::connect(&dialog, &QProgressDialog::canceled, [&exporters] {
-        for (auto& exporter : exporters) exporter->cancel();
-    });
-
-    QEventLoop loop;
-    QPointer<QProgressDialog> shown(&dialog);
-    bool complete = true;
-    std::exception_ptr failure;
-    std::thread worker([&] {
+    const auto work = [&](const ModalProgress::Report& report) {
         double done = 0;
-        try {
-            for (std::size_t i = 0; i < parts.size() && complete; ++i) {
-                const double length = parts[i].end - parts[i].start;
-                complete = exporters[i]->write(parts[i].start, parts[i].end, [&](double share) {
-                    const int value =
-                        media > 0 ? static_cast<int>(1000 * (done + share * length) / media) : 0;
-                    QMetaObject::invokeMethod(
-                        &loop,
-                        [shown, value] {
-                            if (shown) shown->setValue(value);
-                        },
-                        Qt::QueuedConnection);
-                });
-                done += length;
-            }
-        } catch (...) {
-            failure = std::current_exception();
+        // The parts' common zero: the earliest of their first key frames on the pair's
+        // timeline. Each part starts at its own key frame, that far from the zero.
+        double zero = std::numeric_limits<double>::infinity();
+        for (std::size_t i = 0; i < parts.size(); ++i)
+            zero =
+                std::min(zero, exporters[i]->keyFrameAtOrBefore(parts[i].start) + parts[i].offset);
+        for (std::size_t i = 0; i < parts.size(); ++i) {
+            const double length = parts[i].end - parts[i].start;
+            const auto progress = [&](double share) {
+                report(media > 0 ? (done + share * length) / media : 0);
+            };
+            if (!exporters[i]->write(parts[i].start, parts[i].end, progress,
+                                     zero - parts[i].offset))
+                return false;
+            done += length;
         }
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-    });
-    loop.exec();
-    worker.join();
-    // Read before the dialog closes: closing it counts as a cancel.
-    const bool cancelled = !complete || dialog.wasCanceled();
-    dialog.reset();
-    dialog.hide();
-
-    if (failure) std::rethrow_exception(failure);
-    if (cancelled) return false;
+        return true;
+    };
+    const auto cancel = [&exporters] {
+        for (auto& exporter : exporters) exporter->cancel();
+    };
+    if (!ModalProgress::run(
+            parent, QStringLiteral("ClipExportProgress"),
+            QCoreApplication::translate("ClipPairExport", "Exporting the clip of %n camera(s)…", "",
+                                        static_cast<int>(parts.size())),
+            work, cancel))
+        return false;
     // All parts are written: they are named now, and a name that fails takes the
     // others back, so the recording appears whole or not at all.
     for (std::size_t i = 0; i < exporters.size(); ++i) {

@@ -15,6 +15,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include "main_window/ProgressAccessible.h"
 #include "main_window/ProgressText.h"
 #include "main_window/RecordingLine.h"
 #include "main_window/RecordingScan.h"
@@ -24,14 +25,16 @@
 #include "platform/files/FileSystem.h"
 #include "platform/files/FolderList.h"
 #include "platform/files/FolderPath.h"
-#include "platform/graph/ClockHold.h"
 #include "platform/util/Attempt.h"
 #include "platform/util/Failure.h"
 #include "platform/util/Numeric.h"
 #include "platform/widgets/Guarded.h"
 #include "platform/widgets/MessageBox.h"
 #include "platform/widgets/ScrollBar.h"
+#include "player/FocusMark.h"
 #include "player_control/QVRControl.h"
+#include "player_control/VideoSurface.h"
+#include "recording_pair/RecordingPair.h"
 
 namespace corvid {
 
@@ -97,7 +100,11 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent), fileSystem_(FileSystem::cur
     createControls();
     createMenu();
     setTabOrder();
+    nameControls();
     connectHandlers();
+    pair_ = std::make_unique<RecordingPair>(*QVRControl1, *QVRControl2);
+    connect(pair_.get(), &RecordingPair::timelineChanged, this,
+            [this] { guarded(this, [this] { showPairMembers(); }); });
     reviewKeys_ = std::make_unique<ReviewKeys>(*this);
     resize(pixelsOf(kClientWidth), pixelsOf(kClientHeight) + menuBar()->sizeHint().height());
     guarded(this, [this] { Form_Load(); });
@@ -141,6 +148,7 @@ void Form1::createControls() {
     hsVol->SetSmallChange(5);
     hsVol->SetLargeChange(1);
     hsVol->SetValue(75);
+    hsVol->setFocusPolicy(Qt::StrongFocus);
 
     fraPlay = new QGroupBox(QStringLiteral("Playback progress"), client);
     fraPlay->setObjectName("fraPlay");
@@ -163,6 +171,7 @@ void Form1::createControls() {
     // The time text stays readable where the fill reaches it.
     timeText->setFill(S1);
     L1->raise();
+    new FocusMark(P1);
 
     scan_ = std::make_unique<RecordingScan>(lsASF, [] { QCoreApplication::processEvents(); });
     scan_->keepInLine(DrvList, DirList);
@@ -184,6 +193,21 @@ void Form1::createMenu() {
     mnuClose = menuBar()->addAction(QStringLiteral("Stop"));
     mnuClose->setObjectName("mnuClose");
     mnuClose->setEnabled(false);
+}
+
+// The names a screen reader gives the controls, where their own text says too little or
+// they have none.
+void Form1::nameControls() {
+    ProgressAccessible::install();
+    QVRControl1->PicVid->setAccessibleName(QStringLiteral("Camera 1"));
+    QVRControl2->PicVid->setAccessibleName(QStringLiteral("Camera 2"));
+    lsASF->setAccessibleName(QStringLiteral("Recordings"));
+    DrvList->setAccessibleName(QStringLiteral("Drive"));
+    DirList->setAccessibleName(QStringLiteral("Folder"));
+    optLeft->setAccessibleDescription(QStringLiteral("Hear camera 1"));
+    optRight->setAccessibleDescription(QStringLiteral("Hear camera 2"));
+    hsVol->setAccessibleName(QStringLiteral("Volume"));
+    P1->setAccessibleName(QStringLiteral("Playback position"));
 }
 
 void Form1::setTabOrder() {
@@ -212,8 +236,10 @@ void Form1::connectHandlers() {
 
     // A click on a line selects it, a click on the selected line reloads it, and moving the
     // selection with the keyboard selects too: each runs the click handler once.
+    // The focus coming into the list makes its first line current without selecting it:
+    // only a chosen line loads. Enter chooses the line the focus brought.
     connect(lsASF, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (row < 0) return;
+        if (row < 0 || !lsASF->item(row)->isSelected()) return;
         rowChangedByPress_ = QApplication::mouseButtons() != Qt::NoButton;
         guarded(this, [this] { lsASF_Click(); });
     });
@@ -222,6 +248,11 @@ void Form1::connectHandlers() {
             rowChangedByPress_ = false;
             return;
         }
+        guarded(this, [this] { lsASF_Click(); });
+    });
+    connect(lsASF, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
+        if (item->isSelected()) return;
+        item->setSelected(true);
         guarded(this, [this] { lsASF_Click(); });
     });
 }
@@ -396,6 +427,8 @@ void Form1::ShowProgressNow() {
 }
 
 void Form1::drawProgress(bool evenAtTheStart) {
+    // Each camera's whole seconds, as its panel reports them, placed on the pair's timeline:
+    // the bar spans the timeline from its start to its end.
     double position1 = 0;
     double duration1 = 0;
     double position2 = 0;
@@ -404,21 +437,29 @@ void Form1::drawProgress(bool evenAtTheStart) {
     attempt([&] { duration1 = toInt32(QVRControl1->Duration()); });
     attempt([&] { position2 = toInt32(QVRControl2->Position()); });
     attempt([&] { duration2 = toInt32(QVRControl2->Duration()); });
+    const double start = pair_->start();
+    const auto onTimeline = [&](int camera, double seconds) {
+        return seconds + pair_->offset(camera) - start;
+    };
+    const double length = std::max(roundHalfEven(pair_->length()), std::max(duration1, duration2));
 
     double position = 0;
     double duration = 0;
-    if (position1 > 0) {
-        position = position1;
-        duration = duration1;
+    // Camera 1 tells the moment while it plays within its file; camera 2 while camera 1
+    // is at its start or has ended before it.
+    const bool camera1Ended = position1 >= duration1 && position2 > 0 && position2 < duration2;
+    if (position1 > 0 && !camera1Ended) {
+        position = onTimeline(0, position1);
+        duration = duration1 > 0 ? length : 0;
     } else if (position2 > 0) {
-        position = position2;
-        duration = duration2;
+        position = onTimeline(1, position2);
+        duration = duration2 > 0 ? length : 0;
     } else if (!evenAtTheStart) {
         return;
     } else {
         // Both at their start: the times of the camera that holds a recording, camera 1
         // first; with none, zero times.
-        duration = duration1 > 0 ? duration1 : duration2;
+        duration = duration1 > 0 || duration2 > 0 ? length : 0;
         setS1Width(0);
     }
 
@@ -451,30 +492,22 @@ float Form1::seekPercentage() const {
 
 void Form1::P1_MouseDown(std::int16_t Button, std::int16_t, float X, float) {
     if (Button != 1) return;
-    const ClockHold hold(clock_);
     SetPlayState(PlayState::Seeking);
     setS1Width(clampToBar(X));
-    const float percentage = seekPercentage();
-    QVRControl1->SetPosition(percentage);
-    QVRControl2->SetPosition(percentage);
+    pair_->seekToPercentage(seekPercentage());
 }
 
 void Form1::P1_MouseMove(std::int16_t Button, std::int16_t, float X, float) {
     if (Button != 1) return;
-    const ClockHold hold(clock_);
     setS1Width(clampToBar(X));
-    const float percentage = seekPercentage();
-    QVRControl1->SetPosition(percentage);
-    QVRControl2->SetPosition(percentage);
+    pair_->seekToPercentage(seekPercentage());
     UpdateProgress();
 }
 
 void Form1::P1_MouseUp(std::int16_t Button, std::int16_t, float X, float) {
     if (Button != 1) return;
-    const ClockHold hold(clock_);
     setS1Width(clampToBar(X));
-    QVRControl1->SetPlay();
-    QVRControl2->SetPlay();
+    pair_->forEachPanel([](QVRControl& panel) { panel.SetPlay(); });
     SetPlayState(PlayState::Loaded);
 }
 
@@ -536,42 +569,21 @@ void Form1::mnuPlay_Click() {
     if (mnuPlay->text() == kPlayCaption) {
         timPS->start();
         mnuPlay->setText(kPauseCaption);
-        // In lockstep a pair starts over only once both cameras are at their end: the
-        // camera that ended first waits there, in step with the other.
-        const auto atEnd = [](QVRControl* panel) {
-            try {
-                return panel->AtEnd();
-            } catch (const Failure&) {
-                return true;  // as cmdPlay would find it
-            }
-        };
-        const bool startOver = !clock_ || (atEnd(QVRControl1) && atEnd(QVRControl2));
-        commandBothPanels(startOver ? &QVRControl::cmdPlay : &QVRControl::cmdResume);
+        pair_->play();
     } else {
         timPS->stop();
         mnuPlay->setText(kPlayCaption);
-        commandBothPanels(&QVRControl::cmdPause);
+        pair_->pause();
     }
+    ShowProgressNow();
 }
 
 void Form1::commandBothPanels(const std::function<void(QVRControl&)>& command) {
-    // In lockstep both panels act at one instant of their clock.
-    const ClockHold hold(clock_);
-    std::optional<Failure> unreported;
-    for (QVRControl* panel : {QVRControl1, QVRControl2}) {
-        try {
-            command(*panel);
-        } catch (const Failure& failure) {
-            if (panel->notice().isEmpty() && !unreported) unreported = failure;
-        }
-    }
-    if (unreported) throw *unreported;
+    pair_->forEachPanel(command);
 }
 
 void Form1::mnuClose_Click() {
-    QVRControl1->UserControl_Initialize();
-    QVRControl2->UserControl_Initialize();
-    clock_.reset();
+    pair_->stop();
     mnuPlay->setText(kPlayCaption);
     mnuPlay->setEnabled(false);
     mnuClose->setEnabled(false);
@@ -597,15 +609,10 @@ void Form1::optRight_Click() {
 
 void Form1::ApplyVolume() {
     if (optLeft->isChecked()) {
-        hearCamera(QVRControl1, QVRControl2);
+        pair_->hear(0, hsVol->Value());
     } else if (optRight->isChecked()) {
-        hearCamera(QVRControl2, QVRControl1);
+        pair_->hear(1, hsVol->Value());
     }
-}
-
-void Form1::hearCamera(QVRControl* heard, QVRControl* silent) {
-    heard->SetVol(hsVol->Value());
-    silent->SetVol(0);
 }
 
 // ---- Loading a recording ---------------------------------------------------------------
@@ -648,14 +655,15 @@ void Form1::LoadSelectedRecording() {
         const auto camera2 = existingFile(prefix + files[1], unreachable);
         if (!camera2) return missingFromPair(kSecondPortMissing);
         SetPlayState(PlayState::Loaded);
-        openPair(*camera1, *camera2);
+        pair_->load(*camera1, *camera2);
+        SetCameraMode(CameraMode::Both);
     } else if (kind) {
         // One camera: camera 2 alone plays on the right, anything else on the left.
         const bool second = kind == RecordingLine::Kind::Camera2Only;
         const auto file = existingFile(prefix + files[0], unreachable);
         if (!file) return missing(kFileMissing);
         SetPlayState(PlayState::Loaded);
-        openInPanel(second ? QVRControl2 : QVRControl1, *file);
+        pair_->load(second ? QString() : *file, second ? *file : QString());
         (second ? QVRControl1 : QVRControl2)->cmdStop();
         SetCameraMode(second ? CameraMode::Camera2 : CameraMode::Camera1);
     } else {
@@ -699,39 +707,26 @@ std::optional<QString> Form1::existingFile(const QString& fullName, QString& unr
     }
 }
 
-void Form1::openInPanel(QVRControl* panel, const QString& file) {
-    // A file that cannot be played is the panel's to report; the other camera plays on.
-    try {
-        panel->OpenFile2(file);
-    } catch (const Failure& failure) {
-        if (panel->notice().isEmpty()) {
-            panel->setNotice(
-                tr("%1\n%2").arg(file.section('/', -1), QString::fromStdString(failure.what())));
-        }
-    }
-}
-
-void Form1::openPair(const QString& camera1, const QString& camera2) {
-    // The two cameras follow one clock. Camera 2's file opens beside camera 1's, and the
-    // clock stands still until both are in place; then it starts once each shows its
-    // first picture. A camera that fails to open leaves the other to play alone.
-    clock_ = QVRControl1->NewClock();
-    const ClockHold hold(clock_);
-    QVRControl1->FollowClock(clock_);
-    QVRControl2->FollowClock(clock_);
-    QVRControl2->PrepareFile(camera2);
-    openInPanel(QVRControl1, camera1);
-    openInPanel(QVRControl2, camera2);
-    SetCameraMode(CameraMode::Both);
-}
-
 void Form1::SetCameraMode(CameraMode mode) {
-    // Camera 1 is heard unless the recording has camera 2 alone.
-    const bool second = mode == CameraMode::Camera2;
-    hearCamera(second ? QVRControl2 : QVRControl1, second ? QVRControl1 : QVRControl2);
+    // Camera 1 is heard unless the recording has camera 2 alone, or camera 1 has no sound
+    // (no sound stream, or a file that did not open) while camera 2 has.
+    const bool second = mode == CameraMode::Camera2 ||
+                        (mode == CameraMode::Both && !pair_->hasSound(0) && pair_->hasSound(1));
+    pair_->hear(second ? 1 : 0, hsVol->Value());
     selectOption(second ? optRight : optLeft);
     optLeft->setEnabled(mode != CameraMode::Camera2);
     optRight->setEnabled(mode != CameraMode::Camera1);
+}
+
+void Form1::showPairMembers() {
+    // A camera whose panel opened a file of its own is no longer a sound of the recording.
+    if (!pair_->loaded(0) && !pair_->loaded(1)) return;
+    for (int camera = 0; camera < 2; ++camera) {
+        QRadioButton* option = camera == 0 ? optLeft : optRight;
+        if (pair_->loaded(camera) || !option->isEnabled()) continue;
+        option->setEnabled(false);
+        if (option->isChecked()) selectOption(camera == 0 ? optRight : optLeft);
+    }
 }
 
 void Form1::selectOption(QRadioButton* option) {

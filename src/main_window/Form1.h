@@ -23,8 +23,8 @@ namespace corvid {
 class DriveList;
 class FolderList;
 class IFileSystem;
-class IPlaybackClock;
 class QVRControl;
+class RecordingPair;
 class RecordingScan;
 class ReviewKeys;
 class ScrollBar;
@@ -98,6 +98,8 @@ public:
     // panel that could not open its file already says so on its surface; the first failure
     // of a panel without such a notice is passed on once both have had their turn.
     void commandBothPanels(const std::function<void(QVRControl&)>& command);
+    // The recording loaded: its timeline and every action on it.
+    RecordingPair& pair() const { return *pair_; }
     // Redraws the progress bar and time text now, as a timer tick does, and also where a
     // tick leaves them alone: with both cameras at their start or nothing loaded.
     void ShowProgressNow();
@@ -120,6 +122,7 @@ private:
     void createControls();
     void createMenu();
     void setTabOrder();
+    void nameControls();
     void connectHandlers();
 
     // What the commands and the progress bar allow: nothing loaded, a recording loaded
@@ -133,14 +136,12 @@ private:
     void SetPlayState(PlayState state);
     void SetCameraMode(CameraMode mode);
     void ApplyVolume();
-    // Gives `heard` the volume of the slider and silences `silent`.
-    void hearCamera(QVRControl* heard, QVRControl* silent);
 
     // Loading helpers.
     std::optional<QString> existingFile(const QString& fullName, QString& unreachable);
-    void openInPanel(QVRControl* panel, const QString& file);
-    void openPair(const QString& camera1, const QString& camera2);
     void selectOption(QRadioButton* option);
+    // Follows a camera that left the recording's pair.
+    void showPairMembers();
 
     void setS1Width(float twips);
     float clampToBar(float x) const;
@@ -154,8 +155,7 @@ private:
     QSize frameExtra() const;
 
     std::shared_ptr<IFileSystem> fileSystem_;
-    // The clock both panels follow while a pair plays; null otherwise.
-    std::shared_ptr<IPlaybackClock> clock_;
+    std::unique_ptr<RecordingPair> pair_;
     std::unique_ptr<RecordingScan> scan_;
     std::unique_ptr<ReviewKeys> reviewKeys_;
     FormLayout layout_;

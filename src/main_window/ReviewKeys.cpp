@@ -1,5 +1,6 @@
 #include "main_window/ReviewKeys.h"
 
+#include <QAbstractSlider>
 #include <QAbstractSpinBox>
 #include <QAction>
 #include <QApplication>
@@ -13,18 +14,22 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QRadioButton>
 #include <QSignalBlocker>
 #include <QTextEdit>
 #include <QTimer>
 
 #include "main_window/ClipMarks.h"
 #include "main_window/ClipPairExport.h"
+#include "main_window/EvidenceExport.h"
 #include "main_window/Form1.h"
 #include "media_engine/clsDShowControl.h"
 #include "platform/files/FolderList.h"
 #include "platform/util/Failure.h"
 #include "platform/widgets/Guarded.h"
+#include "player/AsfHeaderReader.h"
 #include "player_control/QVRControl.h"
+#include "recording_pair/RecordingPair.h"
 
 namespace corvid {
 
@@ -48,10 +53,25 @@ bool isTextField(const QWidget* widget) {
            qobject_cast<const QAbstractSpinBox*>(widget) != nullptr;
 }
 
+// Option buttons move between themselves with the arrows and a slider moves with them
+// and its paging keys: there the plain keys are the control's own, as a keyboard user
+// has no other way to choose a camera or set the volume. Shift+arrows still seek.
+bool ownsKey(const QWidget* widget, const QKeyEvent& key) {
+    if (key.modifiers() & (Qt::ShiftModifier | Qt::ControlModifier)) return false;
+    const int k = key.key();
+    const bool arrow =
+        k == Qt::Key_Left || k == Qt::Key_Right || k == Qt::Key_Up || k == Qt::Key_Down;
+    if (qobject_cast<const QRadioButton*>(widget) != nullptr) return arrow;
+    if (qobject_cast<const QAbstractSlider*>(widget) != nullptr)
+        return arrow || k == Qt::Key_PageUp || k == Qt::Key_PageDown || k == Qt::Key_Home ||
+               k == Qt::Key_End;
+    return false;
+}
+
 }  // namespace
 
 ReviewKeys::ReviewKeys(Form1& form) : form_(form) {
-    clipMarks_ = new ClipMarks(form_.P1, *form_.QVRControl1, *form_.QVRControl2);
+    clipMarks_ = new ClipMarks(form_.P1, form_.pair());
     createBindings();
     createHelpMenu();
     createSpeedLabel();
@@ -84,7 +104,8 @@ void ReviewKeys::createBindings() {
         {Qt::Key_BracketRight, false, tr("]"), tr("Double the speed"),
          [this] { setSpeed(speed() * 2); }},
         {Qt::Key_Backspace, false, tr("Backspace"), tr("Normal speed"), [this] { setSpeed(1.0); }},
-        {Qt::Key_F, false, tr("F"), tr("Full screen (the camera under the pointer)"),
+        {Qt::Key_F, false, tr("F"),
+         tr("Full screen (the focused camera, else the one under the pointer)"),
          [this] { fullScreenUnderPointer(); }},
         {Qt::Key_Escape, false, tr("Esc"), tr("Leave full screen"), [this] { leaveFullScreen(); }},
         {Qt::Key_T, false, tr("T"), tr("Show or hide each camera's time over its picture"),
@@ -99,6 +120,14 @@ void ReviewKeys::createBindings() {
          [this] { saveStills(); }, true},
         {Qt::Key_E, false, tr("Ctrl+E"), tr("Export the marked clip of both cameras"),
          [this] { exportClip(); }, true},
+        {Qt::Key_Comma, false, tr("Ctrl+,"), tr("Move camera 2 one picture earlier"),
+         [this] { nudgeCamera2(-1); }, true},
+        {Qt::Key_Period, false, tr("Ctrl+."), tr("Move camera 2 one picture later"),
+         [this] { nudgeCamera2(1); }, true},
+        {Qt::Key_R, false, tr("Ctrl+R"), tr("Align the cameras by the recorder's clock"),
+         [this] { alignByRecorderClock(); }, true},
+        {Qt::Key_E, true, tr("Ctrl+Shift+E"), tr("Export the marked span as one MP4 video"),
+         [this] { exportEvidence(); }, true},
     };
 }
 
@@ -149,39 +178,63 @@ void ReviewKeys::playPause() {
     form_.mnuPlay->trigger();
 }
 
-void ReviewKeys::moveBothPanels(const std::function<void(QVRControl&)>& command) {
+void ReviewKeys::movePair(const std::function<void(RecordingPair&)>& action) {
     // The display follows at once, failure or not, also while the paused timer leaves it
     // alone.
     struct Redraw {
         Form1& form;
         ~Redraw() { form.ShowProgressNow(); }
     } redraw{form_};
-    form_.commandBothPanels(command);
+    action(form_.pair());
 }
 
 void ReviewKeys::seekBy(double seconds) {
-    moveBothPanels([seconds](QVRControl& panel) { panel.SeekBy(seconds); });
+    movePair([seconds](RecordingPair& pair) { pair.seekBy(seconds); });
 }
 
 void ReviewKeys::stepFrames(int frames) {
     // Pausing goes through the Pause command, so its caption and the timer follow.
     if (form_.isPlaying()) form_.mnuPlay->trigger();
-    moveBothPanels([frames](QVRControl& panel) { panel.StepFrame(frames); });
+    const bool held = keyHeld_;
+    movePair([frames, held](RecordingPair& pair) { pair.step(frames, held); });
 }
 
 void ReviewKeys::setSpeed(double speed) {
-    form_.commandBothPanels([speed](QVRControl& panel) { panel.SetRate(speed); });
+    form_.pair().setSpeed(speed);
     showSpeed();
 }
 
 double ReviewKeys::speed() const {
-    return form_.QVRControl1->Rate();
+    return form_.pair().speed();
+}
+
+void ReviewKeys::nudgeCamera2(int pictures) {
+    movePair([pictures](RecordingPair& pair) { pair.nudgeCamera2(pictures); });
+}
+
+void ReviewKeys::alignByRecorderClock() {
+    if (!form_.pair().loaded(0) || !form_.pair().loaded(1))
+        throw Failure(Failure::InvalidArgument,
+                      tr("Load a recording of both cameras first.").toStdString());
+    movePair([](RecordingPair& pair) {
+        if (!pair.alignByRecorderClock())
+            throw Failure(Failure::InvalidArgument,
+                          tr("The cameras cannot be aligned by the recorder's clock: a "
+                             "camera's file does not say when it was recorded.")
+                              .toStdString());
+    });
 }
 
 void ReviewKeys::fullScreenUnderPointer() {
+    // A panel with the keyboard's focus is the one meant; otherwise the one under the
+    // pointer.
+    QWidget* focus = QApplication::focusWidget();
+    QVRControl* second = form_.QVRControl2;
+    if (focus != nullptr && form_.QVRControl1->isAncestorOf(focus))
+        return form_.QVRControl1->FullScreen();
+    if (focus != nullptr && second->isAncestorOf(focus)) return second->FullScreen();
     QVRControl* panel = form_.QVRControl1;
     const QPoint pointer = QCursor::pos();
-    QVRControl* second = form_.QVRControl2;
     if (second->isVisible() && second->rect().contains(second->mapFromGlobal(pointer))) {
         panel = second;
     }
@@ -201,7 +254,13 @@ void ReviewKeys::resetZoom() {
     form_.commandBothPanels([](QVRControl& panel) { panel.ResetZoom(); });
 }
 
+void ReviewKeys::requireRecording() const {
+    if (!form_.pair().loaded(0) && !form_.pair().loaded(1))
+        throw Failure(Failure::NotReady, tr("Load a recording first.").toStdString());
+}
+
 void ReviewKeys::saveStills() {
+    requireRecording();
     const QStringList saved = stills_.save({form_.QVRControl1, form_.QVRControl2});
     if (saved.isEmpty()) return;  // no folder chosen
     QStringList names;
@@ -210,17 +269,18 @@ void ReviewKeys::saveStills() {
 }
 
 void ReviewKeys::exportClip() {
+    requireRecording();
     QString problem;
     const auto spans = clipMarks_->spans(problem);
     if (!problem.isEmpty()) throw Failure(Failure::InvalidArgument, problem.toStdString());
     std::vector<ClipPairExport::Part> parts;
-    // The clip is named from where it starts on the bar: camera 1's start, else camera 2's.
-    const double named = spans[0] ? spans[0]->start : spans[1]->start;
+    // The clip is named from where it starts on the timeline.
+    const double named = clipMarks_->start()->moment;
     for (int camera = 1; camera <= 2; ++camera) {
         const auto& span = spans[camera - 1];
         if (!span) continue;
         parts.push_back({span->file, ClipPairExport::targetFor(span->file, camera, named),
-                         span->start, span->end});
+                         span->start, span->end, span->offset});
     }
     if (!ClipPairExport::run(&form_, parts)) return;  // cancelled: nothing was written
     QStringList names;
@@ -238,6 +298,33 @@ void ReviewKeys::exportClip() {
             if (form_.lsASF->item(row)->text() == selected) form_.lsASF->setCurrentRow(row);
         }
     }
+}
+
+void ReviewKeys::exportEvidence() {
+    const QString written = EvidenceExport::run(&form_, evidenceRequest());
+    if (!written.isEmpty()) showSaved(tr("Exported %1").arg(QFileInfo(written).fileName()));
+}
+
+EvidenceExport::Request ReviewKeys::evidenceRequest() const {
+    const std::optional<ClipMarks::Mark> start = clipMarks_->start();
+    const std::optional<ClipMarks::Mark> end = clipMarks_->end();
+    if (!start || !end)
+        throw Failure(
+            Failure::InvalidArgument,
+            tr("Mark the start of the span with I and its end with O first.").toStdString());
+    const RecordingPair& pair = form_.pair();
+    const std::array<QRadioButton*, RecordingPair::kCameras> heard{form_.optLeft, form_.optRight};
+    EvidenceExport::Request request;
+    request.from = start->moment;
+    request.to = end->moment;
+    for (int i = 0; i < RecordingPair::kCameras; ++i) {
+        if (!pair.loaded(i)) continue;
+        const QString file = pair.panel(i).engine()->MediaFile;
+        request.cameras.push_back({file, pair.offset(i), QStringLiteral("Cam%1").arg(i + 1),
+                                   AsfHeaderReader::creationTime(file.toStdString()),
+                                   heard[i]->isChecked()});
+    }
+    return request;
 }
 
 // ---- Speed display ---------------------------------------------------------------------
@@ -312,9 +399,14 @@ bool ReviewKeys::eventFilter(QObject* watched, QEvent* event) {
     }
     if (event->type() != QEvent::KeyPress || !takesKeysFor(watched)) return false;
     auto* key = static_cast<QKeyEvent*>(event);
+    if (ownsKey(static_cast<QWidget*>(watched), *key)) return false;
     const Binding* binding = bindingFor(*key);
     if (binding == nullptr) return false;
-    if (!key->isAutoRepeat() || repeats(binding->key)) guarded(&form_, binding->run);
+    if (!key->isAutoRepeat() || repeats(binding->key)) {
+        keyHeld_ = key->isAutoRepeat();
+        guarded(&form_, binding->run);
+        keyHeld_ = false;
+    }
     return true;
 }
 

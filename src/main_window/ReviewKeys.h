@@ -6,6 +6,7 @@
 #include <functional>
 #include <vector>
 
+#include "main_window/EvidenceExport.h"
 #include "main_window/StillSaver.h"
 
 class QKeyEvent;
@@ -19,6 +20,7 @@ namespace corvid {
 class ClipMarks;
 class Form1;
 class QVRControl;
+class RecordingPair;
 
 // The main window's review keys: play/pause, seeking, frame steps, the speed of both
 // panels and full screen. Keys are taken before the focused control sees them, except
@@ -51,6 +53,9 @@ public:
     void stepFrames(int frames);
     void setSpeed(double speed);
     double speed() const;
+    // The pair's timeline: camera 2 against camera 1, or both by the recorder's clock.
+    void nudgeCamera2(int pictures);
+    void alignByRecorderClock();
     void fullScreenUnderPointer();
     void leaveFullScreen();
     // Evidence: each camera's time over its picture, zoom, stills and clips.
@@ -58,6 +63,7 @@ public:
     void resetZoom();
     void saveStills();
     void exportClip();
+    void exportEvidence();
     ClipMarks& clipMarks() const { return *clipMarks_; }
     StillSaver& stills() { return stills_; }
     QLabel* savedLabel() const { return savedLabel_; }
@@ -74,11 +80,15 @@ private:
     void createHelpMenu();
     void createSpeedLabel();
     bool takesKeysFor(QObject* receiver) const;
+    // Evidence is taken from a recording: without one a command says so.
+    void requireRecording() const;
     const Binding* bindingFor(const QKeyEvent& key) const;
-    // Moves both panels' pictures by `command` and shows the new position on the bar.
-    void moveBothPanels(const std::function<void(QVRControl&)>& command);
+    // Moves the pair's pictures by `action` and shows the new position on the bar.
+    void movePair(const std::function<void(RecordingPair&)>& action);
     void showSpeed();
     void placeSpeedLabel();
+    // The cameras and the span of the evidence video, from the clip marks.
+    EvidenceExport::Request evidenceRequest() const;
     // Says briefly in the progress frame's title row what was saved.
     void showSaved(const QString& text);
 
@@ -90,6 +100,7 @@ private:
     QTimer* savedTimer_ = nullptr;
     ClipMarks* clipMarks_ = nullptr;
     StillSaver stills_;
+    bool keyHeld_ = false;  // the key being handled repeats because it is held
 };
 
 }  // namespace corvid

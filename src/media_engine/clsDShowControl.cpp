@@ -360,6 +360,42 @@ QImage clsDShowControl::DS_GetCurrentImage(double& time) {
     return held->GetCurrentImage(time);
 }
 
+std::shared_ptr<IClockFollower> clsDShowControl::follower() {
+    const std::shared_ptr<FilgraphManager> graph = graph_.lock();
+    if (!graph || !MediaPosition) return nullptr;
+    return graph->QueryClockFollower();
+}
+
+void clsDShowControl::DS_PlaceOnClock(double newPosition) {
+    requireNumber(newPosition);
+    if (const auto held = follower()) held->PlaceOnClock(newPosition);
+}
+
+double clsDShowControl::DS_GetStartTime() {
+    const auto held = follower();
+    return held ? held->get_StartTime() : 0.0;
+}
+
+double clsDShowControl::DS_GetClockPosition() {
+    const auto held = follower();
+    return held ? held->get_ClockPosition() : 0.0;
+}
+
+bool clsDShowControl::DS_GetShownPicture(double& time, double& interval) {
+    const auto held = follower();
+    if (!held || !VideoWindow || IsAudioOnly) return false;
+    return held->GetShownPicture(time, interval);
+}
+
+void clsDShowControl::DS_SetTimeOffset(double seconds) {
+    if (const auto held = review()) held->put_TimeOffset(seconds);
+}
+
+std::optional<std::chrono::system_clock::time_point> clsDShowControl::DS_GetRecordedAt() {
+    const auto held = review();
+    return held ? held->get_RecordedAt() : std::nullopt;
+}
+
 QString clsDShowControl::SecToTime(double NewSec) {
     const double whole = std::floor(NewSec);
     // Not-a-number counts as no time at all.

@@ -2,12 +2,15 @@
 
 #include <QImage>
 #include <QString>
+#include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "platform/graph/FilgraphManager.h"
 #include "platform/graph/GraphFactory.h"
 #include "platform/graph/IBasicAudio.h"
+#include "platform/graph/IClockFollower.h"
 #include "platform/graph/IMediaControl.h"
 #include "platform/graph/IMediaEvent.h"
 #include "platform/graph/IMediaPosition.h"
@@ -106,7 +109,26 @@ public:
     // ended before the other waits there, in step.
     void DS_Resume();
 
+    // The pair's timeline. Each passes a failing call on and does nothing (or reads 0)
+    // without a graph that follows a clock.
+    // Puts the graph at a media time of its clock, also one before its start or after its
+    // end, where it shows the nearest picture and waits for the clock.
+    void DS_PlaceOnClock(double newPosition);
+    // The file's first timestamp: where media time 0 lies on the recorder's clock.
+    double DS_GetStartTime();
+    // The media time on the clock, unbounded by the file's length.
+    double DS_GetClockPosition();
+    // The picture on show and the usual picture interval; false while the picture of the
+    // last seek is still being found (or there is no picture).
+    bool DS_GetShownPicture(double& time, double& interval);
+    // The camera's offset against the other of its pair, shown in the time overlay.
+    void DS_SetTimeOffset(double seconds);
+    // When the file's header says it was recorded.
+    std::optional<std::chrono::system_clock::time_point> DS_GetRecordedAt();
+
 private:
+    // The clock-following interface of the graph held; null without a graph.
+    std::shared_ptr<IClockFollower> follower();
     // The review interface of the graph held, when it has a picture; null otherwise.
     std::shared_ptr<IVideoReview> review();
 

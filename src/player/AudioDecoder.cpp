@@ -22,8 +22,14 @@ using namespace std::chrono_literals;
 // help and is dropped.
 constexpr double kSlowestAudible = 0.125;
 constexpr double kFastestAudible = 2.0;
-// How far ahead of the clock silent (dropped) sound may be decoded.
+// How far ahead of the clock sound not heard may be passed over.
 constexpr double kDropLead = 0.25;
+// How far ahead of the clock sound too fast to be heard may be decoded: little, so that
+// back at a speed that is heard the sound starts at once.
+constexpr double kFastLead = 0.05;
+// Sound kept to be made again at a new speed: what can still be unheard, at most this
+// much media time.
+constexpr double kKeptSeconds = 3.0;
 // A full output holds a tenth of a second or more: looking for room every 20 ms keeps it
 // full without waking the thread hundreds of times a second.
 constexpr auto kFullOutputNap = 20ms;
@@ -90,6 +96,7 @@ void AudioDecoder::run() {
                 output_.discard();
                 if (resampler_) swr_init(resampler_.get());  // drops samples held inside
                 tempo_.reset();
+                kept_.clear();
                 break;
             case PacketItem::Kind::End:
                 if (item->generation != decoding_) break;
@@ -112,6 +119,7 @@ void AudioDecoder::run() {
                     avcodec_flush_buffers(codec_);
                     if (resampler_) swr_init(resampler_.get());
                     tempo_.reset();
+                    kept_.clear();
                     muted_ = true;
                 }
                 send(item->packet.get());
@@ -214,7 +222,12 @@ bool AudioDecoder::speedChanged() const {
 }
 
 void AudioDecoder::restartAtClock() {
-    qCDebug(lcPlayer) << "sound behind the clock at" << clock_.position() << "is dropped";
+    if (speedChanged()) {
+        qCDebug(lcPlayer) << "sound made for" << writtenRate_ << "x is dropped at"
+                          << clock_.position() << "for" << clock_.rate() << "x";
+    } else {
+        qCDebug(lcPlayer) << "sound behind the clock at" << clock_.position() << "is dropped";
+    }
     output_.discard();
     tempo_.reset();
     muted_ = true;
@@ -255,25 +268,23 @@ void AudioDecoder::play(const AVFrame* frame) {
         if (start + length <= target_) return;  // wholly before the target
         seeking_ = false;
     }
-    const double rate = clock_.rate();
+    double rate = clock_.rate();
     if (!muted_ && (behindClock(start) || (speedChanged() && output_.latency() > 0)))
         restartAtClock();
-    if (rate < kSlowestAudible || rate > kFastestAudible || !prepareTempo(rate)) {
-        // Too slow or fast to be heard: keep pace with the clock without sound.
+    const auto heard = [this](double r) {
+        return r >= kSlowestAudible && r <= kFastestAudible && prepareTempo(r);
+    };
+    if (!heard(rate)) {
+        // Too slow or fast to be heard (or no filter for it): keep pace with the clock
+        // without sound, until the speed changes.
         tempo_.reset();
-        waitWhileHeld();
-        while (!superseded() && clock_.position() < start - kDropLead) nap(5ms);
+        kept_.clear();
         muted_ = true;
-        return;
-    }
-    if (muted_) {
-        // Sound kept ahead of the clock while muted starts when the clock gets there,
-        // rather than pulling the clock forward to itself; sound the clock has passed is
-        // too late to be heard with its pictures.
         waitWhileHeld();
-        if (start + length < clock_.position() + output_.latency() * rate) return;
-        while (!superseded() && clock_.position() < start - output_.latency() * rate) nap(2ms);
-        muted_ = false;
+        while (!superseded() && clock_.rate() == rate && clock_.position() < start - kFastLead)
+            nap(5ms);
+        rate = clock_.rate();
+        if (superseded() || !heard(rate)) return;
     }
     const int outRate = output_.sampleRate();
     if (!prepareResampler(frame, outRate)) return;
@@ -292,9 +303,66 @@ void AudioDecoder::play(const AVFrame* frame) {
                                      static_cast<std::size_t>((target_ - start) * outRate));
         target_ = 0;
     }
+    const float* samples = buffer_.data() + skip * IAudioOutput::kChannels;
+    const std::size_t frames = static_cast<std::size_t>(converted) - skip;
+    keep(samples, frames, nextTime_);
     waitWhileHeld();
-    deliver(buffer_.data() + skip * IAudioOutput::kChannels,
-            static_cast<std::size_t>(converted) - skip, rate);
+    if (muted_) return rejoin(rate);
+    deliver(samples, frames, rate, nextTime_);
+}
+
+void AudioDecoder::keep(const float* samples, std::size_t frames, double end) {
+    if (frames == 0) return;
+    // What the clock has passed is heard or will never be.
+    const double passed = clock_.position();
+    while (!kept_.empty() && (kept_.front().end < passed || kept_.front().end < end - kKeptSeconds))
+        kept_.pop_front();
+    Kept piece;
+    piece.end = end;
+    piece.samples.assign(samples, samples + frames * IAudioOutput::kChannels);
+    kept_.push_back(std::move(piece));
+}
+
+void AudioDecoder::rejoin(double rate) {
+    if (kept_.empty()) return;
+    const double frameSeconds = 1.0 / output_.sampleRate();
+    const auto startOf = [&](const Kept& piece) {
+        return piece.end - static_cast<double>(piece.samples.size() / IAudioOutput::kChannels) *
+                               frameSeconds;
+    };
+    const double keptFrom = startOf(kept_.front());
+    const double keptTo = kept_.back().end;
+    // Sound written now is heard once the output has played what it holds.
+    double due = clock_.position() + output_.latency() * rate;
+    if (due >= keptTo) return;  // the clock has passed it: too late to be heard
+    if (due < keptFrom) {
+        // Ahead of the clock: it starts when the clock gets there, rather than pulling
+        // the clock forward to itself.
+        while (!superseded() && clock_.rate() == rate &&
+               clock_.position() < keptFrom - output_.latency() * rate)
+            nap(2ms);
+        // A new speed is taken up with the next piece of sound.
+        if (superseded() || clock_.rate() != rate) return;
+        due = keptFrom;
+    }
+    replay_.clear();
+    for (const Kept& piece : kept_) {
+        if (piece.end <= due) continue;
+        const double from = startOf(piece);
+        std::size_t first = 0;
+        if (due > from) {
+            first = std::min(piece.samples.size() / IAudioOutput::kChannels,
+                             static_cast<std::size_t>((due - from) / frameSeconds));
+        }
+        replay_.insert(replay_.end(), piece.samples.begin() + first * IAudioOutput::kChannels,
+                       piece.samples.end());
+    }
+    muted_ = false;
+    // From here on the sound not heard yet is made for this speed, though the filter may
+    // give out none of it before it has taken more.
+    writtenRate_ = rate;
+    qCDebug(lcPlayer) << "sound starts again at" << due << "for" << rate << "x";
+    deliver(replay_.data(), replay_.size() / IAudioOutput::kChannels, rate, keptTo);
 }
 
 bool AudioDecoder::prepareTempo(double rate) {
@@ -309,21 +377,23 @@ bool AudioDecoder::prepareTempo(double rate) {
     return true;
 }
 
-void AudioDecoder::deliver(const float* samples, std::size_t frames, double rate) {
+void AudioDecoder::deliver(const float* samples, std::size_t frames, double rate, double end) {
     const double frameSeconds = rate / output_.sampleRate();
-    deliveredUpTo_ = nextTime_;
+    deliveredUpTo_ = end;
+    double endTime = end;
     if (!tempo_) {
-        writeAll(samples, frames, frameSeconds, nextTime_);
-        steerClock(nextTime_);
-        return;
+        writeAll(samples, frames, frameSeconds, endTime);
+    } else {
+        // The filter keeps some sound back to work on: what is heard ends that much earlier.
+        tempo_->push(samples, frames);
+        tempoOut_.clear();
+        tempo_->pull(tempoOut_);
+        endTime = end - tempo_->heldSeconds();
+        writeAll(tempoOut_.data(), tempoOut_.size() / IAudioOutput::kChannels, frameSeconds,
+                 endTime);
     }
-    // The filter keeps some sound back to work on: what is heard ends that much earlier.
-    tempo_->push(samples, frames);
-    tempoOut_.clear();
-    tempo_->pull(tempoOut_);
-    const double endTime = nextTime_ - tempo_->heldSeconds();
-    writeAll(tempoOut_.data(), tempoOut_.size() / IAudioOutput::kChannels, frameSeconds, endTime);
-    steerClock(endTime);
+    // Sound dropped on the way tells the clock nothing: rejoin() starts it again.
+    if (!muted_) steerClock(endTime);
 }
 
 void AudioDecoder::drainTempo() {
@@ -335,7 +405,7 @@ void AudioDecoder::drainTempo() {
     tempo_.reset();
     writeAll(tempoOut_.data(), tempoOut_.size() / IAudioOutput::kChannels, frameSeconds,
              deliveredUpTo_);
-    steerClock(deliveredUpTo_);
+    if (!muted_) steerClock(deliveredUpTo_);
 }
 
 }  // namespace corvid

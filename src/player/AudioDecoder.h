@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -24,6 +25,11 @@ namespace corvid {
 // rates 1/8..2 and dropped outside them. When the file has no video it also
 // ends the clock's seek hold and reports the end of the media. A decoder that keeps
 // refusing the packets, or an output that failed, is reported to `fault`.
+//
+// A change of speed drops the sound written for the old speed that the output still
+// holds, and makes the sound again at the new speed from where the clock will be when it
+// is heard, out of the sound decoded and not yet heard, kept for that; so the sound goes
+// on at the new speed as soon as the output has played what it cannot take back.
 class AudioDecoder {
 public:
     // `faults` may be null.
@@ -50,12 +56,18 @@ private:
     void checkRefusal(int answer);
     void passUnheard(const AVPacket& packet);
     void play(const AVFrame* frame);
+    // Keeps converted sound (1x, the output's rate) that ends at media time `end`, as long
+    // as it may still be heard.
+    void keep(const float* samples, std::size_t frames, double end);
+    // Muted sound starts again where the clock will be when it is heard: from the sound
+    // kept, when that reaches back so far; else once the clock gets to it.
+    void rejoin(double rate);
     bool prepareResampler(const AVFrame* frame, int outRate);
     // Readies the tempo filter for `rate` (none at normal speed), first writing out what a
     // filter for another rate still holds; false when no filter can be made.
     bool prepareTempo(double rate);
-    // Writes the converted sound at the rate it is played at.
-    void deliver(const float* samples, std::size_t frames, double rate);
+    // Writes converted sound that ends at media time `end` at the rate it is played at.
+    void deliver(const float* samples, std::size_t frames, double rate, double end);
     // Writes what the tempo filter holds and removes it.
     void drainTempo();
     bool superseded() const;
@@ -69,7 +81,7 @@ private:
     void steerClock(double writtenUpTo);
     // Whether the sound heard is behind a clock that went on without it.
     bool behindClock(double writtenUpTo);
-    // Drops the sound not heard yet; what follows starts where the clock is.
+    // Drops the sound not heard yet and mutes; rejoin() starts it again at the clock.
     void restartAtClock();
     // Whether the clock's speed is no longer the one the sound not heard yet was made for.
     bool speedChanged() const;
@@ -106,6 +118,14 @@ private:
     std::vector<float> buffer_;
     std::unique_ptr<TempoFilter> tempo_;
     std::vector<float> tempoOut_;
+    // Converted sound that may not have been heard yet, oldest first, each piece with the
+    // media time where it ends; made again at a new speed from where the clock is.
+    struct Kept {
+        double end = 0;
+        std::vector<float> samples;
+    };
+    std::deque<Kept> kept_;
+    std::vector<float> replay_;
     double deliveredUpTo_ = 0;  // the media time where the sound delivered so far ends
     std::thread thread_;
 };

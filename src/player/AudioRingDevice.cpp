@@ -3,6 +3,8 @@
 #include <cstring>
 #include <utility>
 
+#include "player/PlayerLog.h"
+
 namespace corvid {
 
 AudioRingDevice::AudioRingDevice(std::shared_ptr<AudioRing> ring,
@@ -20,6 +22,8 @@ qint64 AudioRingDevice::readData(char* data, qint64 maxSize) {
     const std::size_t wanted = static_cast<std::size_t>(maxSize) / (2 * sizeof(float)) * 2;
     auto* samples = reinterpret_cast<float*>(data);
     const std::size_t got = ring_->read(samples, wanted);
+    if (got < wanted && !dry_) qCDebug(lcPlayer) << "sound ring" << this << "ran dry";
+    dry_ = got < wanted;
     gains_->apply(samples, got / 2);
     // An underrun plays silence rather than stopping the device.
     std::memset(samples + got, 0, (wanted - got) * sizeof(float));

@@ -30,6 +30,7 @@ private:
     std::shared_ptr<AudioRing> ring_;
     std::shared_ptr<const ChannelGains> gains_;
     std::atomic<std::int64_t> framesHanded_{0};
+    bool dry_ = false;  // the last read found the ring short
 };
 
 }  // namespace corvid

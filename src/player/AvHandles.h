@@ -4,6 +4,7 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavfilter/avfilter.h>
 #include <libavformat/avformat.h>
 #include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
@@ -36,6 +37,9 @@ struct PacketFreer {
 struct ScalerFreer {
     void operator()(SwsContext* context) const { sws_freeContext(context); }
 };
+struct FilterGraphFreer {
+    void operator()(AVFilterGraph* graph) const { avfilter_graph_free(&graph); }
+};
 struct ResamplerFreer {
     void operator()(SwrContext* context) const { swr_free(&context); }
 };
@@ -47,6 +51,7 @@ using FrameHandle = std::unique_ptr<AVFrame, FrameFreer>;
 using PacketHandle = std::unique_ptr<AVPacket, PacketFreer>;
 using ScalerHandle = std::unique_ptr<SwsContext, ScalerFreer>;
 using ResamplerHandle = std::unique_ptr<SwrContext, ResamplerFreer>;
+using FilterGraphHandle = std::unique_ptr<AVFilterGraph, FilterGraphFreer>;
 
 inline FrameHandle makeFrame() {
     return FrameHandle(av_frame_alloc());

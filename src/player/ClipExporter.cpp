@@ -1,15 +1,9 @@
 #include "player/ClipExporter.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <ctime>
-#include <filesystem>
 #include <optional>
 #include <vector>
 
@@ -20,8 +14,6 @@
 namespace corvid {
 
 namespace {
-
-namespace fs = std::filesystem;
 
 // Past the span's end, other streams are read this far for their last packets.
 constexpr double kTrailSeconds = 10.0;
@@ -38,14 +30,6 @@ std::string errorText(int code) {
     return text;
 }
 
-std::string temporaryNameFor(const std::string& target) {
-    static std::atomic<int> counter{0};
-    const fs::path path(target);
-    return (path.parent_path() / ("." + path.filename().string() + ".part-" +
-                                  std::to_string(getpid()) + "-" + std::to_string(++counter)))
-        .string();
-}
-
 // ISO 8601 in UTC, as libavformat parses a creation_time.
 std::string isoTime(std::chrono::system_clock::time_point time) {
     using namespace std::chrono;
@@ -58,16 +42,6 @@ std::string isoTime(std::chrono::system_clock::time_point time) {
                   parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec,
                   static_cast<long long>(micros % 1000000));
     return text;
-}
-
-void syncFile(const std::string& path, int flags) {
-    const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
-    if (fd < 0) return;
-    const int synced = ::fsync(fd);
-    const int error = errno;
-    ::close(fd);
-    if (synced != 0 && error != EINVAL)
-        throw Failure(Failure::FileSystem, "Cannot save " + path + ": " + std::strerror(error));
 }
 
 }  // namespace
@@ -91,26 +65,20 @@ int ClipExporter::interruptCallback(void* opaque) {
 }
 
 ClipExporter::ClipExporter(std::string source, std::string target)
-    : source_(std::move(source)),
-      target_(std::move(target)),
-      temporary_(temporaryNameFor(target_)) {}
-
-ClipExporter::~ClipExporter() {
-    discard();
-}
+    : source_(std::move(source)), target_(std::move(target)), file_(target_) {}
 
 void ClipExporter::discard() {
-    std::error_code error;
-    fs::remove(temporary_, error);
+    file_.discard();
     written_ = false;
 }
 
-bool ClipExporter::write(double start, double end, const Progress& progress) {
+bool ClipExporter::write(double start, double end, const Progress& progress,
+                         std::optional<double> zero) {
     if (!std::isfinite(start) || !std::isfinite(end) || start < 0 || end <= start)
         throw Failure(Failure::InvalidArgument, "The clip's end must come after its start");
     discard();
     try {
-        written_ = copy(start, end, progress);
+        written_ = copy(start, end, progress, zero);
     } catch (...) {
         discard();
         throw;
@@ -122,62 +90,53 @@ bool ClipExporter::write(double start, double end, const Progress& progress) {
 void ClipExporter::publish() {
     if (!written_) throw Failure(Failure::NotReady, "No clip has been written");
     // Never replaces a file: an earlier clip or a recording of the same name is kept.
-    if (::renameat2(AT_FDCWD, temporary_.c_str(), AT_FDCWD, target_.c_str(), RENAME_NOREPLACE) !=
-        0) {
-        const int error = errno;
-        discard();
-        throw Failure(Failure::FileSystem,
-                      error == EEXIST ? "A file named " + target_ + " already exists"
-                                      : "Cannot save " + target_ + ": " + std::strerror(error));
-    }
     written_ = false;
-    syncFile(fs::path(target_).parent_path().string(), O_RDONLY | O_DIRECTORY);
+    file_.publish();
 }
 
-bool ClipExporter::copy(double start, double end, const Progress& progress) {
-    const auto openSource = [this](Copy& pass) {
-        AVFormatContext* raw = avformat_alloc_context();
-        if (raw == nullptr) throw Failure(Failure::CannotOpen, "Out of memory opening " + source_);
-        raw->interrupt_callback = {&ClipExporter::interruptCallback, this};
-        AVDictionary* options = nullptr;
-        // A file, whatever its name looks like: never a protocol.
-        av_dict_set(&options, "protocol_whitelist", "file", 0);
-        const int opened =
-            avformat_open_input(&raw, ("file:" + source_).c_str(), nullptr, &options);
-        av_dict_free(&options);
-        if (opened < 0) throw Failure(Failure::CannotOpen, "Cannot open " + source_);
-        pass.input.reset(raw);
-        if (avformat_find_stream_info(raw, nullptr) < 0 && raw->nb_streams == 0)
-            throw Failure(Failure::CannotOpen, "No streams in " + source_);
-        pass.containerStart = raw->start_time != AV_NOPTS_VALUE
-                                  ? static_cast<double>(raw->start_time) / AV_TIME_BASE
-                                  : 0;
-        pass.outputIndex.assign(raw->nb_streams, -1);
-        int copied = 0;
-        int firstAudio = -1;
-        for (unsigned i = 0; i < raw->nb_streams; ++i) {
-            const AVCodecParameters* parameters = raw->streams[i]->codecpar;
-            if (parameters->codec_type == AVMEDIA_TYPE_VIDEO &&
-                !(raw->streams[i]->disposition & AV_DISPOSITION_ATTACHED_PIC)) {
-                if (pass.keyStream < 0) pass.keyStream = static_cast<int>(i);
-            } else if (parameters->codec_type == AVMEDIA_TYPE_AUDIO) {
-                if (firstAudio < 0) firstAudio = static_cast<int>(i);
-            } else {
-                continue;
-            }
-            pass.outputIndex[i] = copied++;
+void ClipExporter::openSource(Copy& pass) {
+    AVFormatContext* raw = avformat_alloc_context();
+    if (raw == nullptr) throw Failure(Failure::CannotOpen, "Out of memory opening " + source_);
+    raw->interrupt_callback = {&ClipExporter::interruptCallback, this};
+    AVDictionary* options = nullptr;
+    // A file, whatever its name looks like: never a protocol.
+    av_dict_set(&options, "protocol_whitelist", "file", 0);
+    const int opened = avformat_open_input(&raw, ("file:" + source_).c_str(), nullptr, &options);
+    av_dict_free(&options);
+    if (opened < 0) throw Failure(Failure::CannotOpen, "Cannot open " + source_);
+    pass.input.reset(raw);
+    if (avformat_find_stream_info(raw, nullptr) < 0 && raw->nb_streams == 0)
+        throw Failure(Failure::CannotOpen, "No streams in " + source_);
+    pass.containerStart =
+        raw->start_time != AV_NOPTS_VALUE ? static_cast<double>(raw->start_time) / AV_TIME_BASE : 0;
+    pass.outputIndex.assign(raw->nb_streams, -1);
+    int copied = 0;
+    int firstAudio = -1;
+    for (unsigned i = 0; i < raw->nb_streams; ++i) {
+        const AVCodecParameters* parameters = raw->streams[i]->codecpar;
+        if (parameters->codec_type == AVMEDIA_TYPE_VIDEO &&
+            !(raw->streams[i]->disposition & AV_DISPOSITION_ATTACHED_PIC)) {
+            if (pass.keyStream < 0) pass.keyStream = static_cast<int>(i);
+        } else if (parameters->codec_type == AVMEDIA_TYPE_AUDIO) {
+            if (firstAudio < 0) firstAudio = static_cast<int>(i);
+        } else {
+            continue;
         }
-        if (pass.keyStream < 0) pass.keyStream = firstAudio;
-        if (pass.keyStream < 0)
-            throw Failure(Failure::CannotOpen, "No pictures or sound to copy in " + source_);
-    };
-    const auto seekTo = [](Copy& pass, double seconds) {
-        if (seconds <= 0) return;  // a fresh source reads from its beginning
-        const auto ts =
-            static_cast<std::int64_t>(std::llround((seconds + pass.containerStart) * AV_TIME_BASE));
-        avformat_seek_file(pass.input.get(), -1, INT64_MIN, ts, ts, 0);
-    };
+        pass.outputIndex[i] = copied++;
+    }
+    if (pass.keyStream < 0) pass.keyStream = firstAudio;
+    if (pass.keyStream < 0)
+        throw Failure(Failure::CannotOpen, "No pictures or sound to copy in " + source_);
+}
 
+void ClipExporter::seekTo(Copy& pass, double seconds) {
+    if (seconds <= 0) return;  // a fresh source reads from its beginning
+    const auto ts =
+        static_cast<std::int64_t>(std::llround((seconds + pass.containerStart) * AV_TIME_BASE));
+    avformat_seek_file(pass.input.get(), -1, INT64_MIN, ts, ts, 0);
+}
+
+double ClipExporter::seekPointFor(double start) {
     // Where to read from: a seek point whose first key frame is at or before the start.
     // Seeks in files without an index may land late; each retry looks twice as far back.
     double seekPoint = start;
@@ -203,10 +162,49 @@ bool ClipExporter::copy(double start, double end, const Progress& progress) {
                 firstKey = probe.seconds(*packet, ts);
             av_packet_unref(packet.get());
         }
-        if (cancelled_) return false;
+        if (cancelled_) return seekPoint;
         if (firstKey && *firstKey <= start) break;
         seekPoint = attempt < kSeekRetries ? std::max(0.0, seekPoint - double(1 << attempt)) : 0;
     }
+
+    return seekPoint;
+}
+
+double ClipExporter::keyFrameAtOrBefore(double start) {
+    const double seekPoint = seekPointFor(start);
+    Copy pass;
+    openSource(pass);
+    seekTo(pass, seekPoint);
+    PacketHandle packet = makePacket();
+    std::optional<double> key;
+    int damaged = 0;
+    while (!cancelled_) {
+        const int read = av_read_frame(pass.input.get(), packet.get());
+        if (read == AVERROR(EAGAIN)) continue;
+        if (read < 0) {
+            if (read != AVERROR_EOF && !avio_feof(pass.input->pb) &&
+                ++damaged <= kDamagedPacketLimit)
+                continue;
+            break;
+        }
+        const std::int64_t ts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+        const bool timed = packet->stream_index == pass.keyStream && ts != AV_NOPTS_VALUE;
+        const bool isKey = timed && (packet->flags & AV_PKT_FLAG_KEY);
+        const double t = timed ? pass.seconds(*packet, ts) : 0.0;
+        av_packet_unref(packet.get());
+        if (timed && t > start) break;
+        if (isKey) key = t;
+    }
+    if (!key)
+        throw Failure(Failure::InvalidArgument, "The clip starts after the end of " + source_);
+    return *key;
+}
+
+bool ClipExporter::copy(double start, double end, const Progress& progress,
+                        std::optional<double> zero) {
+    const double seekPoint = seekPointFor(start);
+    if (cancelled_) return false;
+    PacketHandle packet = makePacket();
 
     Copy pass;
     openSource(pass);
@@ -219,6 +217,9 @@ bool ClipExporter::copy(double start, double end, const Progress& progress) {
     std::size_t pendingBytes = 0;
     std::optional<double> clipStart;
     std::vector<std::int64_t> offsets(input->nb_streams, 0);  // the clip's zero, per stream
+    // Where the copy's time 0 lies in the source: its first key frame unless a zero shared
+    // with other clips was asked for, never after that key frame.
+    const auto clipZero = [&] { return std::min(zero.value_or(*clipStart), *clipStart); };
     std::vector<bool> finished(input->nb_streams, false);
     bool begun = false;
     bool reachedStart = false;
@@ -245,7 +246,7 @@ bool ClipExporter::copy(double start, double end, const Progress& progress) {
                 av_codec_get_tag2(raw->oformat->codec_tag, from->codec_id, &usual))
                 stream->codecpar->codec_tag = 0;
             offsets[i] =
-                av_rescale_q(std::llround((*clipStart + pass.containerStart) * AV_TIME_BASE),
+                av_rescale_q(std::llround((clipZero() + pass.containerStart) * AV_TIME_BASE),
                              AV_TIME_BASE_Q, input->streams[i]->time_base);
         }
         av_dict_copy(&raw->metadata, input->metadata, 0);
@@ -255,14 +256,14 @@ bool ClipExporter::copy(double start, double end, const Progress& progress) {
         if (const auto created = AsfHeaderReader::creationTime(source_)) {
             const auto first =
                 *created + std::chrono::duration_cast<std::chrono::system_clock::duration>(
-                               std::chrono::duration<double>(*clipStart));
+                               std::chrono::duration<double>(clipZero()));
             av_dict_set(&raw->metadata, "creation_time", isoTime(first).c_str(), 0);
         }
         AVDictionary* options = nullptr;
         av_dict_set(&options, "protocol_whitelist", "file", 0);
         const AVIOInterruptCB interrupt{&ClipExporter::interruptCallback, this};
-        int result = avio_open2(&raw->pb, ("file:" + temporary_).c_str(), AVIO_FLAG_WRITE,
-                                &interrupt, &options);
+        int result = avio_open2(&raw->pb, ("file:" + file_.temporaryPath()).c_str(),
+                                AVIO_FLAG_WRITE, &interrupt, &options);
         av_dict_free(&options);
         if (result < 0)
             throw Failure(Failure::FileSystem,
@@ -391,7 +392,7 @@ bool ClipExporter::copy(double start, double end, const Progress& progress) {
     if (result >= 0) result = closed;
     if (result < 0)
         throw Failure(Failure::FileSystem, "Cannot write " + target_ + ": " + errorText(result));
-    syncFile(temporary_, O_RDONLY);
+    file_.sync();
     clipStart_ = *clipStart;
     if (progress) progress(1.0);
     return true;

@@ -2,7 +2,10 @@
 
 #include <atomic>
 #include <functional>
+#include <optional>
 #include <string>
+
+#include "player/PendingFile.h"
 
 namespace corvid {
 
@@ -17,8 +20,6 @@ public:
     using Progress = std::function<void(double)>;
 
     ClipExporter(std::string source, std::string target);
-    // Removes a copy that was written but not published.
-    ~ClipExporter();
     ClipExporter(const ClipExporter&) = delete;
     ClipExporter& operator=(const ClipExporter&) = delete;
 
@@ -29,7 +30,12 @@ public:
     // cancelled. Throws Failure when the span is empty or lies beyond the recording, the
     // source cannot be read, or the copy cannot be written (a full disk). Unless it
     // returns true, nothing of the copy is left on disk.
-    bool write(double start, double end, const Progress& progress = {});
+    // `zero`, when given, is where the copy's time 0 lies in the source (at or before the
+    // clip's first key frame), so that clips of several cameras share one zero.
+    bool write(double start, double end, const Progress& progress = {},
+               std::optional<double> zero = std::nullopt);
+    // The key frame a clip starting at `start` begins at, in media seconds.
+    double keyFrameAtOrBefore(double start);
     // Where the copy begins in the source, in media seconds; known after write().
     double clipStart() const { return clipStart_; }
     // Moves the written copy to the target name. Throws Failure(FileSystem), removing
@@ -38,16 +44,20 @@ public:
     // Removes the written copy unpublished.
     void discard();
 
-    const std::string& temporaryPath() const { return temporary_; }
+    const std::string& temporaryPath() const { return file_.temporaryPath(); }
 
 private:
     struct Copy;
     static int interruptCallback(void* opaque);
-    bool copy(double start, double end, const Progress& progress);
+    bool copy(double start, double end, const Progress& progress, std::optional<double> zero);
+    void openSource(Copy& pass);
+    static void seekTo(Copy& pass, double seconds);
+    // A place to read from whose first key frame is at or before `start`.
+    double seekPointFor(double start);
 
     std::string source_;
     std::string target_;
-    std::string temporary_;
+    PendingFile file_;  // removes a copy that was written but not published
     std::atomic<bool> cancelled_{false};
     bool written_ = false;
     double clipStart_ = 0;

@@ -28,7 +28,8 @@ std::int64_t nowNs() {
 }  // namespace
 
 int MediaSource::interruptCallback(void* opaque) {
-    return static_cast<const MediaSource*>(opaque)->expired() ? 1 : 0;
+    const auto* file = static_cast<const MediaSource*>(opaque);
+    return file->expired() || (file->cancelled_ && file->cancelled_()) ? 1 : 0;
 }
 
 bool MediaSource::expired() const {
@@ -84,8 +85,8 @@ void MediaSource::readRecordingDate() {
 }
 
 MediaSource::MediaSource(std::shared_ptr<IFileStorage> storage, const std::string& path,
-                         std::chrono::milliseconds timeout)
-    : path_(path) {
+                         std::chrono::milliseconds timeout, std::function<bool()> cancelled)
+    : path_(path), cancelled_(std::move(cancelled)) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     {
         std::lock_guard lock(readersMutex_);

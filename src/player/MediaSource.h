@@ -28,8 +28,10 @@ public:
     // Opens the file and its decoders within `timeout`; throws Failure(CannotOpen) when
     // it cannot be read or has no stream that can be decoded, Failure(Timeout) when the
     // storage did not answer in time.
+    // `cancelled`, when given, is asked before each read: true gives the reads up (work
+    // that a user cancelled).
     MediaSource(std::shared_ptr<IFileStorage> storage, const std::string& path,
-                std::chrono::milliseconds timeout);
+                std::chrono::milliseconds timeout, std::function<bool()> cancelled = {});
     ~MediaSource();
     MediaSource(const MediaSource&) = delete;
     MediaSource& operator=(const MediaSource&) = delete;
@@ -48,6 +50,8 @@ public:
     std::optional<AsfHeaderReader::TimePoint> recordedAt() const { return recordedAt_; }
     // Waits for the scan of the file's end the first time it is asked.
     double duration() const;
+    // The container's first timestamp in seconds: media time 0.
+    double start() const { return start_; }
     // Seconds between two pictures, from the stream's frame rate (0.04 when unknown).
     double frameInterval() const { return frameInterval_; }
     double seconds(std::int64_t timestamp, int streamIndex) const;
@@ -88,6 +92,7 @@ private:
     bool expired() const;
 
     std::string path_;
+    std::function<bool()> cancelled_;
     std::atomic<bool> interrupted_{false};
     std::atomic<std::int64_t> deadlineNs_{0};  // 0: none
     // The two readers, each with the libraries' view of it; the end scan's goes once the

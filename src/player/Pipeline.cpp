@@ -149,6 +149,10 @@ double Pipeline::position() const {
     return length > 0 ? std::min(position, length) : position;
 }
 
+double Pipeline::clockPosition() const {
+    return clock_->position();
+}
+
 void Pipeline::seek(double target) {
     seekTo(target, false);
 }
@@ -162,7 +166,8 @@ void Pipeline::seekTo(double target, bool snapToPicture) {
     clock_->seek(generation, target);
     generation_.store(generation);
     if (frames_) frames_->wake();  // a decoder waiting for room gives up the old pictures
-    demuxer_->seek(generation, target);
+    // The file has nothing to read before its start.
+    demuxer_->seek(generation, std::max(0.0, target));
     if (audioDecoder_) audioDecoder_->wake();
     presenter_->wake();
 }
@@ -173,6 +178,9 @@ double Pipeline::rate() const {
 
 void Pipeline::setRate(double rate) {
     clock_->setRate(rate);
+    // The sound made for the old speed is dropped at once, not after the output's next
+    // wait for room.
+    if (audioDecoder_) audioDecoder_->wake();
     presenter_->wake();
 }
 
@@ -238,6 +246,18 @@ std::optional<std::string> Pipeline::failure() const {
 
 double Pipeline::shownTime() const {
     return presenter_->shownTime();
+}
+
+bool Pipeline::seekShown() const {
+    return !hasVideo() || presenter_->shownGeneration() == generation_.load();
+}
+
+double Pipeline::startTime() const {
+    return media_.source->start();
+}
+
+double Pipeline::frameInterval() const {
+    return media_.source->frameInterval();
 }
 
 }  // namespace corvid

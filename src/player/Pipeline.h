@@ -75,7 +75,11 @@ public:
     void stop();
     // The position in media seconds, within 0..duration when the duration is known.
     double position() const;
-    // An accurate seek: the position reads `target` at once, the picture follows.
+    // The media time on the clock, unbounded: below 0 before the file's start.
+    double clockPosition() const;
+    // An accurate seek: the position reads `target` at once, the picture follows. On a
+    // shared clock the target may lie before the start or after the end: the nearest
+    // picture shows and the file joins in when the clock reaches its media.
     void seek(double target);
     double rate() const;
     void setRate(double rate);
@@ -94,6 +98,11 @@ public:
     std::optional<std::string> failure() const;
     // The media time of the picture on show.
     double shownTime() const;
+    // Whether the picture on show is the one the last seek asked for.
+    bool seekShown() const;
+    // The container's first timestamp (media time 0) and the usual picture interval.
+    double startTime() const;
+    double frameInterval() const;
 
 private:
     void startThreads();

@@ -5,16 +5,9 @@
 #include <memory>
 #include <vector>
 
-extern "C" {
-#include <libavfilter/avfilter.h>
-}
+#include "player/AvHandles.h"
 
 namespace corvid {
-
-struct FilterGraphFreer {
-    void operator()(AVFilterGraph* graph) const { avfilter_graph_free(&graph); }
-};
-using FilterGraphHandle = std::unique_ptr<AVFilterGraph, FilterGraphFreer>;
 
 // Plays sound faster or slower at its own pitch: FFmpeg's tempo filter over interleaved
 // stereo float samples at one sample rate. One filter stage spans 1/2x to 100x, so slower

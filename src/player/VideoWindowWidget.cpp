@@ -1,7 +1,7 @@
 #include "player/VideoWindowWidget.h"
 
+#include <QApplication>
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -10,6 +10,9 @@
 #include <algorithm>
 #include <cmath>
 #include <utility>
+
+#include "player/FocusMark.h"
+#include "player/TimeCaption.h"
 
 namespace corvid {
 
@@ -40,6 +43,9 @@ VideoWindowWidget::~VideoWindowWidget() {
 void VideoWindowWidget::setOwner(QWidget* owner) {
     owner_ = owner;
     if (fullScreen_) return;  // goes back to the new owner when full screen ends
+    // A click on the picture gives the focus to its owner, which marks it and takes the
+    // picture's keys.
+    setFocusProxy(owner);
     const bool visible = isVisible() || !isHidden();
     if (owner != nullptr) {
         setParent(owner, Qt::Widget);
@@ -71,18 +77,28 @@ void VideoWindowWidget::setFullScreen(bool on) {
     // Also when the size stays: the picture's own size changes with the mode.
     slot_->setTargetSize(pictureRect().size());
     if (on) {
+        focusBefore_ = QApplication::focusWidget();
+        setFocusProxy(nullptr);
         setParent(nullptr, Qt::Window | Qt::FramelessWindowHint);
         showFullScreen();
         activateWindow();
         setFocus();
     } else {
+        // The full-screen state stays with the widget through its return to the owner;
+        // left there, the next window made of it would take that state as already
+        // reached and open at the widget's own size in the screen's corner.
+        setWindowState(windowState() & ~Qt::WindowFullScreen);
         if (owner_) {
             setParent(owner_, Qt::Widget);
         } else {
             setParent(nullptr, Qt::Window | Qt::FramelessWindowHint);
         }
         setGeometry(placement_);
+        setFocusProxy(owner_);
         show();
+        // The keyboard goes on where it was before, in the window the picture went back to.
+        if (owner_) owner_->window()->activateWindow();
+        if (focusBefore_ && focusBefore_ != this) focusBefore_->setFocus();
     }
 }
 
@@ -105,6 +121,8 @@ void VideoWindowWidget::paintEvent(QPaintEvent*) {
         painter.restore();
     }
     if (timeOverlay_ && shown.frame) paintOverlay(painter, overlayTextAt(shown.time));
+    // The picture covers its owner, which has the keyboard's focus for it.
+    if (!fullScreen_ && owner_ && owner_->hasFocus()) FocusMark::paint(painter, rect());
 }
 
 bool VideoWindowWidget::pictureFitsView() const {
@@ -138,6 +156,12 @@ void VideoWindowWidget::setRecordedAt(std::optional<std::chrono::system_clock::t
     update();
 }
 
+void VideoWindowWidget::setTimeOffset(double seconds) {
+    if (seconds == timeOffset_) return;
+    timeOffset_ = seconds;
+    update();
+}
+
 QString VideoWindowWidget::overlayText() const {
     const FrameSlot::Shown shown = slot_->shown();
     if (!timeOverlay_ || !shown.frame) return {};
@@ -145,19 +169,11 @@ QString VideoWindowWidget::overlayText() const {
 }
 
 QString VideoWindowWidget::overlayTextAt(double time) const {
-    const qint64 ms = std::llround(std::max(0.0, time) * 1000.0);
-    QString text = QStringLiteral("%1:%2:%3.%4")
-                       .arg(ms / 3600000, 2, 10, QLatin1Char('0'))
-                       .arg(ms / 60000 % 60, 2, 10, QLatin1Char('0'))
-                       .arg(ms / 1000 % 60, 2, 10, QLatin1Char('0'))
-                       .arg(ms % 1000, 3, 10, QLatin1Char('0'));
-    if (recordedAt_) {
-        const qint64 start =
-            std::chrono::duration_cast<std::chrono::milliseconds>(recordedAt_->time_since_epoch())
-                .count();
-        const QDateTime wall = QDateTime::fromMSecsSinceEpoch(start + ms).toLocalTime();
-        text += QLatin1Char('\n') + wall.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    }
+    QString text = TimeCaption::text(time, recordedAt_);
+    if (std::abs(timeOffset_) >= 0.0005)
+        text += QStringLiteral("\noffset %1%2 s")
+                    .arg(timeOffset_ > 0 ? QStringLiteral("+") : QString())
+                    .arg(timeOffset_, 0, 'f', 3);
     return text;
 }
 

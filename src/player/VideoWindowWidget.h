@@ -45,6 +45,10 @@ public:
     void setTimeOverlay(bool shown);
     bool timeOverlay() const { return timeOverlay_; }
     void setRecordedAt(std::optional<std::chrono::system_clock::time_point> start);
+    std::optional<std::chrono::system_clock::time_point> recordedAt() const { return recordedAt_; }
+    // How far this camera is moved against the other of its recording, shown under its
+    // times while it is not 0.
+    void setTimeOffset(double seconds);
     // The overlay's text for the picture on show; empty when it is hidden.
     QString overlayText() const;
     // Whether the picture on show was made for the present size and zoom.
@@ -75,6 +79,7 @@ private:
     std::shared_ptr<FrameSlot> slot_;
     QPointer<QWidget> owner_;
     QPointer<QWidget> drain_;
+    QPointer<QWidget> focusBefore_;
     const QSize nativeSize_;
     bool fullScreen_ = false;
     QRect placement_;
@@ -82,6 +87,7 @@ private:
     std::optional<QPointF> dragFrom_;
     bool timeOverlay_ = true;
     std::optional<std::chrono::system_clock::time_point> recordedAt_;
+    double timeOffset_ = 0;
 };
 
 }  // namespace corvid

@@ -15,6 +15,7 @@
 #include "platform/util/Numeric.h"
 #include "platform/widgets/Guarded.h"
 #include "platform/widgets/WindowHandles.h"
+#include "player_control/PanelAccessible.h"
 
 namespace corvid {
 
@@ -74,6 +75,7 @@ QVRControl::QVRControl(QWidget* parent) : QWidget(parent) {
     setPalette(colours);
     setAutoFillBackground(true);
 
+    PanelAccessible::install();
     createChildControls();
     createMenu();
     resize(twipsToWholePixels(kDesignWidthTwips, logicalDpiX()),
@@ -135,6 +137,8 @@ void QVRControl::createChildControls() {
 
     connect(PicVid, &VideoSurface::painted, this, &QVRControl::PicVid_Paint);
     connect(PicVid, &VideoSurface::menuRequested, this, &QVRControl::showMenu);
+    connect(PicVid, &VideoSurface::doubleClicked, this,
+            [this] { guarded(this, [this] { UserControl_DblClick(); }); });
     connect(PicVid, &VideoSurface::graphNotice, this, &QVRControl::PicVid_GraphNotice);
     connect(cmdSeekBackButton, &QPushButton::clicked, this,
             [this] { guarded(this, [this] { cmdSeekBack(); }); });
@@ -214,6 +218,10 @@ void QVRControl::OpenFile() {
     if (path.isEmpty()) return;
     // A file chosen here is the panel's own, apart from any other panel.
     clDShow->DS_FollowClock(nullptr);
+    if (pairMember_) {
+        pairMember_ = false;
+        emit leftPair();
+    }
     runOpenTail(path);
 }
 
@@ -298,10 +306,12 @@ void QVRControl::cmdBalRgt() {
 }
 
 void QVRControl::cmdSeekBack() {
+    if (pairMember_) return emit pairSeekByRequested(-1.0);
     clDShow->DS_Seek(-1.0);
 }
 
 void QVRControl::cmdSeekFor() {
+    if (pairMember_) return emit pairSeekByRequested(1.0);
     clDShow->DS_Seek(1.0);
 }
 
@@ -342,6 +352,30 @@ void QVRControl::SetRate(double rate) {
     if (std::isnan(rate)) throw Failure(Failure::InvalidArgument, "The speed is not a number");
     rate_ = std::clamp(rate, clsDShowControl::kSlowestRate, clsDShowControl::kFastestRate);
     clDShow->DS_SetRate(rate_);
+}
+
+void QVRControl::PlaceOnClock(double seconds) {
+    clDShow->DS_PlaceOnClock(seconds);
+}
+
+double QVRControl::StartTime() {
+    return clDShow->DS_GetStartTime();
+}
+
+double QVRControl::ClockPosition() {
+    return clDShow->DS_GetClockPosition();
+}
+
+bool QVRControl::ShownPicture(double& time, double& interval) {
+    return clDShow->DS_GetShownPicture(time, interval);
+}
+
+void QVRControl::SetTimeOffset(double seconds) {
+    clDShow->DS_SetTimeOffset(seconds);
+}
+
+std::optional<std::chrono::system_clock::time_point> QVRControl::RecordedAt() {
+    return clDShow->DS_GetRecordedAt();
 }
 
 void QVRControl::FullScreen() {
@@ -533,6 +567,7 @@ void QVRControl::HScroll1_Change() {
 // Dragging sends many seeks; one that fails is dropped and the next one tries again.
 // The position is read in 32 bits, like the Max set by an open.
 void QVRControl::HScroll2_Scroll() {
+    if (pairMember_) return emit pairPositionRequested(HScroll2->value());
     attempt([&] { clDShow->DS_SetPosition(HScroll2->value()); });
 }
 

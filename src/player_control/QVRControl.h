@@ -5,8 +5,10 @@
 #include <QPushButton>
 #include <QString>
 #include <QWidget>
+#include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "file_dialogs/CommonDialog.h"
 #include "media_engine/clsDShowControl.h"
@@ -85,6 +87,19 @@ public:
     void FullScreen();
     void LeaveFullScreen();
 
+    // The pair's timeline (see clsDShowControl's DS_PlaceOnClock and what follows it).
+    void PlaceOnClock(double seconds);
+    double StartTime();
+    double ClockPosition();
+    bool ShownPicture(double& time, double& interval);
+    void SetTimeOffset(double seconds);
+    std::optional<std::chrono::system_clock::time_point> RecordedAt();
+    // While the panel plays one camera of a recording pair, its own seek buttons and
+    // position slider ask the pair to move both cameras, and a file opened from its own
+    // dialog takes it out of the pair.
+    void SetPairMember(bool member) { pairMember_ = member; }
+    bool PairMember() const { return pairMember_; }
+
     // Picture review. The time overlay is the panel's own setting, like the speed: every
     // file it opens shows the overlay or not as set.
     void SetTimeOverlay(bool shown);
@@ -126,6 +141,12 @@ public:
     QAction* mnuSaveStill;
 
 signals:
+    // A pair member's own controls: move both cameras by `seconds`, or to `seconds` of
+    // this panel's file.
+    void pairSeekByRequested(double seconds);
+    void pairPositionRequested(double seconds);
+    // The panel's own open dialog chose a file: it no longer plays a camera of the pair.
+    void leftPair();
     // The popup menu asks the host to save the pictures on show of all its panels.
     void stillRequested();
     // Events declared for hosts; the panel raises none of them.
@@ -170,6 +191,7 @@ private:
     std::unique_ptr<CommonDialog> clDialog;
     double rate_ = 1.0;
     bool timeOverlay_ = true;
+    bool pairMember_ = false;
 };
 
 }  // namespace corvid

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QLabel>
 #include <QListWidget>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -142,7 +143,27 @@ TEST_F(Form1LockstepTest, play_keepsTheCameraThatEndedFirstInStep_andStartsOverW
     EXPECT_EQ(camera2->position, 0);
 }
 
-TEST_F(Form1LockstepTest, panelsOwnOpenDialog_opensOnAClockOfItsOwn) {
+TEST_F(Form1LockstepTest, panelsOwnControls_moveBothCameras_whileThePanelPlaysAPairCamera) {
+    load("AB\tr");
+    auto camera1 = graphOf("r-1.asf");
+    auto camera2 = graphOf("r-2.asf");
+    camera1->position = camera2->position = 100;
+    for (int click = 0; click < 4; ++click)
+        QTest::mouseClick(form->QVRControl2->cmdSeekForButton, Qt::LeftButton);
+    EXPECT_DOUBLE_EQ(camera1->position, 104);
+    EXPECT_DOUBLE_EQ(camera2->position, 104);
+    QTest::mouseClick(form->QVRControl1->cmdSeekBackButton, Qt::LeftButton);
+    EXPECT_DOUBLE_EQ(camera1->position, 103);
+    EXPECT_DOUBLE_EQ(camera2->position, 103);
+    // The position slider of camera 2 names a time of its own file.
+    form->QVRControl2->HScroll2->setValue(450);
+    emit form->QVRControl2->HScroll2->Scroll();  // as a drag of its thumb does
+    EXPECT_DOUBLE_EQ(camera1->position, 450);
+    EXPECT_DOUBLE_EQ(camera2->position, 450);
+    EXPECT_EQ(messages.count(), 0);
+}
+
+TEST_F(Form1LockstepTest, panelsOwnOpenDialog_takesThePanelOutOfThePair_andOpensOnAClockOfItsOwn) {
     load("AB\tr");
     chooser->willConfirm(path("s-2.asf"));
     form->QVRControl2->OpenFile();
@@ -150,6 +171,15 @@ TEST_F(Form1LockstepTest, panelsOwnOpenDialog_opensOnAClockOfItsOwn) {
     ASSERT_TRUE(opened);
     EXPECT_FALSE(opened->clock);
     EXPECT_TRUE(graphOf("r-1.asf")->clock);
+    // Visibly: camera 2 is no longer a sound of the recording, and its own controls move
+    // only its own file.
+    EXPECT_FALSE(form->optRight->isEnabled());
+    EXPECT_TRUE(form->optLeft->isChecked());
+    graphOf("r-1.asf")->position = 50;
+    opened->position = 2;
+    QTest::mouseClick(form->QVRControl2->cmdSeekForButton, Qt::LeftButton);
+    EXPECT_DOUBLE_EQ(opened->position, 3);
+    EXPECT_DOUBLE_EQ(graphOf("r-1.asf")->position, 50);
 }
 
 TEST_F(Form1LockstepTest, cameraThatCannotBeOpened_leavesTheOtherToPlayAlone) {
@@ -160,6 +190,32 @@ TEST_F(Form1LockstepTest, cameraThatCannotBeOpened_leavesTheOtherToPlayAlone) {
     EXPECT_TRUE(camera2->clock);
     EXPECT_EQ(camera2->state, FakeGraph::State::Running);
     EXPECT_FALSE(form->QVRControl1->notice().isEmpty());
+}
+
+TEST_F(Form1LockstepTest, timeText_isRightAtOnce_whenPausedRightAfterABarClick) {
+    load("AB\tr");
+    form->P1_MouseDown(1, 0, 2882.5f, 0);
+    form->P1_MouseUp(1, 0, 2882.5f, 0);
+    form->mnuPlay->trigger();  // Pause before the timer's next tick
+    EXPECT_EQ(form->L1->text(), "00:05:00 / 00:10:00");
+    EXPECT_FLOAT_EQ(form->S1Width(), 2882.5f);
+}
+
+TEST_F(Form1LockstepTest, cameraHeard_isCamera2_whenCamera1HasNoSound_untilTheUserChooses) {
+    factory->catalog().files[path("s-1.asf")].hasAudio = false;
+    load("AB\ts");
+    EXPECT_TRUE(form->optRight->isChecked());
+    EXPECT_GT(graphOf("s-2.asf")->volume, -10000);  // heard at the slider's volume
+    QTest::mouseClick(form->optLeft, Qt::LeftButton);
+    EXPECT_TRUE(form->optLeft->isChecked());
+    EXPECT_EQ(graphOf("s-2.asf")->volume, -10000);
+
+    // A camera-1 file that does not open at all leaves camera 2 heard.
+    factory->catalog().unplayable.insert(path("r-1.asf"));
+    load("AB\tr");
+    EXPECT_TRUE(form->optRight->isChecked());
+    EXPECT_GT(graphOf("r-2.asf")->volume, -10000);
+    EXPECT_EQ(messages.count(), 0);
 }
 
 }  // namespace

@@ -149,8 +149,9 @@ TEST_F(Form1PlaybackRealTimeTest, timerTicks_showRunningTimeOfCamera1_elseOfCame
     form->timPS_Timer();
     const QString after = clsDShowControl::SecToTime(form->QVRControl1->Position());
     EXPECT_GT(form->S1Width(), first);
-    EXPECT_TRUE(form->L1->text() == before + " / 00:00:06" ||
-                form->L1->text() == after + " / 00:00:06")
+    // The pair's length: camera 2's 8 s file is the longer one.
+    EXPECT_TRUE(form->L1->text() == before + " / 00:00:08" ||
+                form->L1->text() == after + " / 00:00:08")
         << form->L1->text().toStdString();
 
     clickLine(" B\tlone");
@@ -160,7 +161,7 @@ TEST_F(Form1PlaybackRealTimeTest, timerTicks_showRunningTimeOfCamera1_elseOfCame
     EXPECT_GT(form->S1Width(), 0);
 }
 
-TEST_F(Form1PlaybackRealTimeTest, dragOnBar_putsEachPanelAtHalfItsLength_thenPlaysBoth) {
+TEST_F(Form1PlaybackRealTimeTest, dragOnBar_putsBothPanelsAtOneMoment_thenPlaysBoth) {
     clickLine("AB\trec");
     ASSERT_TRUE(waitFor([&] { return form->QVRControl1->Position() >= 1; }));
 
@@ -168,11 +169,12 @@ TEST_F(Form1PlaybackRealTimeTest, dragOnBar_putsEachPanelAtHalfItsLength_thenPla
     QTest::mousePress(form->P1, Qt::LeftButton, {}, QPoint(10, y));
     QTest::mouseMove(form->P1, QPoint(form->P1->width() / 2, y));
     EXPECT_NEAR(form->S1Width(), form->P1Width() / 2, 15);
-    EXPECT_NEAR(form->QVRControl1->engine()->DS_GetPosition(), 3.0, 0.1);
+    // Half of the pair's timeline, as long as the longer file (8 s): 4 s for both.
+    EXPECT_NEAR(form->QVRControl1->engine()->DS_GetPosition(), 4.0, 0.1);
     EXPECT_NEAR(form->QVRControl2->engine()->DS_GetPosition(), 4.0, 0.1);
     EXPECT_TRUE(frozen(form->QVRControl1));
     EXPECT_TRUE(frozen(form->QVRControl2));
-    EXPECT_EQ(form->L1->text(), "00:00:03 / 00:00:06");
+    EXPECT_EQ(form->L1->text(), "00:00:04 / 00:00:08");
     EXPECT_FALSE(form->timPS->isActive());
 
     QTest::mouseRelease(form->P1, Qt::LeftButton, {}, QPoint(form->P1->width() / 2, y));

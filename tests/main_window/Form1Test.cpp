@@ -366,22 +366,23 @@ TEST_F(Form1Test, timer_followsCamera1_elseCamera2_andKeepsFillWithoutDuration) 
     EXPECT_FLOAT_EQ(form->S1Width(), 1441.25f);
     EXPECT_EQ(form->L1->text(), "00:02:30 / 00:10:00");
 
+    // Camera 2's time on the pair's timeline, which is as long as the longer file.
     g1->position = 0;
     form->timPS_Timer();
-    EXPECT_FLOAT_EQ(form->S1Width(), static_cast<float>(40.0 / 500 * 5765));
-    EXPECT_EQ(form->L1->text(), "00:00:40 / 00:08:20");
+    EXPECT_FLOAT_EQ(form->S1Width(), static_cast<float>(40.0 / 600 * 5765));
+    EXPECT_EQ(form->L1->text(), "00:00:40 / 00:10:00");
 
     // A panel whose times cannot be read counts as position 0.
     g1->position = 300;
     factory->log().failOn("get_CurrentPosition", 1);
     form->timPS_Timer();
-    EXPECT_EQ(form->L1->text(), "00:00:40 / 00:08:20");
+    EXPECT_EQ(form->L1->text(), "00:00:40 / 00:10:00");
 
     // Neither panel beyond 0: nothing changes.
     g2->position = 0;
     g1->position = 0;
     form->timPS_Timer();
-    EXPECT_EQ(form->L1->text(), "00:00:40 / 00:08:20");
+    EXPECT_EQ(form->L1->text(), "00:00:40 / 00:10:00");
 
     // A duration of 0 leaves the fill while the label shows the position.
     const float fill = form->S1Width();
@@ -393,15 +394,16 @@ TEST_F(Form1Test, timer_followsCamera1_elseCamera2_andKeepsFillWithoutDuration) 
     EXPECT_EQ(messages.count(), 0);
 }
 
-TEST_F(Form1Test, dragOnBar_seeksBothByPercentage_pausesWhileDragging_andPlaysOnRelease) {
+TEST_F(Form1Test, dragOnBar_seeksBothToOneMoment_pausesWhileDragging_andPlaysOnRelease) {
     loadPair(600, 500);
     auto g1 = graphOf("r-1.asf");
     auto g2 = graphOf("r-2.asf");
 
+    // The bar spans the pair's timeline: half of it is 300 s for both cameras.
     form->P1_MouseDown(1, 0, 2882.5f, 0);
     EXPECT_FLOAT_EQ(form->S1Width(), 2882.5f);
     EXPECT_DOUBLE_EQ(g1->position, 300);
-    EXPECT_DOUBLE_EQ(g2->position, 250);
+    EXPECT_DOUBLE_EQ(g2->position, 300);
     EXPECT_EQ(g1->state, FakeGraph::State::Paused);
     EXPECT_EQ(g2->state, FakeGraph::State::Paused);
     EXPECT_TRUE(idle());

@@ -10,9 +10,11 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QWheelEvent>
 #include <cmath>
 #include <functional>
@@ -189,7 +191,7 @@ TEST_F(ReviewEvidenceTest, ctrlS_savesEachCamerasPictureOnShow_asTheToolDecodesI
 TEST_F(ReviewEvidenceTest, ctrlS_savesNothing_whenTheFolderChoiceIsCancelled_orNothingIsShown) {
     press(Qt::Key_S, Qt::ControlModifier);
     ASSERT_EQ(messages.count(), 1);
-    EXPECT_TRUE(messages.texts()[0].contains("No camera shows a picture"));
+    EXPECT_TRUE(messages.texts()[0].contains("Load a recording first."));
     EXPECT_TRUE(chooser->folderRequests().empty());
     load("AB\tday2");
     chooser->willCancel();
@@ -261,9 +263,9 @@ TEST_F(ReviewEvidenceTest, iAndO_markTheBar_andCtrlE_exportsBothCamerasAsANewRec
         return bar.pixel(static_cast<int>(std::lround(share * (form->P1->width() - 1))),
                          form->P1->height() / 2);
     };
-    EXPECT_GT(qGreen(tickAt(marks.start()->share)), 120);
-    EXPECT_GT(qRed(tickAt(marks.end()->share)), 150);
-    EXPECT_NEAR(marks.start()->share, marks.start()->positions[0].value() / 12.0, 0.01);
+    EXPECT_GT(qGreen(tickAt(marks.start()->moment / 12.0)), 120);
+    EXPECT_GT(qRed(tickAt(marks.end()->moment / 12.0)), 150);
+    EXPECT_NEAR(marks.start()->moment, marks.start()->pictures[0].value(), 0.05);
 
     press(Qt::Key_E, Qt::ControlModifier);
     ASSERT_EQ(messages.count(), 0) << messages.texts().join("|").toStdString();
@@ -342,13 +344,66 @@ TEST_F(ReviewEvidenceTest, clipExport_leavesNoFileOfThePair_whenOnePartFails) {
     EXPECT_EQ(ClipPairExport::targetFor("/r/day1-2.asf", 2, 723.9), "/r/day1-clip-00-12-03-2.asf");
 }
 
+TEST_F(ReviewEvidenceTest, ctrlShiftE_exportsTheMarkedSpanAsOneVideo_cancelledLeavesNothing) {
+    load("AB\tday1");
+    press(Qt::Key_E, Qt::ControlModifier | Qt::ShiftModifier);
+    ASSERT_EQ(messages.count(), 1);
+    EXPECT_TRUE(messages.texts()[0].contains("with I and its end with O"))
+        << messages.texts()[0].toStdString();
+    playTo(3.3);
+    press(Qt::Key_I);
+    playTo(6.5);
+    press(Qt::Key_O);
+    const auto files = [&] { return QDir(folder.path()).entryList(QDir::Files | QDir::Hidden); };
+
+    // Cancel, as soon as the progress shows.
+    QTimer canceller;
+    QObject::connect(&canceller, &QTimer::timeout, [&] {
+        if (auto* progress = form->findChild<QProgressDialog*>("EvidenceExportProgress"))
+            progress->cancel();
+    });
+    canceller.start(5);
+    press(Qt::Key_E, Qt::ControlModifier | Qt::ShiftModifier);
+    canceller.stop();
+    EXPECT_EQ(files().size(), 4) << files().join(", ").toStdString();
+
+    press(Qt::Key_E, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(messages.count(), 1) << messages.texts().join("|").toStdString();
+    const QString video = folder.filePath("day1-clip-00-00-03.mp4");
+    ASSERT_TRUE(QFile::exists(video));
+    EXPECT_EQ(files().size(), 5);
+    const double length = MediaSource(std::make_shared<LocalFileStorage>(), video.toStdString(),
+                                      std::chrono::seconds(10))
+                              .duration();
+    EXPECT_NEAR(length, 3.2, 0.1);
+    EXPECT_TRUE(form->findChild<QLabel*>("lblSaved")->text().contains("day1-clip-00-00-03.mp4"));
+
+    // A second export of the same span keeps the first.
+    const qint64 size = QFileInfo(video).size();
+    press(Qt::Key_E, Qt::ControlModifier | Qt::ShiftModifier);
+    ASSERT_EQ(messages.count(), 2);
+    EXPECT_TRUE(messages.texts()[1].contains("already exists"))
+        << messages.texts()[1].toStdString();
+    EXPECT_EQ(QFileInfo(video).size(), size);
+    EXPECT_EQ(files().size(), 5);
+
+    // A start after the end is refused before anything runs.
+    playTo(7.0);
+    press(Qt::Key_I);
+    press(Qt::Key_E, Qt::ControlModifier | Qt::ShiftModifier);
+    ASSERT_EQ(messages.count(), 3);
+    EXPECT_TRUE(messages.texts()[2].contains("must come after"))
+        << messages.texts()[2].toStdString();
+    EXPECT_EQ(files().size(), 5);
+}
+
 TEST_F(ReviewEvidenceTest, helpMenu_listsTheEvidenceKeys) {
     QStringList entries;
     QMenu* help = form->menuBar()->findChild<QMenu*>("mnuHelp");
     ASSERT_NE(help, nullptr);
     for (const QAction* action : help->actions()) entries << action->text();
     const QString all = entries.join('\n');
-    for (const char* key : {"\tT", "\t0", "\tI", "\tO", "\tCtrl+S", "\tCtrl+E"})
+    for (const char* key : {"\tT", "\t0", "\tI", "\tO", "\tCtrl+S", "\tCtrl+E", "\tCtrl+Shift+E"})
         EXPECT_TRUE(all.contains(key)) << key;
 }
 

@@ -14,6 +14,7 @@
 #include "platform/files/FolderList.h"
 #include "platform/graph/GraphFactory.h"
 #include "player_control/QVRControl.h"
+#include "recording_pair/RecordingPair.h"
 #include "support/ManualClockGraphFactory.h"
 #include "support/MessageBoxRecorder.h"
 #include "support/PictureReader.h"
@@ -113,6 +114,7 @@ TEST_F(ReviewKeysPlaybackTest, frameKeys_showTheNextAndPreviousPictures_inBothPa
 
     press(Qt::Key_Period);  // pauses first, through the Pause command
     EXPECT_EQ(form->mnuPlay->text(), "Play");
+    ASSERT_TRUE(waitFor([&] { return form->pair().settled(); }));
     const int start1 = frame(1);
     const int start2 = frame(2);
     ASSERT_GE(start1, 0);

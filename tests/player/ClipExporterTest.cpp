@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/mount.h>
 #include <QDir>
 #include <QTemporaryDir>
 #include <QWidget>
@@ -22,6 +21,7 @@
 #include "support/Eventually.h"
 #include "support/ManualClock.h"
 #include "support/PictureReader.h"
+#include "support/SmallFileSystem.h"
 #include "support/TestMedia.h"
 
 namespace corvid {
@@ -218,15 +218,10 @@ TEST_F(ClipExporterTest, write_leavesNothing_whenCancelledHalfWay) {
 }
 
 TEST_F(ClipExporterTest, write_leavesNothing_whenTheDiskFillsUp) {
-    const QByteArray mountPoint = dir.filePath("small").toLocal8Bit();
-    QDir().mkpath(QString::fromLocal8Bit(mountPoint));
-    if (::mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=200k") != 0)
-        GTEST_SKIP() << "cannot mount a small file system here: " << std::strerror(errno);
-    struct Unmount {
-        const char* path;
-        ~Unmount() { ::umount2(path, MNT_DETACH); }
-    } unmount{mountPoint.constData()};
-    const std::string clip = mountPoint.toStdString() + "/clip-1.asf";
+    const test::SmallFileSystem disk(dir.filePath("small"), "200k");
+    if (!disk.mounted())
+        GTEST_SKIP() << "cannot mount a small file system here: " << disk.error().toStdString();
+    const std::string clip = disk.filePath("clip-1.asf").toStdString();
     ClipExporter exporter(source(), clip);
     try {
         exporter.write(0.0, 9.0);
@@ -235,9 +230,7 @@ TEST_F(ClipExporterTest, write_leavesNothing_whenTheDiskFillsUp) {
         EXPECT_EQ(failure.code(), Failure::FileSystem);
         EXPECT_NE(std::string(failure.what()).find(clip), std::string::npos) << failure.what();
     }
-    EXPECT_TRUE(QDir(QString::fromLocal8Bit(mountPoint))
-                    .entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot)
-                    .isEmpty());
+    EXPECT_TRUE(disk.files().isEmpty()) << disk.files().join(", ").toStdString();
     // With room again, the same export succeeds.
     ClipExporter small(source(), clip);
     EXPECT_TRUE(small.write(0.0, 0.5));

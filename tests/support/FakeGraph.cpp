@@ -52,12 +52,21 @@ void FakeGraph::requireVideo() {
     if (!hasVideo()) fail(Failure::NoVideo, "The graph has no video");
 }
 
+void FakeGraph::requireMedia() {
+    if (!media) fail(Failure::NotReady, "No media file has been rendered");
+}
+
 void FakeGraph::requireAudio() {
     if (!hasAudio()) fail(Failure::NotImplemented, "The graph has no audio");
 }
 
 void FakeGraph::advance(double seconds) {
     if (state != State::Running) return;
+    if (clockPosition) {
+        *clockPosition += seconds * rate;
+        position = std::clamp(*clockPosition, 0.0, duration());
+        return;
+    }
     position = std::min(duration(), position + seconds * rate);
 }
 
@@ -96,6 +105,31 @@ void FakeGraph::FollowClock(std::shared_ptr<IPlaybackClock> followed) {
     record("FollowClock", fake ? FakeCallLog::arg(fake->number) : std::string("none"));
     if (followed && !fake) fail(Failure::InvalidArgument, "Not a clock of fake graphs");
     clock = std::move(fake);
+}
+
+void FakeGraph::PlaceOnClock(double seconds) {
+    record("PlaceOnClock", FakeCallLog::arg(seconds));
+    requireMedia();
+    position = std::clamp(seconds, 0.0, duration());
+    clockPosition = seconds;
+}
+
+double FakeGraph::get_StartTime() {
+    record("get_StartTime");
+    requireMedia();
+    return media->startTime;
+}
+
+double FakeGraph::get_ClockPosition() {
+    requireMedia();
+    return clockPosition.value_or(position);
+}
+
+bool FakeGraph::GetShownPicture(double& time, double& interval) {
+    requireMedia();
+    time = position;
+    interval = 1.0 / media->frameRate;
+    return true;
 }
 
 std::shared_ptr<IVideoFrameStep> FakeGraph::QueryVideoFrameStep() {
@@ -147,6 +181,7 @@ double FakeGraph::get_CurrentPosition() {
 void FakeGraph::put_CurrentPosition(double seconds) {
     record("put_CurrentPosition", FakeCallLog::arg(seconds));
     position = seconds;
+    clockPosition.reset();
 }
 
 double FakeGraph::get_Rate() {

@@ -23,6 +23,7 @@ struct FakeMedia {
     double duration = 10.0;
     bool hasAudio = true;
     double frameRate = 25.0;
+    double startTime = 0.0;  // the file's first timestamp
 };
 
 // The files fake graphs can render, shared by a factory and its graphs.
@@ -51,6 +52,8 @@ public:
     std::optional<FakeMedia> media;  // set by a successful RenderFile
     std::string renderedFile;
     double position = 0.0;
+    // Where the graph was placed on its clock when that lies outside its file.
+    std::optional<double> clockPosition;
     // Readings handed out by get_CurrentPosition before it reads `position` again.
     std::deque<double> positionReadings;
     double rate = 1.0;
@@ -133,12 +136,19 @@ public:
     // Records "FollowClock(n)" with the fake clock's number, "FollowClock(none)" for null;
     // a clock that is not a fake one fails.
     void FollowClock(std::shared_ptr<IPlaybackClock> clock) override;
+    // Placing records "PlaceOnClock(s)" and keeps the unbounded time in `clockPosition`;
+    // `position` reads it bounded by the file.
+    void PlaceOnClock(double seconds) override;
+    double get_StartTime() override;
+    double get_ClockPosition() override;
+    bool GetShownPicture(double& time, double& interval) override;
 
 private:
     void record(const std::string& name, const std::string& args = {});
     // Throws a failure of the graph itself and marks the call being made as failed.
     [[noreturn]] void fail(std::int32_t code, const std::string& message);
     void requireVideo();
+    void requireMedia();
     void requireAudio();
 
     std::shared_ptr<FakeCallLog> log_;

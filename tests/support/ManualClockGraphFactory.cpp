@@ -10,7 +10,10 @@ std::shared_ptr<FilgraphManager> ManualClockGraphFactory::CreateFilgraphManager(
     options.faults = faults;
     options.audioOutput = [this](int rate) -> std::unique_ptr<IAudioOutput> {
         if (soundDevices) {
-            return std::make_unique<ManualSoundOutput>(rate, clock, 0.2, devices);
+            auto device = std::make_unique<ManualSoundOutput>(rate, clock, 0.2, devices);
+            if (soundServerSeconds > 0) device->throughServer(soundServerSeconds);
+            if (recordSound) device->record();
+            return device;
         }
         auto output = std::make_unique<CapturingAudioOutput>(rate);
         captured = output.get();

@@ -28,6 +28,10 @@ public:
     // When set, sound goes to devices that take it at the manual clock's pace and drive
     // the playback clocks, instead of being captured; `devices` lists those alive.
     bool soundDevices = false;
+    // With soundDevices: the sound server's own latency each device plays through (see
+    // ManualSoundOutput::throughServer), and whether each records what it takes.
+    double soundServerSeconds = 0;
+    bool recordSound = false;
     std::shared_ptr<ManualSoundDevices> devices = std::make_shared<ManualSoundDevices>();
     // Failures the graphs' workers meet.
     std::shared_ptr<InjectedFaults> faults = std::make_shared<InjectedFaults>();

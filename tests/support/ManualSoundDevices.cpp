@@ -18,6 +18,17 @@ void ManualSoundDevices::remove(ManualSoundOutput* device) {
     std::erase(devices_, device);
 }
 
+ManualSoundOutput* ManualSoundDevices::playing() const {
+    std::lock_guard lock(mutex_);
+    ManualSoundOutput* found = nullptr;
+    for (ManualSoundOutput* device : devices_) {
+        if (!device->playing()) continue;
+        if (found != nullptr) return nullptr;
+        found = device;
+    }
+    return found;
+}
+
 int ManualSoundDevices::count() const {
     std::lock_guard lock(mutex_);
     return static_cast<int>(devices_.size());

@@ -18,6 +18,8 @@ public:
     // the time ran out (a stream at its end has no more to give).
     bool waitUntilFed(double seconds, int ms = 1000);
     int count() const;
+    // The one device that plays now (the camera heard); null when none or more than one.
+    ManualSoundOutput* playing() const;
     // Stalls (or lets go) every device alive that has played, as a sound server that stops
     // taking a stream's sound.
     void setStalled(bool stalled);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <utility>
 
 namespace corvid {
@@ -39,8 +40,59 @@ void ManualSoundOutput::consumeLocked() {
         const double taken = std::min(buffered_, now - from);
         buffered_ -= taken;
         heard_ += taken;
+        played_ += now - from;
+    }
+    if (recording_) {
+        // The frames of the time gone by: sound the device took first, silence after.
+        const auto frames = static_cast<std::size_t>(
+            std::llround(std::max(0.0, now - recordingStart_) * sampleRate_));
+        const std::size_t missing = frames - std::min(frames, recorded_.size() / 2);
+        std::size_t sound = 0;
+        if (playing_ && !stalled_ && now > from) {
+            sound = std::min(missing, pending_.size() / 2);
+            // As much as the clock let it take, not what rounding adds.
+            sound = std::min(sound, static_cast<std::size_t>(
+                                        std::llround((now - from) * sampleRate_)));
+        }
+        recorded_.insert(recorded_.end(), pending_.begin(), pending_.begin() + sound * 2);
+        pending_.erase(pending_.begin(), pending_.begin() + sound * 2);
+        recorded_.resize(recorded_.size() + (missing - sound) * 2, 0.0f);
+        // What the seconds count says is gone is gone from the samples too.
+        const auto left = static_cast<std::size_t>(std::llround(buffered_ * sampleRate_)) * 2;
+        if (pending_.size() > left) pending_.erase(pending_.begin(), pending_.end() - left);
     }
     last_ = std::max(last_, now);
+}
+
+double ManualSoundOutput::played() {
+    std::lock_guard lock(mutex_);
+    consumeLocked();
+    return server_ > 0 ? played_ : heard_;
+}
+
+void ManualSoundOutput::throughServer(double seconds) {
+    std::lock_guard lock(mutex_);
+    server_ = seconds;
+}
+
+void ManualSoundOutput::record() {
+    std::lock_guard lock(mutex_);
+    consumeLocked();
+    recording_ = true;
+    recordingStart_ = clock_->now();
+    recorded_.clear();
+    pending_.clear();
+    pending_.resize(static_cast<std::size_t>(std::llround(buffered_ * sampleRate_)) * 2, 0.0f);
+}
+
+std::vector<float> ManualSoundOutput::recorded() const {
+    std::lock_guard lock(mutex_);
+    return recorded_;
+}
+
+double ManualSoundOutput::recordingStart() const {
+    std::lock_guard lock(mutex_);
+    return recordingStart_;
 }
 
 std::size_t ManualSoundOutput::writable() {
@@ -49,9 +101,10 @@ std::size_t ManualSoundOutput::writable() {
     return static_cast<std::size_t>(std::max(0.0, capacity_ - buffered_) * sampleRate_);
 }
 
-void ManualSoundOutput::write(const float*, std::size_t frames) {
+void ManualSoundOutput::write(const float* samples, std::size_t frames) {
     std::lock_guard lock(mutex_);
     consumeLocked();
+    if (recording_) pending_.insert(pending_.end(), samples, samples + frames * kChannels);
     const double seconds = static_cast<double>(frames) / sampleRate_;
     buffered_ += seconds;
     written_ += seconds;
@@ -67,6 +120,7 @@ void ManualSoundOutput::discard() {
     std::lock_guard lock(mutex_);
     consumeLocked();
     buffered_ = 0;
+    pending_.clear();
 }
 
 void ManualSoundOutput::setGains(float left, float) {
@@ -83,7 +137,8 @@ double ManualSoundOutput::latency() {
         changed_.wait(lock, [this] { return !blocked_; });
     }
     consumeLocked();
-    return buffered_;
+    // A server that has played holds its own buffer full, with silence when nothing came.
+    return buffered_ + (played_ > 0 ? server_ : 0.0);
 }
 
 void ManualSoundOutput::startAt(double seconds) {

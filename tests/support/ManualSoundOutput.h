@@ -1,8 +1,10 @@
 #pragma once
 
 #include <condition_variable>
+#include <deque>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "player/IAudioOutput.h"
 #include "support/ManualClock.h"
@@ -29,13 +31,24 @@ public:
     void discard() override;
     void setGains(float left, float right) override;
     double latency() override;
-    double played() override { return heardSeconds(); }
+    double played() override;
     bool drivesClock() const override { return true; }
 
     // Takes nothing before the clock reads `seconds` (a device slow to start).
     void startAt(double seconds);
     // Takes nothing while stalled (a server that stopped taking the stream's sound).
     void setStalled(bool stalled);
+    // Plays as through a sound server: what the device takes is heard `seconds` later, out
+    // of a buffer of the server's own that discard() cannot reach and that is kept full,
+    // with silence when the stream runs dry. Once it has played, latency() never falls
+    // below `seconds`, and played() moves with the silence too, as a real device's does.
+    void throughServer(double seconds);
+    // Keeps what the device takes from now on, sound and silence, one stereo frame per
+    // 1/sampleRate() of the manual clock: frame i is taken at recordingStart() + i /
+    // sampleRate() and heard `seconds` of throughServer() later.
+    void record();
+    std::vector<float> recorded() const;
+    double recordingStart() const;
 
     // The next latency() waits inside until unblock(); waitUntilBlocked() returns once a
     // thread waits there (false after `ms` without one).
@@ -72,6 +85,12 @@ private:
     bool stalled_ = false;
     bool blockArmed_ = false;
     bool blocked_ = false;
+    double server_ = 0;
+    double played_ = 0;  // device seconds, silence included
+    bool recording_ = false;
+    double recordingStart_ = 0;
+    std::deque<float> pending_;     // the samples written and not taken, while recording
+    std::vector<float> recorded_;
 };
 
 }  // namespace corvid

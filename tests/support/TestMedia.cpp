@@ -99,6 +99,7 @@ std::vector<std::string> encodeArguments(const MediaRecipe& r, double seconds,
     if (r.audio && r.picturesFromZero) args.insert(args.end(), {"-af", "asetpts=PTS+2048"});
     if (!r.creationTime.empty())
         args.insert(args.end(), {"-metadata", "creation_time=" + r.creationTime});
+    if (r.startTime != 0) args.insert(args.end(), {"-output_ts_offset", number(r.startTime)});
     args.insert(args.end(), {"-f", "asf", output});
     return args;
 }
@@ -116,6 +117,7 @@ std::string recipeKey(const MediaRecipe& r) {
         << "_g" << r.gop << "_q" << r.videoQuality;
     if (!r.creationTime.empty()) key << "_created" << r.creationTime;
     if (r.picturesFromZero) key << "_picturesFromZero";
+    if (r.startTime != 0) key << "_start" << r.startTime;
     return key.str();
 }
 

@@ -34,6 +34,9 @@ struct MediaRecipe {
     // sound instead and ends the sound 0.1 s early, so that the pictures and the length
     // are those of a file without sound: two cameras of one recording on one time base.
     bool picturesFromZero = false;
+    // Seconds added to every timestamp, as a recorder whose clock ran before the file
+    // began writes them: the file's first timestamp.
+    double startTime = 0;
 };
 
 // Test media generated with the ffmpeg command-line tool into CORVID_TEST_MEDIA_DIR.

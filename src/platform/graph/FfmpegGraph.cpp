@@ -372,6 +372,38 @@ void FfmpegGraph::FollowClock(std::shared_ptr<IPlaybackClock> clock) {
     sharedClock_ = ours->clock();
 }
 
+void FfmpegGraph::PlaceOnClock(double seconds) {
+    Pipeline& pipeline = requireLoaded();
+    if (!std::isfinite(seconds))
+        throw Failure(Failure::InvalidArgument, "Position is not a number");
+    // Alone a graph has no moment outside its media to wait for.
+    if (!sharedClock_) return put_CurrentPosition(seconds);
+    pipeline.seek(seconds);
+}
+
+double FfmpegGraph::get_StartTime() {
+    return requireLoaded().startTime();
+}
+
+double FfmpegGraph::get_ClockPosition() {
+    return requireLoaded().clockPosition();
+}
+
+bool FfmpegGraph::GetShownPicture(double& time, double& interval) {
+    Pipeline& pipeline = requireLoaded();
+    time = pipeline.shownTime();
+    interval = pipeline.frameInterval();
+    return pipeline.seekShown();
+}
+
+void FfmpegGraph::put_TimeOffset(double seconds) {
+    requireVideo().setTimeOffset(seconds);
+}
+
+std::optional<std::chrono::system_clock::time_point> FfmpegGraph::get_RecordedAt() {
+    return requireVideo().recordedAt();
+}
+
 QWidget* FfmpegGraph::videoWidget() const {
     return widget_.data();
 }

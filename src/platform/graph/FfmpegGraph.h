@@ -101,9 +101,15 @@ public:
     void put_TimeOverlay(bool shown) override;
     bool get_TimeOverlay() override;
     QImage GetCurrentImage(double& time) override;
+    void put_TimeOffset(double seconds) override;
+    std::optional<std::chrono::system_clock::time_point> get_RecordedAt() override;
     // IClockFollower
     std::shared_ptr<IClockFollower> QueryClockFollower() override;
     void FollowClock(std::shared_ptr<IPlaybackClock> clock) override;
+    void PlaceOnClock(double seconds) override;
+    double get_StartTime() override;
+    double get_ClockPosition() override;
+    bool GetShownPicture(double& time, double& interval) override;
 
     // The video window widget (tests); null without video.
     QWidget* videoWidget() const;

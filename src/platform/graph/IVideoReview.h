@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QImage>
+#include <chrono>
+#include <optional>
 
 namespace corvid {
 
@@ -21,6 +23,11 @@ public:
     // The decoded picture on show, at its native size and unzoomed, and its media time.
     // Throws Failure(NotReady) before the first picture is shown.
     virtual QImage GetCurrentImage(double& time) = 0;
+    // Shows, under the picture's time, how far this camera is moved against the other of
+    // its recording; 0 shows nothing.
+    virtual void put_TimeOffset(double seconds) = 0;
+    // When the file's header says it was recorded; nothing when it does not.
+    virtual std::optional<std::chrono::system_clock::time_point> get_RecordedAt() = 0;
 };
 
 }  // namespace corvid
