@@ -75,8 +75,10 @@ class BlockingMirror(Operations):
 
 def main():
     folder, mount_point, control = sys.argv[1:4]
+    # Every read goes to the mirror, none is answered from the kernel's cache: a read
+    # held here is a reader held.
     FUSE(BlockingMirror(folder, control), mount_point, foreground=True, ro=True,
-         fsname='blocking-mirror')
+         direct_io=True, fsname='blocking-mirror')
 
 
 if __name__ == '__main__':
