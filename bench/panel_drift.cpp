@@ -49,6 +49,11 @@
 #include "platform/graph/FfmpegPlaybackClock.h"
 #include "player/PreparedOpens.h"
 #endif
+// ... and from before files were read through the player's own storage layer.
+#if __has_include("player/LocalFileStorage.h")
+#define CORVID_FILE_STORAGE 1
+#include "player/LocalFileStorage.h"
+#endif
 
 namespace {
 
@@ -155,7 +160,12 @@ public:
         return std::make_shared<FfmpegPlaybackClock>(std::make_shared<MonotonicClock>());
     }
     void PrepareFile(const std::string& fileName) override {
+#ifdef CORVID_FILE_STORAGE
+        prepared_->prepare(std::make_shared<LocalFileStorage>(), fileName,
+                           FfmpegGraph::Options{}.openTimeout);
+#else
         prepared_->prepare(fileName, FfmpegGraph::Options{}.openTimeout);
+#endif
     }
 #endif
 

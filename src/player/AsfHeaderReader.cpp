@@ -83,18 +83,26 @@ std::optional<AsfHeaderReader::TimePoint> AsfHeaderReader::creationTime(
     return std::nullopt;
 }
 
-std::optional<AsfHeaderReader::TimePoint> AsfHeaderReader::creationTime(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+std::optional<AsfHeaderReader::TimePoint> AsfHeaderReader::creationTime(const ReadAt& read,
+                                                                        TimePoint now) {
     std::vector<std::uint8_t> bytes(kHeaderPreamble);
-    if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size())))
-        return std::nullopt;
+    if (read(0, bytes) != bytes.size() || !isGuid(bytes.data(), kHeaderObject)) return std::nullopt;
     const std::uint64_t headerSize = readLe64(bytes.data() + 16);
     if (headerSize <= bytes.size() || headerSize > kMaxHeaderBytes) return std::nullopt;
     bytes.resize(static_cast<std::size_t>(headerSize));
-    in.read(reinterpret_cast<char*>(bytes.data() + kHeaderPreamble),
-            static_cast<std::streamsize>(headerSize - kHeaderPreamble));
-    bytes.resize(kHeaderPreamble + static_cast<std::size_t>(in.gcount()));
-    return creationTime(bytes, std::chrono::system_clock::now());
+    const std::size_t rest = read(kHeaderPreamble, std::span(bytes).subspan(kHeaderPreamble));
+    bytes.resize(kHeaderPreamble + std::min(rest, bytes.size() - kHeaderPreamble));
+    return creationTime(bytes, now);
+}
+
+std::optional<AsfHeaderReader::TimePoint> AsfHeaderReader::creationTime(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    const ReadAt read = [&](std::uint64_t offset, std::span<std::uint8_t> into) -> std::size_t {
+        if (!in.seekg(static_cast<std::streamoff>(offset))) return 0;
+        in.read(reinterpret_cast<char*>(into.data()), static_cast<std::streamsize>(into.size()));
+        return static_cast<std::size_t>(in.gcount());
+    };
+    return creationTime(read, std::chrono::system_clock::now());
 }
 
 }  // namespace corvid

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -24,6 +25,13 @@ public:
     // (before 1990 or more than a day after `now`).
     static std::optional<TimePoint> creationTime(std::span<const std::uint8_t> bytes,
                                                  TimePoint now);
+
+    // Reads up to `into.size()` bytes at `offset` of a file: the count read, fewer at its
+    // end or when it cannot be read.
+    using ReadAt = std::function<std::size_t(std::uint64_t offset, std::span<std::uint8_t> into)>;
+
+    // The same for the file that `read` reads: only its header is read.
+    static std::optional<TimePoint> creationTime(const ReadAt& read, TimePoint now);
 
     // The same for a file; nothing when it cannot be read.
     static std::optional<TimePoint> creationTime(const std::string& path);

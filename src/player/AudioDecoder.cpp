@@ -38,14 +38,16 @@ constexpr auto kFullOutputNap = 20ms;
 
 AudioDecoder::AudioDecoder(const MediaSource& file, PacketQueue& packets, IAudioOutput& output,
                            MediaClock& clock, const std::atomic<int>& generation,
-                           bool releasesClock)
+                           bool releasesClock, PlaybackFault& fault, const InjectedFaults* faults)
     : file_(file),
       codec_(file.audioCodec()),
       packets_(packets),
       output_(output),
       clock_(clock),
       generation_(generation),
-      releasesClock_(releasesClock) {
+      releasesClock_(releasesClock),
+      fault_(fault),
+      faults_(faults) {
     thread_ = std::thread([this] { run(); });
 }
 
@@ -120,7 +122,7 @@ void AudioDecoder::run() {
                     kept_.clear();
                     muted_ = true;
                 }
-                if (avcodec_send_packet(codec_, item->packet.get()) >= 0) receiveFrames();
+                send(item->packet.get());
                 break;
         }
     }
@@ -142,9 +144,25 @@ void AudioDecoder::passUnheard(const AVPacket& packet) {
     while (!superseded() && !audible_ && clock_.position() < time - kDropLead) nap(5ms);
 }
 
+void AudioDecoder::checkRefusal(int answer) {
+    if (refusals_.failedForGood(answer))
+        fault_.report("The sound of the recording can no longer be decoded");
+}
+
+void AudioDecoder::send(const AVPacket* packet) {
+    const bool injected =
+        faults_ != nullptr && faults_->fails(InjectedFaults::Worker::AudioDecoder, file_.path());
+    const int sent = injected ? AVERROR(ENOMEM) : avcodec_send_packet(codec_, packet);
+    checkRefusal(sent);
+    if (sent >= 0) receiveFrames();
+}
+
 void AudioDecoder::receiveFrames() {
     FrameHandle frame = makeFrame();
-    while (!superseded() && avcodec_receive_frame(codec_, frame.get()) >= 0) {
+    while (!superseded()) {
+        const int received = avcodec_receive_frame(codec_, frame.get());
+        checkRefusal(received);
+        if (received < 0) return;
         play(frame.get());
         av_frame_unref(frame.get());
     }
@@ -218,6 +236,12 @@ void AudioDecoder::restartAtClock() {
 void AudioDecoder::writeAll(const float* samples, std::size_t frames, double frameSeconds,
                             double endTime) {
     while (frames > 0 && !superseded()) {
+        if (output_.failed()) {
+            // Waited on as a full device is, so that a stop still ends the wait.
+            fault_.report("The sound device stopped working");
+            nap(kFullOutputNap);
+            continue;
+        }
         const std::size_t room = std::min(frames, output_.writable());
         if (room == 0) {
             // A full output may mean a stalled server: the clock hears of it meanwhile.

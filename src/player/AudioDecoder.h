@@ -9,10 +9,13 @@
 #include <thread>
 #include <vector>
 
+#include "player/DecoderRefusals.h"
 #include "player/IAudioOutput.h"
+#include "player/InjectedFaults.h"
 #include "player/MediaClock.h"
 #include "player/MediaSource.h"
 #include "player/PacketQueue.h"
+#include "player/PlaybackFault.h"
 #include "player/TempoFilter.h"
 
 namespace corvid {
@@ -20,7 +23,8 @@ namespace corvid {
 // Decodes the audio stream on its own thread, converts it to the output's format, brings
 // it to the playback rate at its own pitch and writes it to the output. Sound is kept for
 // rates 1/8..2 and dropped outside them. When the file has no video it also
-// ends the clock's seek hold and reports the end of the media.
+// ends the clock's seek hold and reports the end of the media. A decoder that keeps
+// refusing the packets, or an output that failed, is reported to `fault`.
 //
 // A change of speed drops the sound written for the old speed that the output still
 // holds, and makes the sound again at the new speed from where the clock will be when it
@@ -28,8 +32,10 @@ namespace corvid {
 // on at the new speed as soon as the output has played what it cannot take back.
 class AudioDecoder {
 public:
+    // `faults` may be null.
     AudioDecoder(const MediaSource& file, PacketQueue& packets, IAudioOutput& output,
-                 MediaClock& clock, const std::atomic<int>& generation, bool releasesClock);
+                 MediaClock& clock, const std::atomic<int>& generation, bool releasesClock,
+                 PlaybackFault& fault, const InjectedFaults* faults);
     ~AudioDecoder();
     AudioDecoder(const AudioDecoder&) = delete;
     AudioDecoder& operator=(const AudioDecoder&) = delete;
@@ -44,7 +50,10 @@ public:
 
 private:
     void run();
+    void send(const AVPacket* packet);
     void receiveFrames();
+    // Tells the fault once the decoder refused too much in a row.
+    void checkRefusal(int answer);
     void passUnheard(const AVPacket& packet);
     void play(const AVFrame* frame);
     // Keeps converted sound (1x, the output's rate) that ends at media time `end`, as long
@@ -84,6 +93,9 @@ private:
     MediaClock& clock_;
     const std::atomic<int>& generation_;
     const bool releasesClock_;
+    PlaybackFault& fault_;
+    const InjectedFaults* faults_;
+    DecoderRefusals refusals_;
     std::atomic<bool> stopping_{false};
     std::mutex napLock_;
     std::condition_variable napWake_;

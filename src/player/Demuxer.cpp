@@ -63,11 +63,16 @@ void Demuxer::pushEnd(int generation) {
 }
 
 // The end of what could be read is the end of the recording, unless the storage failed
-// or the file shrank since it was opened (cut short on disk while it plays).
+// or stopped answering, or the file shrank since it was opened (cut short on disk while it
+// plays).
 void Demuxer::checkWhyReadingEnded() {
     {
         std::lock_guard lock(mutex_);
         if (stopping_) return;  // teardown interrupts the reads
+    }
+    if (file_.storageStalled()) {
+        fault_.report("The storage stopped answering while the recording played");
+        return;
     }
     const AVIOContext* io = file_.format()->pb;
     if (io->error < 0 && io->error != AVERROR_EOF) {

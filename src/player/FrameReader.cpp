@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <chrono>
 
+#include "player/LocalFileStorage.h"
+
 namespace corvid {
 
 namespace {
@@ -20,8 +22,8 @@ constexpr int kDamagedPacketLimit = 1000;
 
 FrameReader::FrameReader(const std::string& path, AVMediaType type,
                          const std::atomic<bool>& cancelled)
-    : file_(std::make_unique<MediaSource>(
-          path, kOpenTimeout, [&cancelled](MediaSource::Reader) { return !cancelled.load(); })) {
+    : file_(std::make_unique<MediaSource>(std::make_shared<LocalFileStorage>(), path, kOpenTimeout,
+                                          [&cancelled] { return cancelled.load(); })) {
     file_->finishOpening();
     if (type == AVMEDIA_TYPE_VIDEO && file_->hasVideo()) {
         stream_ = file_->videoIndex();

@@ -31,6 +31,8 @@ public:
     // Whether the output consumes at the pace of a real device, so that the sound it
     // reports as heard may drive the playback clock.
     virtual bool drivesClock() const = 0;
+    // Whether the device stopped working for good (it was unplugged, its server went).
+    virtual bool failed() const { return false; }
 };
 
 }  // namespace corvid

@@ -34,6 +34,8 @@ public:
     void hold(int generation) { clock_->hold(member_, generation); }
     void release(int generation) { clock_->release(member_, generation); }
     bool held() const { return clock_->held(); }
+    // Whether the hold for the seek `generation` lasted too long (PlaybackClock).
+    bool holdOverdue(int generation) const { return clock_->holdOverdue(member_, generation); }
     void stopAtEnd(int generation) { clock_->stopAtEnd(member_, generation); }
     void setSoundSource(bool playsSound) { clock_->setSoundSource(member_, playsSound); }
     bool followsSound() const { return clock_->followsSound(); }

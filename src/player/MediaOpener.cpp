@@ -24,14 +24,15 @@ struct MediaOpener::Attempt {
 
 namespace {
 
-void openInto(const std::shared_ptr<MediaOpener::Attempt>& attempt, const std::string& path,
-              std::chrono::milliseconds timeout, const MediaSource::ReadGate& gate) {
+void openInto(const std::shared_ptr<MediaOpener::Attempt>& attempt,
+              const std::shared_ptr<IFileStorage>& storage, const std::string& path,
+              std::chrono::milliseconds timeout) {
     nameThisThread("corvid-open");
     std::optional<MediaOpener::Opened> opened;
     std::exception_ptr error;
     try {
         MediaOpener::Opened result;
-        result.source = std::make_unique<MediaSource>(path, timeout, gate);
+        result.source = std::make_unique<MediaSource>(storage, path, timeout);
         result.firstPicture = result.source->decodeFirstPicture(result.audioAhead);
         result.source->finishOpening();
         opened = std::move(result);
@@ -48,15 +49,15 @@ void openInto(const std::shared_ptr<MediaOpener::Attempt>& attempt, const std::s
 
 }  // namespace
 
-MediaOpener::MediaOpener(const std::string& path, std::chrono::milliseconds timeout,
-                         MediaSource::ReadGate gate)
+MediaOpener::MediaOpener(std::shared_ptr<IFileStorage> storage, const std::string& path,
+                         std::chrono::milliseconds timeout)
     : path_(path),
       deadline_(std::chrono::steady_clock::now() + timeout),
       attempt_(std::make_shared<Attempt>()) {
     try {
-        // Detached, not joined: a thread blocked in the kernel by storage that stopped
-        // answering cannot be joined by anyone. It owns all it opens (see openInto).
-        std::thread(openInto, attempt_, path, timeout, std::move(gate)).detach();
+        // Detached, not joined: the open goes on past the time limit until its reads give
+        // up. It owns all it opens (see openInto).
+        std::thread(openInto, attempt_, std::move(storage), path, timeout).detach();
     } catch (const std::system_error&) {
         throw Failure(Failure::CannotOpen, "No thread to open " + path);
     }
@@ -78,9 +79,9 @@ MediaOpener::Opened MediaOpener::wait() {
     return opened;
 }
 
-MediaOpener::Opened MediaOpener::open(const std::string& path, std::chrono::milliseconds timeout,
-                                      MediaSource::ReadGate gate) {
-    return MediaOpener(path, timeout, std::move(gate)).wait();
+MediaOpener::Opened MediaOpener::open(std::shared_ptr<IFileStorage> storage,
+                                      const std::string& path, std::chrono::milliseconds timeout) {
+    return MediaOpener(std::move(storage), path, timeout).wait();
 }
 
 }  // namespace corvid

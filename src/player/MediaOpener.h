@@ -11,11 +11,11 @@
 namespace corvid {
 
 // Opens a media file, decodes its first picture and scans its end, on a thread of its
-// own, and waits for that at most the open's time limit. On storage that stops answering
-// (a network mount that hangs) open() and read() block in the kernel beyond the reach of
-// any interrupt; past the limit the caller gets Failure(Timeout) and goes on, and the
-// opening thread frees what it opened whenever the storage answers again. An opener made
-// ahead of time lets a file open while other work goes on (two files of a pair at once).
+// own, and waits for that at most the open's time limit. Past the limit the caller gets
+// Failure(Timeout) and goes on, and the opening thread frees what it opened; the storage's
+// own calls, which may block in the kernel beyond any interrupt, are left to the file's
+// readers (FileReader). An opener made ahead of time lets a file open while other work goes
+// on (two files of a pair at once).
 class MediaOpener {
 public:
     struct Opened {
@@ -26,9 +26,9 @@ public:
         std::vector<PacketHandle> audioAhead;
     };
 
-    // Starts opening; the time limit counts from now.
-    MediaOpener(const std::string& path, std::chrono::milliseconds timeout,
-                MediaSource::ReadGate gate = {});
+    // Starts opening the file of `storage`; the time limit counts from now.
+    MediaOpener(std::shared_ptr<IFileStorage> storage, const std::string& path,
+                std::chrono::milliseconds timeout);
     // An opener nobody waited for leaves what it opens to its thread to free.
     ~MediaOpener();
     MediaOpener(const MediaOpener&) = delete;
@@ -39,8 +39,8 @@ public:
     // threw (Failure(CannotOpen), ...), or Failure(Timeout).
     Opened wait();
 
-    static Opened open(const std::string& path, std::chrono::milliseconds timeout,
-                       MediaSource::ReadGate gate = {});
+    static Opened open(std::shared_ptr<IFileStorage> storage, const std::string& path,
+                       std::chrono::milliseconds timeout);
 
     // What the waiter and the opening thread share.
     struct Attempt;

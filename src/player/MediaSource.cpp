@@ -1,8 +1,8 @@
 #include "player/MediaSource.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
-#include <filesystem>
 
 #include "platform/util/Failure.h"
 #include "player/ThreadName.h"
@@ -19,16 +19,6 @@ constexpr double kDurationTolerance = 1.0;
 constexpr int kFirstPicturePacketLimit = 20000;
 constexpr int kDamagedPacketLimit = 1000;
 
-// Opens a local file, whatever its name looks like: names such as "http:x.asf" or
-// "concat:a|b" are file names here, never protocols.
-int openLocal(AVFormatContext** context, const std::string& path) {
-    AVDictionary* options = nullptr;
-    av_dict_set(&options, "protocol_whitelist", "file", 0);
-    const int result = avformat_open_input(context, ("file:" + path).c_str(), nullptr, &options);
-    av_dict_free(&options);
-    return result;
-}
-
 std::int64_t nowNs() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
@@ -38,9 +28,8 @@ std::int64_t nowNs() {
 }  // namespace
 
 int MediaSource::interruptCallback(void* opaque) {
-    const auto* check = static_cast<const ReadCheck*>(opaque);
-    if (check->file->expired()) return 1;
-    return check->file->gate_ && !check->file->gate_(check->reader) ? 1 : 0;
+    const auto* file = static_cast<const MediaSource*>(opaque);
+    return file->expired() || (file->cancelled_ && file->cancelled_()) ? 1 : 0;
 }
 
 bool MediaSource::expired() const {
@@ -49,29 +38,68 @@ bool MediaSource::expired() const {
     return deadline != 0 && nowNs() > deadline;
 }
 
+void MediaSource::interrupt() {
+    interrupted_ = true;
+    std::lock_guard lock(readersMutex_);
+    if (reader_) reader_->interrupt();
+    if (scanReader_) scanReader_->interrupt();
+}
+
 void MediaSource::setDeadline(std::chrono::steady_clock::time_point deadline) {
     deadlineNs_ =
         deadline == std::chrono::steady_clock::time_point{}
             ? 0
             : std::chrono::duration_cast<std::chrono::nanoseconds>(deadline.time_since_epoch())
                   .count();
+    std::lock_guard lock(readersMutex_);
+    if (reader_) reader_->setDeadline(deadline);
+    if (scanReader_) scanReader_->setDeadline(deadline);
 }
 
-MediaSource::MediaSource(const std::string& path, std::chrono::milliseconds timeout, ReadGate gate)
-    : gate_(std::move(gate)) {
-    setDeadline(std::chrono::steady_clock::now() + timeout);
-    // Only regular files: opening a pipe or a device could block beyond any time limit.
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error))
-        throw Failure(Failure::CannotOpen, "Not a readable file: " + path);
+bool MediaSource::openContainer(MediaInput& input, FormatContextHandle& format) const {
     AVFormatContext* raw = avformat_alloc_context();
-    if (raw == nullptr) throw Failure(Failure::CannotOpen, "Out of memory opening " + path);
-    raw->interrupt_callback = {&MediaSource::interruptCallback, &playingCheck_};
-    if (openLocal(&raw, path) < 0) {
-        throw Failure(Failure::CannotOpen, "Cannot open " + path);  // raw was freed
+    if (raw == nullptr) throw Failure(Failure::CannotOpen, "Out of memory opening " + path_);
+    raw->pb = input.context();
+    raw->io_open = &MediaInput::refuseNestedOpen;
+    raw->interrupt_callback = {&MediaSource::interruptCallback, const_cast<MediaSource*>(this)};
+    if (avformat_open_input(&raw, path_.c_str(), nullptr, nullptr) < 0) return false;  // freed
+    format.reset(raw);
+    return true;
+}
+
+// The date is read with the open: off the user's thread, within the open's time limit.
+void MediaSource::readRecordingDate() {
+    const AsfHeaderReader::ReadAt read = [this](std::uint64_t offset,
+                                                std::span<std::uint8_t> into) -> std::size_t {
+        std::size_t done = 0;
+        while (done < into.size()) {
+            const int wanted = static_cast<int>(std::min<std::size_t>(into.size() - done, INT_MAX));
+            const int got =
+                reader_->read(static_cast<std::int64_t>(offset + done), into.data() + done, wanted);
+            if (got <= 0) break;
+            done += static_cast<std::size_t>(got);
+        }
+        return done;
+    };
+    recordedAt_ = AsfHeaderReader::creationTime(read, std::chrono::system_clock::now());
+}
+
+MediaSource::MediaSource(std::shared_ptr<IFileStorage> storage, const std::string& path,
+                         std::chrono::milliseconds timeout, std::function<bool()> cancelled)
+    : path_(path), cancelled_(std::move(cancelled)) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    {
+        std::lock_guard lock(readersMutex_);
+        reader_ = std::make_unique<FileReader>(storage, path, IFileStorage::Use::Playing);
+        scanReader_ = std::make_unique<FileReader>(storage, path, IFileStorage::Use::EndScan);
     }
-    format_.reset(raw);
-    openedSize_ = avio_size(raw->pb);
+    setDeadline(deadline);
+    reader_->waitUntilOpen();
+    openedSize_ = std::max<std::int64_t>(-1, reader_->size());
+    readRecordingDate();
+    input_ = std::make_unique<MediaInput>(*reader_);
+    if (!openContainer(*input_, format_)) throw Failure(Failure::CannotOpen, "Cannot open " + path);
+    AVFormatContext* raw = format_.get();
     if (avformat_find_stream_info(raw, nullptr) < 0 && raw->nb_streams == 0)
         throw Failure(Failure::CannotOpen, "No streams in " + path);
 
@@ -92,9 +120,9 @@ MediaSource::MediaSource(const std::string& path, std::chrono::milliseconds time
     if (videoIndex_ < 0 && audioIndex_ < 0)
         throw Failure(Failure::CannotOpen, "No stream that can be decoded in " + path);
     // Reading the tail takes as long as opening and decoding the first picture: both at once.
-    lastPacketEnd_ = std::async(std::launch::async, [this, path] {
+    lastPacketEnd_ = std::async(std::launch::async, [this] {
         nameThisThread("corvid-scan");
-        return scanEnd(path);
+        return scanEnd();
     });
 
     if (videoIndex_ >= 0) {
@@ -113,7 +141,7 @@ MediaSource::MediaSource(const std::string& path, std::chrono::milliseconds time
 }
 
 MediaSource::~MediaSource() {
-    interrupted_ = true;  // a scan still running stops at its next read
+    interrupt();  // a scan still running stops at once
 }
 
 double MediaSource::duration() const {
@@ -126,6 +154,8 @@ void MediaSource::finishOpening() {
     // A scan cut short by the time limit found no end, or the wrong one.
     if (expired()) throw Failure(Failure::Timeout, "The file did not answer in time");
     setDeadline({});
+    std::lock_guard lock(readersMutex_);
+    scanReader_.reset();
 }
 
 void MediaSource::settleDuration() const {
@@ -167,14 +197,12 @@ std::int64_t MediaSource::toTimestamp(double seconds) const {
 
 // The end of the last packet in the file (container time), read from its tail with a
 // second reader so that the playing one keeps its place. 0 when nothing was found.
-double MediaSource::scanEnd(const std::string& path) const {
+double MediaSource::scanEnd() const {
     for (const std::int64_t window : {kEndScanBytes, kLongEndScanBytes}) {
-        AVFormatContext* raw = avformat_alloc_context();
-        if (raw == nullptr) return 0;
-        raw->interrupt_callback = {&MediaSource::interruptCallback,
-                                   const_cast<ReadCheck*>(&scanCheck_)};
-        if (openLocal(&raw, path) < 0) return 0;
-        FormatContextHandle scanner(raw);
+        MediaInput input(*scanReader_);
+        FormatContextHandle scanner;
+        if (!openContainer(input, scanner)) return 0;
+        AVFormatContext* raw = scanner.get();
         const std::int64_t size = avio_size(raw->pb);
         if (size <= 0) return 0;
         // In containers of fixed-size packets (ASF) a byte seek must land on a packet's

@@ -9,31 +9,34 @@
 #include <string>
 #include <vector>
 
+#include "player/AsfHeaderReader.h"
 #include "player/AvHandles.h"
+#include "player/FileReader.h"
+#include "player/IFileStorage.h"
+#include "player/MediaInput.h"
 
 namespace corvid {
 
 // An opened media file: its container, the first video and first audio stream with
 // their decoders, and its start and duration in seconds. Media seconds count from the
-// container's start time.
+// container's start time. The file is read from `storage` by two FileReaders, one that
+// opens and plays it and one that scans its end for the duration: a read the storage does
+// not answer is given up when the source is interrupted, when the open's time limit runs
+// out, and during playback once it outlasts the stall limit.
 class MediaSource {
 public:
-    // The file's two readers: the one that opens and plays it, and the one that scans its
-    // end for the duration.
-    enum class Reader { Playing, EndScan };
-    // Asked on the reading thread whenever the libraries check whether to give up, which
-    // they do before each read from the file. Blocking in it stands for storage that stops
-    // answering, returning false for a read that fails (tests).
-    using ReadGate = std::function<bool(Reader)>;
-
     // Opens the file and its decoders within `timeout`; throws Failure(CannotOpen) when
-    // it cannot be read or has no stream that can be decoded. Blocks as long as the storage
-    // does: MediaOpener bounds it.
-    MediaSource(const std::string& path, std::chrono::milliseconds timeout, ReadGate gate = {});
+    // it cannot be read or has no stream that can be decoded, Failure(Timeout) when the
+    // storage did not answer in time.
+    // `cancelled`, when given, is asked before each read: true gives the reads up (work
+    // that a user cancelled).
+    MediaSource(std::shared_ptr<IFileStorage> storage, const std::string& path,
+                std::chrono::milliseconds timeout, std::function<bool()> cancelled = {});
     ~MediaSource();
     MediaSource(const MediaSource&) = delete;
     MediaSource& operator=(const MediaSource&) = delete;
 
+    const std::string& path() const { return path_; }
     AVFormatContext* format() const { return format_.get(); }
     int videoIndex() const { return videoIndex_; }
     int audioIndex() const { return audioIndex_; }
@@ -43,6 +46,8 @@ public:
     bool hasAudio() const { return audioIndex_ >= 0; }
     // The file's size in bytes when it was opened; -1 when unknown.
     std::int64_t openedSize() const { return openedSize_; }
+    // When the recorder made the file, from its ASF header; nothing when it does not say.
+    std::optional<AsfHeaderReader::TimePoint> recordedAt() const { return recordedAt_; }
     // Waits for the scan of the file's end the first time it is asked.
     double duration() const;
     // The container's first timestamp in seconds: media time 0.
@@ -66,35 +71,43 @@ public:
     // limit ran out first.
     void finishOpening();
 
-    // Stops any blocking read at once (teardown).
-    void interrupt() { interrupted_ = true; }
-    // Extends the time limit of blocking reads; played files have none.
+    // Gives up any read at once, also one the storage does not answer (teardown).
+    void interrupt();
+    // Moves the time limit of reads; played files have none.
     void setDeadline(std::chrono::steady_clock::time_point deadline);
+    // The longest one read may take while the file plays; zero: as long as the storage takes.
+    void setStallLimit(std::chrono::milliseconds limit) { reader_->setStallLimit(limit); }
+    // Whether the playing reader gave up on a read the storage did not answer in time.
+    bool storageStalled() const { return reader_->stalled(); }
 
 private:
-    // What the libraries' interrupt callback is given: the file and which reader asks.
-    struct ReadCheck {
-        const MediaSource* file;
-        Reader reader;
-    };
-
     static int interruptCallback(void* opaque);
+    // Opens the container over `input`, bounded as the file's reads are; false when the
+    // bytes are no container the libraries know.
+    bool openContainer(MediaInput& input, FormatContextHandle& format) const;
+    void readRecordingDate();
     void openDecoder(int index, CodecContextHandle& codec);
-    double scanEnd(const std::string& path) const;
+    double scanEnd() const;
     void settleDuration() const;
     bool expired() const;
 
+    std::string path_;
+    std::function<bool()> cancelled_;
     std::atomic<bool> interrupted_{false};
     std::atomic<std::int64_t> deadlineNs_{0};  // 0: none
-    ReadGate gate_;
-    ReadCheck playingCheck_{this, Reader::Playing};
-    ReadCheck scanCheck_{this, Reader::EndScan};
+    // The two readers, each with the libraries' view of it; the end scan's goes once the
+    // duration is settled. Under readersMutex_ where another thread may interrupt them.
+    mutable std::mutex readersMutex_;
+    std::unique_ptr<FileReader> reader_;
+    std::unique_ptr<FileReader> scanReader_;
+    std::unique_ptr<MediaInput> input_;
     FormatContextHandle format_;
     CodecContextHandle videoCodec_;
     CodecContextHandle audioCodec_;
     int videoIndex_ = -1;
     int audioIndex_ = -1;
     std::int64_t openedSize_ = -1;
+    std::optional<AsfHeaderReader::TimePoint> recordedAt_;
     double start_ = 0;
     bool headerKnown_ = false;
     double headerDuration_ = 0;

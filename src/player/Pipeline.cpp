@@ -24,9 +24,11 @@ constexpr std::size_t kFramesAhead = 4;
 
 Pipeline::Pipeline(MediaOpener::Opened media, Options options)
     : media_(std::move(media)),
+      faults_(std::move(options.faults)),
       fault_(std::make_unique<PlaybackFault>(
           [this, tell = std::move(options.onFault)] { onFault(tell); })) {
     MediaSource& source = *media_.source;
+    source.setStallLimit(options.stallLimit);
     // A member of a shared clock holds it until its first picture is on show, so that
     // every member starts at the same instant.
     clock_ = options.sharedClock
@@ -61,11 +63,12 @@ void Pipeline::startThreads() {
     MediaSource& source = *media_.source;
     demuxer_ = std::make_unique<Demuxer>(source, videoPackets_.get(), audioPackets_.get(), *fault_);
     if (source.hasVideo())
-        videoDecoder_ =
-            std::make_unique<VideoDecoder>(source, *videoPackets_, *frames_, generation_);
+        videoDecoder_ = std::make_unique<VideoDecoder>(source, *videoPackets_, *frames_,
+                                                       generation_, *fault_, faults_.get());
     if (source.hasAudio()) {
-        audioDecoder_ = std::make_unique<AudioDecoder>(source, *audioPackets_, *output_, *clock_,
-                                                       generation_, !source.hasVideo());
+        audioDecoder_ =
+            std::make_unique<AudioDecoder>(source, *audioPackets_, *output_, *clock_, generation_,
+                                           !source.hasVideo(), *fault_, faults_.get());
         audioDecoder_->setAudible(audible_);
     }
     Presenter::Streams streams;
@@ -76,9 +79,13 @@ void Pipeline::startThreads() {
             return decoder->endedGeneration() == generation;
         };
     }
-    presenter_ =
-        std::make_unique<Presenter>(*clock_, std::move(streams), generation_, source.duration(),
-                                    [this](int generation) { onEnd(generation); });
+    Presenter::Failures failures;
+    failures.fault = fault_.get();
+    failures.injected = faults_.get();
+    failures.path = source.path();
+    presenter_ = std::make_unique<Presenter>(
+        *clock_, std::move(streams), generation_, source.duration(),
+        [this](int generation) { onEnd(generation); }, std::move(failures));
 }
 
 Pipeline::~Pipeline() {

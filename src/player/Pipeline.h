@@ -12,6 +12,7 @@
 
 #include "player/IAudioOutput.h"
 #include "player/IClock.h"
+#include "player/InjectedFaults.h"
 #include "player/MediaOpener.h"
 
 namespace corvid {
@@ -43,6 +44,11 @@ public:
         AudioOutputFactory audioOutput;
         // Called once, on the worker that met it, when playback fails part-way.
         std::function<void()> onFault;
+        // The longest one read of the file may take before playback fails, the storage taken
+        // for one that stopped answering; zero: as long as the storage takes.
+        std::chrono::milliseconds stallLimit{0};
+        // Failures tests make the workers meet; none when null.
+        std::shared_ptr<const InjectedFaults> faults;
     };
 
     enum class Outcome { Playing, Ended, Failed };
@@ -55,6 +61,10 @@ public:
     bool hasVideo() const;
     bool hasAudio() const;
     QSize nativeSize() const { return nativeSize_; }
+    // When the recorder made the file, where its header says.
+    std::optional<AsfHeaderReader::TimePoint> recordedAt() const {
+        return media_.source->recordedAt();
+    }
     double duration() const;
     // Where the presenter leaves the pictures; null without video.
     std::shared_ptr<FrameSlot> slot() const { return slot_; }
@@ -103,6 +113,7 @@ private:
     Outcome outcomeLocked() const;
 
     MediaOpener::Opened media_;
+    std::shared_ptr<const InjectedFaults> faults_;
     // Where the workers leave a failure; reported from then on by waitForOutcome.
     std::unique_ptr<PlaybackFault> fault_;
     std::unique_ptr<MediaClock> clock_;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "player/MonotonicClock.h"
 #include "player/PlayerLog.h"
 
 namespace corvid {
@@ -22,7 +23,9 @@ constexpr double kStalledSeconds = 0.05;
 
 }  // namespace
 
-PlaybackClock::PlaybackClock(std::shared_ptr<IClock> source) : source_(std::move(source)) {
+PlaybackClock::PlaybackClock(std::shared_ptr<IClock> source, std::shared_ptr<IClock> holdTimer)
+    : source_(std::move(source)),
+      holdTimer_(holdTimer ? std::move(holdTimer) : std::make_shared<MonotonicClock>()) {
     anchorTime_ = source_->now();
 }
 
@@ -30,6 +33,11 @@ bool PlaybackClock::heldLocked() const {
     if (timeHolds_ > 0) return true;
     return std::any_of(members_.begin(), members_.end(),
                        [](const auto& entry) { return entry.second.held; });
+}
+
+void PlaybackClock::holdLocked(Member& member) {
+    member.held = true;
+    member.heldSince = holdTimer_->now();
 }
 
 double PlaybackClock::timeLocked(double now) const {
@@ -114,7 +122,7 @@ int PlaybackClock::join(bool waitsForPicture) {
     reanchorLocked(now);
     Member member;
     member.offset = -anchorPosition_;
-    member.held = waitsForPicture;
+    if (waitsForPicture) holdLocked(member);
     const int id = nextMember_++;
     members_[id] = member;
     qCDebug(lcPlayer) << "clock" << this << "member" << id << "joins";
@@ -148,7 +156,7 @@ void PlaybackClock::seek(int member, int generation, double target) {
     m->generation = generation;
     m->offset = target - anchorPosition_;
     m->end = -1;
-    m->held = true;
+    holdLocked(*m);
 }
 
 void PlaybackClock::setPosition(int member, int generation, double seconds) {
@@ -165,7 +173,7 @@ void PlaybackClock::hold(int member, int generation) {
     if (m == nullptr) return;
     reanchorLocked(source_->now());
     m->generation = generation;
-    m->held = true;
+    holdLocked(*m);
 }
 
 void PlaybackClock::release(int member, int generation) {
@@ -184,6 +192,15 @@ void PlaybackClock::release(int member, int generation) {
 bool PlaybackClock::held() const {
     std::lock_guard lock(mutex_);
     return heldLocked();
+}
+
+bool PlaybackClock::holdOverdue(int member, int generation) const {
+    std::lock_guard lock(mutex_);
+    const auto found = members_.find(member);
+    if (found == members_.end()) return false;
+    const Member& m = found->second;
+    return m.held && m.generation == generation &&
+           holdTimer_->now() - m.heldSince >= kSeekHoldLimit;
 }
 
 void PlaybackClock::stopAtEnd(int member, int generation) {

@@ -11,7 +11,10 @@ namespace corvid {
 // The time that one or more players follow: one run state, one rate and one motion for
 // all of them. Each member maps it to its own media time by an offset, set when the
 // member seeks (or is stepped); a member that seeks holds the clock until its first
-// picture of that seek is shown, so that every member starts at the same instant.
+// picture of that seek is shown, so that every member starts at the same instant. A hold
+// that lasts longer than kSeekHoldLimit of real time is overdue: the member's player lets
+// go of it and says so, so that a member whose storage stopped answering does not stop
+// the others.
 //
 // The clock is driven by the sound of one member, its master: the first member that plays
 // sound. While the master's sound is heard the clock leans towards it, bending its pace
@@ -31,8 +34,13 @@ public:
     // heard this near (media seconds at 1x); sound further behind is its player's to
     // bring to the clock.
     static constexpr double kSoundRejoin = 0.15;
+    // The longest a member's seek holds the clock before it is overdue (seconds).
+    static constexpr double kSeekHoldLimit = 5.0;
 
-    explicit PlaybackClock(std::shared_ptr<IClock> source);
+    // `holdTimer` measures how long seeks hold the clock: real time (a monotonic clock)
+    // when null, whatever drives the clock.
+    explicit PlaybackClock(std::shared_ptr<IClock> source,
+                           std::shared_ptr<IClock> holdTimer = nullptr);
     PlaybackClock(const PlaybackClock&) = delete;
     PlaybackClock& operator=(const PlaybackClock&) = delete;
 
@@ -62,6 +70,9 @@ public:
     void hold(int member, int generation);
     void release(int member, int generation);
     bool held() const;
+    // Whether the member has held the clock for the seek `generation` longer than
+    // kSeekHoldLimit.
+    bool holdOverdue(int member, int generation) const;
     // Keeps the member at its media time from now on (its end, when no duration told it).
     void stopAtEnd(int member, int generation);
 
@@ -80,6 +91,7 @@ private:
         double offset = 0;  // media time minus clock time
         double end = -1;    // media time it stays at; negative: none
         bool held = false;
+        double heldSince = 0;  // the hold timer's seconds
         bool soundSource = false;
     };
     // How the master's sound steers the clock.
@@ -92,12 +104,14 @@ private:
     double positionLocked(const Member& member, double now) const;
     void reanchorLocked(double now);
     bool heldLocked() const;
+    void holdLocked(Member& member);
     // The clock (re)starts moving: the sound gets its start allowance again.
     void restartLocked(double now);
     void chooseMasterLocked();
     Member* memberLocked(int member);
 
     std::shared_ptr<IClock> source_;
+    std::shared_ptr<IClock> holdTimer_;
     mutable std::mutex mutex_;
     std::map<int, Member> members_;
     int nextMember_ = 1;

@@ -14,11 +14,11 @@ constexpr std::size_t kKept = 2;
 
 }  // namespace
 
-void PreparedOpens::prepare(const std::string& path, std::chrono::milliseconds timeout,
-                            MediaSource::ReadGate gate) {
+void PreparedOpens::prepare(std::shared_ptr<IFileStorage> storage, const std::string& path,
+                            std::chrono::milliseconds timeout) {
     std::unique_ptr<MediaOpener> opener;
     try {
-        opener = std::make_unique<MediaOpener>(path, timeout, std::move(gate));
+        opener = std::make_unique<MediaOpener>(std::move(storage), path, timeout);
     } catch (const Failure&) {
         return;  // RenderFile opens it itself, and says what fails
     }

@@ -14,8 +14,8 @@ namespace corvid {
 // of a pair open at the same time. A few are kept; an older one not taken is dropped.
 class PreparedOpens {
 public:
-    void prepare(const std::string& path, std::chrono::milliseconds timeout,
-                 MediaSource::ReadGate gate = {});
+    void prepare(std::shared_ptr<IFileStorage> storage, const std::string& path,
+                 std::chrono::milliseconds timeout);
     // The open started for `path`, or null when there is none.
     std::unique_ptr<MediaOpener> take(const std::string& path);
 

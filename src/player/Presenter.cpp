@@ -25,16 +25,19 @@ constexpr auto kLongestWait = 20ms;
 // A picture this close before its time is shown now rather than a tick late.
 constexpr double kEarly = 0.002;
 constexpr int kLineAlignment = 64;
+// Pictures in a row that could not be scaled before the scaler counts as failed for good.
+constexpr int kFailedRendersForGood = 3;
 
 }  // namespace
 
 Presenter::Presenter(MediaClock& clock, Streams streams, const std::atomic<int>& generation,
-                     double duration, std::function<void(int)> onEnd)
+                     double duration, std::function<void(int)> onEnd, Failures failures)
     : clock_(clock),
       streams_(std::move(streams)),
       generation_(generation),
       duration_(duration),
-      onEnd_(std::move(onEnd)) {
+      onEnd_(std::move(onEnd)),
+      failures_(std::move(failures)) {
     thread_ = std::thread([this] { run(); });
 }
 
@@ -113,6 +116,7 @@ void Presenter::run() {
         const int generation = generation_.load();
         if (streams_.frames != nullptr) presentVideo(generation);
         checkEnd(generation);
+        checkOverdue(generation);
         wait = nextWait(generation);
     }
 }
@@ -251,7 +255,14 @@ void Presenter::render() {
         fits ? view.crop(window, 1 << format->log2_chroma_w, 1 << format->log2_chroma_h)
              : ZoomView::Crop{QRect(0, 0, current_->width, current_->height), window, QPoint(0, 0)};
     const QSize size = crop.scaled;
-    if (!prepareScaling(crop.source.size(), size)) return;
+    const bool injected = failures_.injected != nullptr &&
+                          failures_.injected->fails(InjectedFaults::Worker::Scaler, failures_.path);
+    if (injected || !prepareScaling(crop.source.size(), size)) {
+        if (++failedRenders_ == kFailedRendersForGood && failures_.fault != nullptr)
+            failures_.fault->report("The pictures of the recording cannot be shown");
+        return;
+    }
+    failedRenders_ = 0;
     // The scaler's vector code writes whole blocks past the end of a line (32 bytes for
     // a 120-pixel line), so lines are padded to a block and the buffer has a spare tail.
     const int stride = (size.width() * 4 + kLineAlignment - 1) / kLineAlignment * kLineAlignment;
@@ -327,6 +338,14 @@ void Presenter::checkEnd(int generation) {
     // seek back plays on. Without a known duration the position stops where it is.
     if (duration_ <= 0) clock_.stopAtEnd(generation);
     onEnd_(generation);
+}
+
+void Presenter::checkOverdue(int generation) {
+    if (overdueGeneration_ == generation || !clock_.holdOverdue(generation)) return;
+    overdueGeneration_ = generation;
+    // The other players of the clock go on without this one's picture.
+    clock_.release(generation);
+    if (failures_.fault != nullptr) failures_.fault->report("The recording did not answer in time");
 }
 
 }  // namespace corvid

@@ -12,14 +12,18 @@
 #include "player/AvHandles.h"
 #include "player/FrameQueue.h"
 #include "player/FrameSlot.h"
+#include "player/InjectedFaults.h"
 #include "player/MediaClock.h"
+#include "player/PlaybackFault.h"
 
 namespace corvid {
 
 // Shows on its own thread the picture due at the clock's time: takes it from the frame
 // queue, converts and scales it to the widget's size and hands it to the frame slot.
 // The first picture of every seek is shown at once and ends the clock's hold. It also
-// notices the end of the media. Without video it only watches for the end.
+// notices the end of the media. Without video it only watches for the end. A seek whose
+// hold on the clock ran out before its first picture came, and a scaler that cannot be
+// made, are reported to the fault.
 class Presenter {
 public:
     struct Streams {
@@ -27,9 +31,15 @@ public:
         FrameSlot* slot = nullptr;
         std::function<bool(int generation)> audioEnded;  // null without audio
     };
+    struct Failures {
+        PlaybackFault* fault = nullptr;
+        // Failures injected for `path`; null in the program.
+        const InjectedFaults* injected = nullptr;
+        std::string path;
+    };
 
     Presenter(MediaClock& clock, Streams streams, const std::atomic<int>& generation,
-              double duration, std::function<void(int generation)> onEnd);
+              double duration, std::function<void(int generation)> onEnd, Failures failures);
     ~Presenter();
     Presenter(const Presenter&) = delete;
     Presenter& operator=(const Presenter&) = delete;
@@ -64,6 +74,8 @@ private:
     // when the scaler cannot.
     bool prepareScaling(QSize source, QSize size);
     void checkEnd(int generation);
+    // Reports a seek the file did not answer within the clock's hold limit.
+    void checkOverdue(int generation);
     // What waitUntilCaughtUp waits for; under mutex_, which the choice of the picture due
     // takes too, so that a picture taken from the queue already counts as on show.
     bool caughtUpLocked() const;
@@ -75,6 +87,7 @@ private:
     const std::atomic<int>& generation_;
     const double duration_;
     std::function<void(int)> onEnd_;
+    Failures failures_;
 
     std::mutex mutex_;
     std::condition_variable wake_;
@@ -89,6 +102,8 @@ private:
     std::atomic<double> shownTime_{0};
     std::atomic<int> videoEndedGeneration_{-1};  // also read by caughtUpLocked() on other threads
     int endReportedGeneration_ = -1;
+    int overdueGeneration_ = -1;
+    int failedRenders_ = 0;  // in a row
 
     // The picture on show, kept to rescale on resize or zoom; shared with the frame slot,
     // which keeps it for stills.

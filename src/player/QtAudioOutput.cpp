@@ -102,6 +102,7 @@ void QtAudioOutput::probeHeard() {
     // Before the server has its first timing report after a resume, it reckons all the
     // time since its last report as played; nothing plays faster than real time.
     const double now = steadySeconds();
+    if (sink_->error() == QAudio::FatalError) failed_ = true;
     const double handed = static_cast<double>(device_->framesHanded()) / sampleRate_;
     if (playing_) {
         const double processed = static_cast<double>(sink_->processedUSecs()) / 1e6;

@@ -36,6 +36,7 @@ public:
     double latency() override;
     double played() override { return played_.load(); }
     bool drivesClock() const override { return true; }
+    bool failed() const override { return failed_.load(); }
 
 private:
     void onSinkThread(std::function<void()> work, bool wait);
@@ -64,6 +65,7 @@ private:
     std::atomic<double> probedAt_{0};
     std::atomic<double> played_{0};
     std::atomic<bool> playing_{false};
+    std::atomic<bool> failed_{false};
 };
 
 }  // namespace corvid

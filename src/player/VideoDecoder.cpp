@@ -16,12 +16,15 @@ constexpr double kTargetSlack = 0.001;
 }  // namespace
 
 VideoDecoder::VideoDecoder(const MediaSource& file, PacketQueue& packets, FrameQueue& frames,
-                           const std::atomic<int>& generation)
+                           const std::atomic<int>& generation, PlaybackFault& fault,
+                           const InjectedFaults* faults)
     : file_(file),
       codec_(file.videoCodec()),
       packets_(packets),
       frames_(frames),
-      generation_(generation) {
+      generation_(generation),
+      fault_(fault),
+      faults_(faults) {
     thread_ = std::thread([this] { run(); });
 }
 
@@ -50,10 +53,25 @@ void VideoDecoder::deliver(FrameHandle frame, double time) {
     frames_.push(std::move(item), generation_);  // refused when a newer seek came
 }
 
+void VideoDecoder::checkRefusal(int answer) {
+    if (refusals_.failedForGood(answer))
+        fault_.report("The pictures of the recording can no longer be decoded");
+}
+
+void VideoDecoder::send(const AVPacket* packet) {
+    const bool injected =
+        faults_ != nullptr && faults_->fails(InjectedFaults::Worker::VideoDecoder, file_.path());
+    const int sent = injected ? AVERROR(ENOMEM) : avcodec_send_packet(codec_, packet);
+    checkRefusal(sent);
+    if (sent >= 0) receiveFrames();
+}
+
 void VideoDecoder::receiveFrames() {
     for (;;) {
         FrameHandle frame = makeFrame();
-        if (avcodec_receive_frame(codec_, frame.get()) < 0) return;
+        const int received = avcodec_receive_frame(codec_, frame.get());
+        checkRefusal(received);
+        if (received < 0) return;
         const double time = timeOf(frame.get());
         if (!seeking_) {
             deliver(std::move(frame), time);
@@ -106,7 +124,7 @@ void VideoDecoder::run() {
                 if (item->generation != decoding_) break;
                 if (needKeyFrame_ && !(item->packet->flags & AV_PKT_FLAG_KEY)) break;
                 needKeyFrame_ = false;
-                if (avcodec_send_packet(codec_, item->packet.get()) >= 0) receiveFrames();
+                send(item->packet.get());
                 break;
         }
     }

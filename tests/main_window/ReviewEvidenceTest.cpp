@@ -27,6 +27,7 @@
 #include "platform/files/FolderList.h"
 #include "platform/graph/GraphFactory.h"
 #include "platform/util/Failure.h"
+#include "player/LocalFileStorage.h"
 #include "player/MediaSource.h"
 #include "player/VideoWindowWidget.h"
 #include "player_control/QVRControl.h"
@@ -275,8 +276,9 @@ TEST_F(ReviewEvidenceTest, iAndO_markTheBar_andCtrlE_exportsBothCamerasAsANewRec
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 6);
     // Each camera's span, from its key frame at or before the start (one a second).
     for (const QString& clip : {clip1, clip2}) {
-        const double duration =
-            MediaSource(clip.toStdString(), std::chrono::seconds(10)).duration();
+        const double duration = MediaSource(std::make_shared<LocalFileStorage>(),
+                                            clip.toStdString(), std::chrono::seconds(10))
+                                    .duration();
         EXPECT_GT(duration, 3.2 - 0.05) << clip.toStdString();
         EXPECT_LT(duration, 3.2 + 1.0 + 0.05) << clip.toStdString();
     }
@@ -370,7 +372,9 @@ TEST_F(ReviewEvidenceTest, ctrlShiftE_exportsTheMarkedSpanAsOneVideo_cancelledLe
     const QString video = folder.filePath("day1-clip-00-00-03.mp4");
     ASSERT_TRUE(QFile::exists(video));
     EXPECT_EQ(files().size(), 5);
-    const double length = MediaSource(video.toStdString(), std::chrono::seconds(10)).duration();
+    const double length = MediaSource(std::make_shared<LocalFileStorage>(), video.toStdString(),
+                                      std::chrono::seconds(10))
+                              .duration();
     EXPECT_NEAR(length, 3.2, 0.1);
     EXPECT_TRUE(form->findChild<QLabel*>("lblSaved")->text().contains("day1-clip-00-00-03.mp4"));
 

@@ -5,19 +5,20 @@
 #include <QEvent>
 #include <QTemporaryDir>
 #include <QWidget>
-#include <atomic>
-#include <condition_variable>
 #include <filesystem>
+#include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 
+#include "platform/graph/ClockHold.h"
 #include "platform/graph/FfmpegGraph.h"
+#include "platform/graph/FfmpegPlaybackClock.h"
 #include "platform/graph/GraphNotice.h"
 #include "platform/util/Failure.h"
 #include "platform/widgets/WindowHandles.h"
 #include "support/CapturingAudioOutput.h"
 #include "support/Eventually.h"
+#include "support/FaultyStorage.h"
 #include "support/ManualClock.h"
 #include "support/TestMedia.h"
 
@@ -26,47 +27,9 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::eventually;
+using test::FaultyStorage;
 using test::TestMedia;
-
-// Storage that stops answering one reader: a read it is asked for blocks, deaf to any
-// interrupt, until the storage is let go, as on a network mount that hangs. It may also
-// fail reads instead.
-class Storage {
-public:
-    enum class Mode { Answers, Hangs, Fails };
-
-    // The gate for a graph; it holds the storage for as long as any copy of it lives.
-    static MediaSource::ReadGate gateOf(const std::shared_ptr<Storage>& storage) {
-        return [storage](MediaSource::Reader reader) { return storage->read(reader); };
-    }
-
-    void set(MediaSource::Reader reader, Mode mode) {
-        {
-            std::lock_guard lock(mutex_);
-            reader_ = reader;
-            mode_ = mode;
-        }
-        changed_.notify_all();
-    }
-    int hung() const { return hung_.load(); }
-
-private:
-    bool read(MediaSource::Reader reader) {
-        std::unique_lock lock(mutex_);
-        if (reader != reader_) return true;
-        if (mode_ == Mode::Hangs) {
-            ++hung_;
-            changed_.wait(lock, [this] { return mode_ != Mode::Hangs; });
-        }
-        return mode_ != Mode::Fails;
-    }
-
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    MediaSource::Reader reader_ = MediaSource::Reader::Playing;
-    Mode mode_ = Mode::Answers;
-    std::atomic<int> hung_{0};
-};
+using Use = IFileStorage::Use;
 
 // Counts the notices a graph sends it.
 class NotifyWindow : public QWidget {
@@ -89,15 +52,30 @@ protected:
     // The open's limit where the storage hangs; healthy opens keep the usual one, which a
     // busy machine needs.
     static constexpr auto kShortOpenLimit = 500ms;
+    // A read during playback; generous for a busy machine.
+    static constexpr auto kStallLimit = 2s;
 
-    std::shared_ptr<FfmpegGraph> graphOn(const std::shared_ptr<Storage>& on,
+    std::shared_ptr<FfmpegGraph> graphOn(const std::shared_ptr<FaultyStorage>& on,
                                          std::chrono::milliseconds openLimit = 10s) {
         FfmpegGraph::Options options;
         options.clock = clock;
-        options.audioOutput = [](int rate) { return std::make_unique<CapturingAudioOutput>(rate); };
+        options.audioOutput = [this](int rate) {
+            auto output = std::make_unique<CapturingAudioOutput>(rate);
+            sound = output.get();
+            return output;
+        };
         options.openTimeout = openLimit;
-        options.readGate = Storage::gateOf(on);
+        options.stallLimit = kStallLimit;
+        options.storage = on;
+        options.faults = faults;
         return std::make_shared<FfmpegGraph>(options);
+    }
+
+    // Once the storage answers again, what was left behind frees all it held.
+    void expectAllFreedOnceTheStorageAnswers() {
+        storage->set(FaultyStorage::Mode::Answers);
+        EXPECT_TRUE(eventually([&] { return storage.use_count() == 1; }));
+        EXPECT_EQ(storage->openFiles(), 0);
     }
 
     // A recording of its own, which the test may cut short.
@@ -118,17 +96,19 @@ protected:
     }
 
     std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
-    std::shared_ptr<Storage> storage = std::make_shared<Storage>();
+    std::shared_ptr<InjectedFaults> faults = std::make_shared<InjectedFaults>();
+    // The sound output of the graph made last.
+    CapturingAudioOutput* sound = nullptr;
+    std::shared_ptr<FaultyStorage> storage = FaultyStorage::local();
     QTemporaryDir folder;
 };
 
 TEST_F(FailingStorageGraphTest, renderFile_givesUpWithinItsLimit_whenTheStorageStopsAnswering) {
-    // At the first read of the open, and at the scan of the end for the duration, after
-    // the first picture was decoded.
-    for (const MediaSource::Reader reader :
-         {MediaSource::Reader::Playing, MediaSource::Reader::EndScan}) {
-        SCOPED_TRACE(static_cast<int>(reader));
-        storage->set(reader, Storage::Mode::Hangs);
+    // At the open, and at the scan of the end for the duration, while the first picture is
+    // decoded.
+    for (const Use use : {Use::Playing, Use::EndScan}) {
+        SCOPED_TRACE(static_cast<int>(use));
+        storage->set(FaultyStorage::Mode::Hangs, use);
         auto hanging = graphOn(storage, kShortOpenLimit);
         QElapsedTimer waited;
         waited.start();
@@ -142,17 +122,14 @@ TEST_F(FailingStorageGraphTest, renderFile_givesUpWithinItsLimit_whenTheStorageS
         EXPECT_LT(waited.elapsed(), 5000);
         EXPECT_GE(storage->hung(), 1);
 
-        // Other graphs open files meanwhile, while the opening left behind still hangs.
-        auto healthy = graphOn(std::make_shared<Storage>());
+        // Other graphs open files meanwhile, while the reader left behind still hangs.
+        auto healthy = graphOn(FaultyStorage::local());
         healthy->RenderFile(TestMedia::wmv2WithAudio());
         EXPECT_EQ(healthy->get_Width(), 352);
         hanging.reset();
         EXPECT_GT(storage.use_count(), 1);
-
-        // Once the storage answers again, the opening left behind frees all it held.
-        storage->set(reader, Storage::Mode::Answers);
-        EXPECT_TRUE(eventually([&] { return storage.use_count() == 1; }));
-        storage = std::make_shared<Storage>();
+        expectAllFreedOnceTheStorageAnswers();
+        storage = FaultyStorage::local();
     }
 }
 
@@ -198,10 +175,115 @@ TEST_F(FailingStorageGraphTest, playback_endsInErrorAbort_whenAReadFails_butNotA
     auto graph = graphOn(storage);
     graph->RenderFile(TestMedia::make(recipe));
     graph->Run();
-    storage->set(MediaSource::Reader::Playing, Storage::Mode::Fails);
+    storage->set(FaultyStorage::Mode::Fails, Use::Playing);
     ASSERT_TRUE(failsWhilePlaying(*graph));
     EXPECT_NE(graph->GetErrorText().find("could not be read"), std::string::npos)
         << graph->GetErrorText();
+}
+
+TEST_F(FailingStorageGraphTest,
+       playback_failsAsStalled_butGoesAtOnce_whenTheStorageStopsAnswering) {
+    test::MediaRecipe recipe;
+    recipe.seconds = 10;
+    const std::string path = TestMedia::make(recipe);
+    for (const bool waitForTheLimit : {true, false}) {
+        SCOPED_TRACE(waitForTheLimit);
+        auto graph = graphOn(storage);
+        NotifyWindow window;
+        graph->RenderFile(path);
+        graph->SetNotifyWindow(WindowHandles::handleOf(&window));
+        graph->Run();
+        storage->set(FaultyStorage::Mode::Hangs, Use::Playing);
+        // The reads ahead run into the storage as the queues drain.
+        ASSERT_TRUE(eventually(
+            [&] {
+                clock->advance(0.1);
+                return storage->hung() > 0;
+            },
+            10000));
+        if (waitForTheLimit) {
+            ASSERT_TRUE(failsWhilePlaying(*graph));
+            EXPECT_NE(graph->GetErrorText().find("stopped answering"), std::string::npos)
+                << graph->GetErrorText();
+            EXPECT_TRUE(eventually([&] { return window.notices == 1; }));
+        }
+        // Teardown gives the read up instead of waiting for the storage.
+        QElapsedTimer tearingDown;
+        tearingDown.start();
+        graph.reset();
+        EXPECT_LT(tearingDown.elapsed(), 1000);
+        EXPECT_GT(storage.use_count(), 1);
+        expectAllFreedOnceTheStorageAnswers();
+        storage = FaultyStorage::local();
+    }
+}
+
+TEST_F(FailingStorageGraphTest, seekHold_runsOut_forAFileThatDoesNotAnswer_andTheOtherPlaysOn) {
+    const auto both = std::make_shared<FfmpegPlaybackClock>(clock, clock);
+    auto hung = graphOn(storage);
+    auto healthy = graphOn(FaultyStorage::local());
+    NotifyWindow window;
+    for (const auto& graph : {hung, healthy}) {
+        graph->FollowClock(both);
+        graph->RenderFile(TestMedia::wmv2WithAudio());
+        graph->Run();
+    }
+    hung->SetNotifyWindow(WindowHandles::handleOf(&window));
+    storage->set(FaultyStorage::Mode::Hangs);
+    {
+        ClockHold atOnce(both);
+        hung->put_CurrentPosition(2.0);
+        healthy->put_CurrentPosition(2.0);
+    }
+    ASSERT_TRUE(eventually([&] { return storage->hung() > 0; }));
+    ASSERT_TRUE(eventually([&] { return healthy->shownPictureTime() >= 1.9; }));
+    clock->advance(PlaybackClock::kSeekHoldLimit - 0.5);
+    EXPECT_DOUBLE_EQ(healthy->get_CurrentPosition(), 2.0) << "held for the other file";
+    EXPECT_EQ(hung->WaitForCompletion(0), IMediaEvent::kNone);
+
+    // Past the limit the file that did not answer lets go, and says so.
+    clock->advance(1.0);
+    EXPECT_TRUE(eventually([&] { return hung->WaitForCompletion(0) == IMediaEvent::kErrorAbort; }));
+    clock->advance(0.5);
+    EXPECT_NEAR(healthy->get_CurrentPosition(), 2.5, 1e-6);
+    EXPECT_NE(hung->GetErrorText().find("did not answer in time"), std::string::npos)
+        << hung->GetErrorText();
+    EXPECT_TRUE(eventually([&] { return window.notices == 1; }));
+    hung.reset();
+    expectAllFreedOnceTheStorageAnswers();
+    EXPECT_EQ(healthy->WaitForCompletion(0), IMediaEvent::kNone);
+}
+
+TEST_F(FailingStorageGraphTest, playback_endsInErrorAbort_whenAWorkerFailsForGood_andSaysWhich) {
+    test::MediaRecipe recipe;
+    recipe.seconds = 10;
+    const std::string path = TestMedia::make(recipe);
+    using Worker = InjectedFaults::Worker;
+    const struct {
+        std::function<void()> fail;
+        const char* says;
+    } cases[] = {
+        {[&] { faults->fail(Worker::VideoDecoder, path); }, "pictures of the recording can no"},
+        {[&] { faults->fail(Worker::AudioDecoder, path); }, "sound of the recording can no"},
+        {[&] { faults->fail(Worker::Scaler, path); }, "pictures of the recording cannot be shown"},
+        {[&] { sound->fail(); }, "sound device stopped working"},
+    };
+    for (const auto& failure : cases) {
+        SCOPED_TRACE(failure.says);
+        faults = std::make_shared<InjectedFaults>();
+        auto graph = graphOn(storage);
+        NotifyWindow window;
+        graph->RenderFile(path);
+        graph->SetNotifyWindow(WindowHandles::handleOf(&window));
+        graph->Run();
+        clock->advance(0.5);
+        EXPECT_EQ(graph->WaitForCompletion(0), IMediaEvent::kNone);
+        failure.fail();
+        ASSERT_TRUE(failsWhilePlaying(*graph));
+        EXPECT_NE(graph->GetErrorText().find(failure.says), std::string::npos)
+            << graph->GetErrorText();
+        EXPECT_TRUE(eventually([&] { return window.notices == 1; }));
+    }
 }
 
 }  // namespace

@@ -609,7 +609,8 @@ TEST_F(FfmpegGraphTest, realSamples_openOrFailCleanly_andPlayToTheEnd) {
                 clock->advance(0.5);
                 return graph->WaitForCompletion(0) == IMediaEvent::kComplete;
             },
-            10000));
+            10000))
+            << graph->GetErrorText();
     }
 }
 

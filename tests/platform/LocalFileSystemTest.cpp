@@ -204,6 +204,25 @@ TEST_F(LocalFileSystemTest, parseMounts_keepsVolumesThatHoldFiles) {
                                                  "/run/media/me/CAM"}));
 }
 
+TEST_F(LocalFileSystemTest, reachable_asksOnlyLocalVolumes_whetherTheirMountPointIsAFolder) {
+    const std::vector<Volume> volumes = {{"/", "/dev/sda1", "ext4"},
+                                         {"/mnt/gone", "/dev/sdb1", "vfat"},
+                                         {"/mnt/nas", "server:/export", "nfs4"},
+                                         {"/mnt/share", "//server/share", "cifs"},
+                                         {"/mnt/ssh", "me@host:/", "fuse.sshfs"},
+                                         {"/mnt/ntfs", "/dev/sdc1", "fuseblk"}};
+    std::vector<QString> asked;
+    const auto kept = LocalFileSystem::reachable(volumes, [&](const QString& mountPoint) {
+        asked.push_back(mountPoint);
+        return mountPoint != "/mnt/gone";
+    });
+    EXPECT_EQ(asked, (std::vector<QString>{"/", "/mnt/gone"}));
+    std::vector<QString> mountPoints;
+    for (const Volume& volume : kept) mountPoints.push_back(volume.mountPoint);
+    EXPECT_EQ(mountPoints,
+              (std::vector<QString>{"/", "/mnt/nas", "/mnt/share", "/mnt/ssh", "/mnt/ntfs"}));
+}
+
 TEST_F(LocalFileSystemTest, volumes_includeRoot) {
     const std::vector<Volume> volumes = fs.volumes();
     ASSERT_FALSE(volumes.empty());

@@ -179,5 +179,35 @@ TEST_F(MediaClockTest, syncToAudio_ofAnOlderSeek_neverMovesTheClock) {
     EXPECT_DOUBLE_EQ(clock.position(), 5.0);
 }
 
+TEST(PlaybackClockHoldTest, seekHold_isOverdueAfterItsLimitOfRealTime_whateverDrivesTheClock) {
+    auto time = std::make_shared<ManualClock>();
+    auto real = std::make_shared<ManualClock>();
+    auto shared = std::make_shared<PlaybackClock>(time, real);
+    MediaClock slow(shared, false);
+    MediaClock quick(shared, false);
+    shared->run();
+    slow.seek(1, 10.0);
+    quick.seek(1, 20.0);
+    quick.release(1);
+    time->advance(60.0);  // a test's time may race ahead of the pictures
+    real->advance(PlaybackClock::kSeekHoldLimit - 0.5);
+    EXPECT_DOUBLE_EQ(quick.position(), 20.0);
+    EXPECT_FALSE(slow.holdOverdue(1));
+
+    real->advance(1.0);
+    EXPECT_TRUE(slow.holdOverdue(1));
+    EXPECT_FALSE(slow.holdOverdue(2));
+    EXPECT_FALSE(quick.holdOverdue(1));
+    EXPECT_TRUE(quick.held()) << "until the player lets go";
+    slow.release(1);
+    EXPECT_FALSE(slow.holdOverdue(1));
+    time->advance(0.5);
+    EXPECT_DOUBLE_EQ(quick.position(), 20.5);
+
+    // A newer seek holds afresh.
+    slow.seek(2, 0.0);
+    EXPECT_FALSE(slow.holdOverdue(2));
+}
+
 }  // namespace
 }  // namespace corvid

@@ -15,6 +15,7 @@
 #include "platform/widgets/WindowHandles.h"
 #include "player/AsfHeaderReader.h"
 #include "player/AvHandles.h"
+#include "player/LocalFileStorage.h"
 #include "player/MediaSource.h"
 #include "support/CapturingAudioOutput.h"
 #include "support/Eventually.h"
@@ -133,7 +134,9 @@ TEST_F(ClipExporterTest, write_copiesEveryPacketByteForByte_fromTheKeyFrameAtOrB
         // lead-in from the key frame.
         ASSERT_FALSE(clip.empty());
         EXPECT_NEAR(ofType(clip, AVMEDIA_TYPE_VIDEO).front().time, 0.0, 0.002);
-        const double duration = MediaSource(target(), std::chrono::seconds(10)).duration();
+        const double duration =
+            MediaSource(std::make_shared<LocalFileStorage>(), target(), std::chrono::seconds(10))
+                .duration();
         EXPECT_GE(duration, end - start - 0.05);
         EXPECT_LE(duration, end - start + 1.0 + 0.05);
         EXPECT_EQ(leftInDir(), QStringList{"clip-1.asf"});

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <mutex>
 #include <vector>
 
@@ -23,6 +24,9 @@ public:
     double latency() override { return 0; }
     double played() override;
     bool drivesClock() const override { return false; }
+    bool failed() const override { return failed_.load(); }
+    // The device stops working for good, as one unplugged.
+    void fail() { failed_ = true; }
 
     // The samples written so far, interleaved stereo.
     std::vector<float> samples() const;
@@ -36,6 +40,7 @@ private:
     std::vector<float> samples_;
     std::size_t discardedAt_ = 0;
     ChannelGains gains_;
+    std::atomic<bool> failed_{false};
 };
 
 }  // namespace corvid

@@ -7,6 +7,7 @@ namespace corvid {
 std::shared_ptr<FilgraphManager> ManualClockGraphFactory::CreateFilgraphManager() {
     FfmpegGraph::Options options;
     options.clock = clock;
+    options.faults = faults;
     options.audioOutput = [this](int rate) -> std::unique_ptr<IAudioOutput> {
         if (soundDevices) {
             auto device = std::make_unique<ManualSoundOutput>(rate, clock, 0.2, devices);

@@ -5,6 +5,7 @@
 
 #include "platform/graph/FfmpegPlaybackClock.h"
 #include "platform/graph/IGraphFactory.h"
+#include "player/InjectedFaults.h"
 #include "support/CapturingAudioOutput.h"
 #include "support/ManualClock.h"
 #include "support/ManualSoundOutput.h"
@@ -32,6 +33,8 @@ public:
     double soundServerSeconds = 0;
     bool recordSound = false;
     std::shared_ptr<ManualSoundDevices> devices = std::make_shared<ManualSoundDevices>();
+    // Failures the graphs' workers meet.
+    std::shared_ptr<InjectedFaults> faults = std::make_shared<InjectedFaults>();
 };
 
 }  // namespace corvid

@@ -14,13 +14,13 @@ void WindowTest::copy(const std::string& from, const QString& name) {
     ASSERT_TRUE(QFile::copy(QString::fromStdString(from), folder.filePath(name)));
 }
 
-void WindowTest::showOnFolder(int lines) {
+void WindowTest::showOnFolder(int lines, const QString& path) {
     form = std::make_unique<Form1>();
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     form->setWidth(10740);
     form->setHeight(10195);
-    form->DirList->setPath(folder.path());
+    form->DirList->setPath(path.isEmpty() ? folder.path() : path);
     QCoreApplication::processEvents();
     ASSERT_EQ(form->lsASF->count(), lines);
 }

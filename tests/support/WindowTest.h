@@ -20,8 +20,9 @@ protected:
 
     // Copies a recording into the folder as `name`.
     void copy(const std::string& from, const QString& name);
-    // Shows the window on the folder and expects `lines` lines in its recording list.
-    void showOnFolder(int lines);
+    // Shows the window on the folder (or on `path`) and expects `lines` lines in its
+    // recording list.
+    void showOnFolder(int lines, const QString& path = {});
     // Clicks a line of the recording list with the mouse.
     void clickLine(const QString& line);
     void press(Qt::Key key, Qt::KeyboardModifiers modifiers = {});

@@ -158,6 +158,13 @@ QByteArray unescapeMountField(const QByteArray& field) {
     return out;
 }
 
+// Volumes whose answers come from a server or a program rather than a disk of this machine.
+bool answeredFromAfar(const Volume& volume) {
+    static const std::set<QString> network = {"nfs",   "nfs4", "cifs",       "smb3",
+                                              "smbfs", "9p",   "fuse.sshfs", "virtiofs"};
+    return network.count(volume.type) != 0 || volume.type.startsWith(QStringLiteral("fuse"));
+}
+
 bool holdsFiles(const Volume& volume) {
     static const std::set<QString> memoryOrKernel = {
         "proc",    "sysfs",           "devtmpfs",   "devpts",   "tmpfs",    "ramfs",
@@ -165,8 +172,6 @@ bool holdsFiles(const Volume& volume) {
         "tracefs", "mqueue",          "hugetlbfs",  "configfs", "fusectl",  "binfmt_misc",
         "autofs",  "efivarfs",        "rpc_pipefs", "nsfs",     "squashfs", "selinuxfs",
         "overlay", "fuse.gvfsd-fuse", "fuse.portal"};
-    static const std::set<QString> network = {"nfs",   "nfs4", "cifs",       "smb3",
-                                              "smbfs", "9p",   "fuse.sshfs", "virtiofs"};
     if (volume.mountPoint == "/") return true;
     if (memoryOrKernel.count(volume.type) != 0) return false;
     for (const char* system : {"/proc", "/sys", "/dev", "/run", "/snap", "/boot", "/etc"}) {
@@ -175,7 +180,7 @@ bool holdsFiles(const Volume& volume) {
             if (!volume.mountPoint.startsWith(QStringLiteral("/run/media/"))) return false;
         }
     }
-    return volume.device.startsWith(u'/') || network.count(volume.type) != 0;
+    return volume.device.startsWith(u'/') || answeredFromAfar(volume);
 }
 
 }  // namespace
@@ -239,9 +244,16 @@ std::vector<Volume> LocalFileSystem::volumes() {
     if (!table.open(QIODevice::ReadOnly)) {
         throw Failure(Failure::FileSystem, "The list of mounted volumes cannot be read.");
     }
+    return reachable(parseMounts(table.readAll()),
+                     [this](const QString& mountPoint) { return isFolder(mountPoint); });
+}
+
+std::vector<Volume> LocalFileSystem::reachable(
+    std::vector<Volume> volumes, const std::function<bool(const QString&)>& isFolder) {
     std::vector<Volume> result;
-    for (Volume& volume : parseMounts(table.readAll())) {
-        if (isFolder(volume.mountPoint)) result.push_back(std::move(volume));
+    for (Volume& volume : volumes) {
+        if (answeredFromAfar(volume) || isFolder(volume.mountPoint))
+            result.push_back(std::move(volume));
     }
     return result;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <functional>
 
 #include "platform/files/IFileSystem.h"
 
@@ -20,6 +21,12 @@ public:
     // The volumes of a mount table in the format of /proc/self/mounts that hold files, one per
     // mount point (a later mount hides an earlier one), sorted by mount point.
     static std::vector<Volume> parseMounts(const QByteArray& table);
+    // The volumes whose mount point is a folder, as `isFolder` finds. Volumes served over a
+    // network or by a program (FUSE) are kept without asking: a server that stopped
+    // answering would hold the asker for good, and the drive list is read on the user's
+    // thread.
+    static std::vector<Volume> reachable(std::vector<Volume> volumes,
+                                         const std::function<bool(const QString&)>& isFolder);
 };
 
 }  // namespace corvid

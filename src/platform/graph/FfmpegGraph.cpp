@@ -10,8 +10,8 @@
 #include "platform/graph/GraphNotice.h"
 #include "platform/util/Failure.h"
 #include "platform/widgets/WindowHandles.h"
-#include "player/AsfHeaderReader.h"
 #include "player/FrameSlot.h"
+#include "player/LocalFileStorage.h"
 #include "player/MediaOpener.h"
 #include "player/MonotonicClock.h"
 #include "player/Pipeline.h"
@@ -48,6 +48,7 @@ FfmpegGraph::FfmpegGraph(Options options)
     (void)quiet;
     if (!options_.clock) options_.clock = std::make_shared<MonotonicClock>();
     if (!options_.audioOutput) options_.audioOutput = defaultAudioOutput;
+    if (!options_.storage) options_.storage = std::make_shared<LocalFileStorage>();
 }
 
 FfmpegGraph::~FfmpegGraph() {
@@ -84,15 +85,17 @@ void FfmpegGraph::load(const std::string& fileName) {
     options.sharedClock = sharedClock_;
     options.audioOutput = options_.audioOutput;
     options.onFault = [this] { onFault(); };
+    options.stallLimit = options_.stallLimit;
+    options.faults = options_.faults;
     std::unique_ptr<MediaOpener> opener =
         options_.prepared ? options_.prepared->take(fileName) : nullptr;
     if (!opener)
-        opener = std::make_unique<MediaOpener>(fileName, options_.openTimeout, options_.readGate);
+        opener = std::make_unique<MediaOpener>(options_.storage, fileName, options_.openTimeout);
     pipeline_ = std::make_unique<Pipeline>(opener->wait(), std::move(options));
     if (pipeline_->hasVideo()) {
         placement_ = QRect(QPoint(0, 0), pipeline_->nativeSize());
         widget_ = new VideoWindowWidget(pipeline_->slot(), pipeline_->nativeSize());
-        widget_->setRecordedAt(AsfHeaderReader::creationTime(fileName));
+        widget_->setRecordedAt(pipeline_->recordedAt());
     }
 }
 

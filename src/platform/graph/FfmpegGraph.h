@@ -11,7 +11,8 @@
 #include "player/AudioLevels.h"
 #include "player/IAudioOutput.h"
 #include "player/IClock.h"
-#include "player/MediaSource.h"
+#include "player/IFileStorage.h"
+#include "player/InjectedFaults.h"
 
 class QWidget;
 
@@ -37,8 +38,13 @@ public:
         // The longest RenderFile may take to open the file, decode its first picture and
         // find its duration, however long the storage takes to answer.
         std::chrono::milliseconds openTimeout{10000};
-        // Stands in for the storage's answers to reads (tests); none when empty.
-        MediaSource::ReadGate readGate;
+        // The longest one read of a playing file may take before the graph fails, its storage
+        // taken for one that stopped answering; a disk that spun down answers well within it.
+        std::chrono::milliseconds stallLimit{10000};
+        // Where files are read from; the local file system when null.
+        std::shared_ptr<IFileStorage> storage;
+        // Failures tests make the workers of a playing file meet; none when null.
+        std::shared_ptr<const InjectedFaults> faults;
         // Files opened ahead by the factory; RenderFile takes its file from there when
         // it is being opened already.
         std::shared_ptr<PreparedOpens> prepared;

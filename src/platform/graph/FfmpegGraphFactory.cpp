@@ -2,17 +2,20 @@
 
 #include "platform/graph/FfmpegGraph.h"
 #include "platform/graph/FfmpegPlaybackClock.h"
+#include "player/LocalFileStorage.h"
 #include "player/MonotonicClock.h"
 #include "player/PreparedOpens.h"
 
 namespace corvid {
 
-FfmpegGraphFactory::FfmpegGraphFactory() : prepared_(std::make_shared<PreparedOpens>()) {}
+FfmpegGraphFactory::FfmpegGraphFactory(FfmpegGraph::Options options)
+    : options_(std::move(options)) {
+    if (!options_.storage) options_.storage = std::make_shared<LocalFileStorage>();
+    options_.prepared = std::make_shared<PreparedOpens>();
+}
 
 std::shared_ptr<FilgraphManager> FfmpegGraphFactory::CreateFilgraphManager() {
-    FfmpegGraph::Options options;
-    options.prepared = prepared_;
-    return std::make_shared<FfmpegGraph>(std::move(options));
+    return std::make_shared<FfmpegGraph>(options_);
 }
 
 std::shared_ptr<IPlaybackClock> FfmpegGraphFactory::CreatePlaybackClock() {
@@ -20,7 +23,7 @@ std::shared_ptr<IPlaybackClock> FfmpegGraphFactory::CreatePlaybackClock() {
 }
 
 void FfmpegGraphFactory::PrepareFile(const std::string& fileName) {
-    prepared_->prepare(fileName, FfmpegGraph::Options{}.openTimeout);
+    options_.prepared->prepare(options_.storage, fileName, options_.openTimeout);
 }
 
 }  // namespace corvid

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "platform/graph/FfmpegGraph.h"
 #include "platform/graph/IGraphFactory.h"
 
 namespace corvid {
@@ -12,14 +13,15 @@ class PreparedOpens;
 // for them.
 class FfmpegGraphFactory : public IGraphFactory {
 public:
-    FfmpegGraphFactory();
+    // Graphs made with `options`: their storage, time limits and so on.
+    explicit FfmpegGraphFactory(FfmpegGraph::Options options = {});
 
     std::shared_ptr<FilgraphManager> CreateFilgraphManager() override;
     std::shared_ptr<IPlaybackClock> CreatePlaybackClock() override;
     void PrepareFile(const std::string& fileName) override;
 
 private:
-    std::shared_ptr<PreparedOpens> prepared_;
+    FfmpegGraph::Options options_;
 };
 
 }  // namespace corvid

@@ -11,8 +11,10 @@ namespace corvid {
 // The playback clock that graphs of the FFmpeg player core follow in lockstep.
 class FfmpegPlaybackClock : public IPlaybackClock {
 public:
-    explicit FfmpegPlaybackClock(std::shared_ptr<IClock> source)
-        : clock_(std::make_shared<PlaybackClock>(std::move(source))) {}
+    // `holdTimer` as PlaybackClock's: real time when null.
+    explicit FfmpegPlaybackClock(std::shared_ptr<IClock> source,
+                                 std::shared_ptr<IClock> holdTimer = nullptr)
+        : clock_(std::make_shared<PlaybackClock>(std::move(source), std::move(holdTimer))) {}
 
     void Hold() override { clock_->holdTime(); }
     void Release() override { clock_->releaseTime(); }
