@@ -627,22 +627,27 @@ void Form1::LoadSelectedRecording() {
         const auto camera2 = existingFile(prefix + files[1], unreachable);
         if (!camera2) return missingFromPair(kSecondPortMissing);
         SetPlayState(PlayState::Loaded);
-        pair_->load(*camera1, *camera2);
-        SetCameraMode(CameraMode::Both);
+        pair_->load(*camera1, *camera2, [this] {
+            SetCameraMode(CameraMode::Both);
+            FinishLoading();
+        });
     } else if (kind) {
         // One camera: camera 2 alone plays on the right, anything else on the left.
         const bool second = kind == RecordingLine::Kind::Camera2Only;
         const auto file = existingFile(prefix + files[0], unreachable);
         if (!file) return missing(kFileMissing);
         SetPlayState(PlayState::Loaded);
-        pair_->load(second ? QString() : *file, second ? *file : QString());
-        (second ? QVRControl1 : QVRControl2)->cmdStop();
-        SetCameraMode(second ? CameraMode::Camera2 : CameraMode::Camera1);
+        pair_->load(second ? QString() : *file, second ? *file : QString(), [this, second] {
+            (second ? QVRControl1 : QVRControl2)->cmdStop();
+            SetCameraMode(second ? CameraMode::Camera2 : CameraMode::Camera1);
+            FinishLoading();
+        });
     } else {
         MessageBox::show(this, kBadLine);
-        return;
     }
+}
 
+void Form1::FinishLoading() {
     QVRControl* heard = optLeft->isChecked() ? QVRControl1 : QVRControl2;
     // A panel without sound reads back 0, which nobody chose: the slider keeps its value,
     // or every later recording would play silent.

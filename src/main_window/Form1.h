@@ -88,6 +88,8 @@ public:
     void hsVol_Change();
 
     void LoadSelectedRecording();
+    // The end of a load, once its files are open: the volume read back, the bar shown.
+    void FinishLoading();
 
     // Shows the position and duration of the panel that plays on the progress bar.
     void UpdateProgress();

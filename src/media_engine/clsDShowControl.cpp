@@ -137,7 +137,17 @@ void clsDShowControl::DS_OpenFile(const QString& FileName, std::int16_t rectTop,
         markAudioOnly);
     // A graph that cannot follow the clock plays on a clock of its own.
     if (clock_ && graph) attempt([&] { graph->QueryClockFollower()->FollowClock(clock_); });
-    attempt([&] { held(MediaControl).RenderFile(FileName.toStdString()); }, markAudioOnly);
+    OpenFailure = 0;
+    attempt(
+        [&] {
+            try {
+                held(MediaControl).RenderFile(FileName.toStdString());
+            } catch (const Failure& failure) {
+                OpenFailure = failure.code();
+                throw;
+            }
+        },
+        markAudioOnly);
     attempt([&] { MediaFile = FileName; }, markAudioOnly);
     attempt([&] { hold(BasicAudio, &FilgraphManager::QueryBasicAudio); }, markAudioOnly);
     attempt([&] { held(BasicAudio).put_Volume(0); }, markAudioOnly);
@@ -195,6 +205,10 @@ void clsDShowControl::DS_FollowClock(std::shared_ptr<IPlaybackClock> clock) {
 
 void clsDShowControl::DS_PrepareFile(const QString& FileName) {
     if (factory_) factory_->PrepareFile(FileName.toStdString());
+}
+
+bool clsDShowControl::DS_FileReady(const QString& FileName) {
+    return !factory_ || factory_->FileReady(FileName.toStdString());
 }
 
 void clsDShowControl::DS_Pause() {

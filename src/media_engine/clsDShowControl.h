@@ -36,6 +36,9 @@ public:
     bool DS_Playing = false;
     std::int32_t orgmheight = 0;
     std::int32_t orgmwidth = 0;
+    // The Failure code with which the last DS_OpenFile failed to render its file; 0 when
+    // it rendered. The open itself reports nothing; a panel says why with it.
+    std::int32_t OpenFailure = 0;
 
     void DS_Remove();
     void DS_CorrectAspect(std::int16_t TargetWidth, std::int16_t TargetHeight);
@@ -102,6 +105,8 @@ public:
     void DS_FollowClock(std::shared_ptr<IPlaybackClock> clock);
     // Lets a file that will be opened soon start opening now, beside other work.
     void DS_PrepareFile(const QString& FileName);
+    // Whether DS_OpenFile of `FileName` would not wait on its open (see DS_PrepareFile).
+    bool DS_FileReady(const QString& FileName);
     // Whether DS_Play would start from the beginning: the position is at the end, or no
     // graph is open.
     bool DS_AtEnd();

@@ -79,6 +79,11 @@ MediaOpener::Opened MediaOpener::wait() {
     return opened;
 }
 
+bool MediaOpener::ready() const {
+    std::lock_guard lock(attempt_->mutex);
+    return attempt_->done || std::chrono::steady_clock::now() >= deadline_;
+}
+
 MediaOpener::Opened MediaOpener::open(std::shared_ptr<IFileStorage> storage,
                                       const std::string& path, std::chrono::milliseconds timeout) {
     return MediaOpener(std::move(storage), path, timeout).wait();

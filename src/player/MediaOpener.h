@@ -38,6 +38,8 @@ public:
     // Waits for the open, until the time limit at most; once only. Throws what opening
     // threw (Failure(CannotOpen), ...), or Failure(Timeout).
     Opened wait();
+    // Whether wait() would return at once: the open finished or its time ran out.
+    bool ready() const;
 
     static Opened open(std::shared_ptr<IFileStorage> storage, const std::string& path,
                        std::chrono::milliseconds timeout);

@@ -16,6 +16,15 @@ constexpr std::size_t kKept = 2;
 
 void PreparedOpens::prepare(std::shared_ptr<IFileStorage> storage, const std::string& path,
                             std::chrono::milliseconds timeout) {
+    {
+        // An open of the file still under way is the one wanted; one that ended (a load
+        // given up before it took it) is stale: the file may have changed since.
+        std::lock_guard lock(mutex_);
+        const auto found = std::find_if(opening_.begin(), opening_.end(),
+                                        [&](const auto& opener) { return opener->path() == path; });
+        if (found != opening_.end() && !(*found)->ready()) return;
+        if (found != opening_.end()) opening_.erase(found);
+    }
     std::unique_ptr<MediaOpener> opener;
     try {
         opener = std::make_unique<MediaOpener>(std::move(storage), path, timeout);
@@ -26,6 +35,13 @@ void PreparedOpens::prepare(std::shared_ptr<IFileStorage> storage, const std::st
     std::lock_guard lock(mutex_);
     opening_.push_back(std::move(opener));
     if (opening_.size() > kKept) opening_.pop_front();
+}
+
+bool PreparedOpens::ready(const std::string& path) const {
+    std::lock_guard lock(mutex_);
+    const auto found = std::find_if(opening_.begin(), opening_.end(),
+                                    [&](const auto& opener) { return opener->path() == path; });
+    return found == opening_.end() || (*found)->ready();
 }
 
 std::unique_ptr<MediaOpener> PreparedOpens::take(const std::string& path) {

@@ -18,6 +18,9 @@ public:
                  std::chrono::milliseconds timeout);
     // The open started for `path`, or null when there is none.
     std::unique_ptr<MediaOpener> take(const std::string& path);
+    // Whether taking the open of `path` and waiting on it would return at once: there is
+    // none, or it finished or ran out of time.
+    bool ready(const std::string& path) const;
 
 private:
     mutable std::mutex mutex_;

@@ -325,6 +325,10 @@ void QVRControl::PrepareFile(const QString& file) {
     if (!file.isEmpty()) clDShow->DS_PrepareFile(file);
 }
 
+bool QVRControl::FileReady(const QString& file) {
+    return file.isEmpty() || clDShow->DS_FileReady(file);
+}
+
 bool QVRControl::AtEnd() {
     return clDShow->DS_AtEnd();
 }
@@ -453,7 +457,10 @@ void QVRControl::runOpenTail(const QString& path) {
 
 void QVRControl::noticeFailedOpen(const QString& path) {
     const QFileInfo file(path);
-    const QString reason = file.exists() ? tr("cannot be played") : tr("file not found");
+    // Storage that did not answer is not asked again here, on the window's thread.
+    const QString reason = clDShow->OpenFailure == Failure::Timeout ? tr("did not answer in time")
+                           : file.exists()                          ? tr("cannot be played")
+                                                                    : tr("file not found");
     setNotice(file.fileName() + QStringLiteral("\n") + reason);
 }
 

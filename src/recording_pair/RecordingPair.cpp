@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cmath>
 #include <limits>
+#include <thread>
 
 #include "media_engine/clsDShowControl.h"
 #include "platform/graph/ClockHold.h"
@@ -12,6 +13,7 @@
 #include "platform/util/Failure.h"
 #include "platform/widgets/Guarded.h"
 #include "player_control/QVRControl.h"
+#include "player_control/VideoSurface.h"
 
 namespace corvid {
 
@@ -24,6 +26,10 @@ constexpr double kPictureSlack = 0.001;
 // How long a step waits for the pictures of the one before it.
 constexpr int kStepWaitTicks = 300;
 constexpr int kStepTickMs = 10;
+// How long a load may hold the window for its files before it waits for them in the
+// background: local files open well within it.
+constexpr auto kOpenGrace = std::chrono::milliseconds(40);
+constexpr int kOpenTickMs = 10;
 
 QString clockText(double seconds) {
     return clsDShowControl::SecToTime(std::max(0.0, seconds));
@@ -45,6 +51,19 @@ RecordingPair::RecordingPair(QVRControl& camera1, QVRControl& camera2)
         if (pendingSteps_ == 0) stepTimer_->stop();
         guarded(panels_[0]->window(), [&] { runStep(direction); });
     });
+    openTimer_ = new QTimer(this);
+    openTimer_->setInterval(kOpenTickMs);
+    connect(openTimer_, &QTimer::timeout, this, [this] {
+        // The opens give up within their own time limit, so this wait ends too.
+        if (!opening_ || !filesReady(opening_->files)) return;
+        openTimer_->stop();
+        Opening opening = std::move(*opening_);
+        opening_.reset();
+        guarded(panels_[0]->window(), [&] {
+            finishLoad(opening.files);
+            if (opening.then) opening.then();
+        });
+    });
     hintTimer_ = new QTimer(this);
     hintTimer_->setInterval(250);
     connect(hintTimer_, &QTimer::timeout, this, [this] { attempt([&] { showHints(); }); });
@@ -64,16 +83,43 @@ RecordingPair::~RecordingPair() = default;
 
 // ---- Loading ---------------------------------------------------------------------------
 
-void RecordingPair::load(const QString& camera1, const QString& camera2) {
+void RecordingPair::load(const QString& camera1, const QString& camera2,
+                         const std::function<void()>& then) {
     const std::array<QString, kCameras> files{camera1, camera2};
-    const bool pair = !camera1.isEmpty() && !camera2.isEmpty();
+    for (int camera = 0; camera < kCameras; ++camera) panels_[camera]->PrepareFile(files[camera]);
+    const auto giveUp = std::chrono::steady_clock::now() + kOpenGrace;
+    while (!filesReady(files) && std::chrono::steady_clock::now() < giveUp)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    if (!filesReady(files)) {
+        for (int camera = 0; camera < kCameras; ++camera) {
+            if (!files[camera].isEmpty())
+                panels_[camera]->PicVid->setHint(
+                    tr("Opening %1").arg(files[camera].section('/', -1)));
+        }
+        opening_ = Opening{files, then};
+        openTimer_->start();
+        return;
+    }
+    finishLoad(files);
+    if (then) then();
+}
+
+bool RecordingPair::filesReady(const std::array<QString, kCameras>& files) const {
+    for (int camera = 0; camera < kCameras; ++camera) {
+        if (!panels_[camera]->FileReady(files[camera])) return false;
+    }
+    return true;
+}
+
+void RecordingPair::finishLoad(const std::array<QString, kCameras>& files) {
+    for (QVRControl* panel : panels_) panel->PicVid->setHint({});
+    const bool pair = !files[0].isEmpty() && !files[1].isEmpty();
     // The two cameras follow one clock that stands still until both are in place; then it
-    // starts once each shows its first picture. Camera 2's file opens beside camera 1's.
+    // starts once each shows its first picture.
     if (pair) clock_ = panels_[0]->NewClock();
     const ClockHold hold(clock_);
     if (pair) {
         for (QVRControl* panel : panels_) panel->FollowClock(clock_);
-        panels_[1]->PrepareFile(camera2);
     }
     for (int camera = 0; camera < kCameras; ++camera) {
         if (files[camera].isEmpty()) continue;
@@ -103,6 +149,11 @@ void RecordingPair::cancelSteps() {
 
 void RecordingPair::stop() {
     cancelSteps();
+    openTimer_->stop();
+    if (opening_) {
+        for (QVRControl* panel : panels_) panel->PicVid->setHint({});
+    }
+    opening_.reset();
     hintTimer_->stop();
     for (QVRControl* panel : panels_) {
         panel->SetPairMember(false);
@@ -353,9 +404,8 @@ void RecordingPair::step(int direction, bool repeated) {
 }
 
 void RecordingPair::runStep(int direction) {
-    if (!clock_) {
-        return forEachPanel([direction](QVRControl& panel) { panel.StepFrame(direction); });
-    }
+    // A camera alone steps the same way: placed at its next picture's time without the
+    // window waiting for the picture; settled() holds the next step until it is shown.
     for (int camera = 0; camera < kCameras; ++camera) {
         QVRControl& panel = *panels_[camera];
         if (loaded_[camera] && panel.engine()->DS_Playing) attempt([&] { panel.cmdPause(); });

@@ -45,11 +45,17 @@ public:
     RecordingPair(QVRControl& camera1, QVRControl& camera2);
     ~RecordingPair() override;
 
-    // Loading. Opens the files named (empty: none for that camera) on one clock, camera
-    // 2's beside camera 1's, and places both on the timeline by their first timestamps.
-    // A camera whose file does not open is named on its panel; the other plays on.
-    void load(const QString& camera1, const QString& camera2);
-    // Resets both panels; nothing is loaded after it.
+    // Loading. Opens the files named (empty: none for that camera) on one clock, both at
+    // once off the window's thread, and places them on the timeline by their first
+    // timestamps; then runs `then`. Files that take longer than a moment to open (slow or
+    // stalled storage) are waited for without holding up the window: load returns at
+    // once and `then` runs when they are open or have failed. A camera whose file does not
+    // open is named on its panel; the other plays on.
+    void load(const QString& camera1, const QString& camera2,
+              const std::function<void()>& then = {});
+    // Whether a load is waiting on its files.
+    bool opening() const { return opening_.has_value(); }
+    // Resets both panels and drops a load still waiting; nothing is loaded after it.
     void stop();
     bool loaded(int camera) const { return loaded_[camera]; }
     bool hasSound(int camera) const;
@@ -114,6 +120,14 @@ signals:
     void timelineChanged();
 
 private:
+    // A load waiting on its files.
+    struct Opening {
+        std::array<QString, kCameras> files;
+        std::function<void()> then;
+    };
+
+    bool filesReady(const std::array<QString, kCameras>& files) const;
+    void finishLoad(const std::array<QString, kCameras>& files);
     double duration(int camera) const;
     // Puts one camera at media time `seconds`, also outside its file.
     void place(int camera, double seconds);
@@ -133,6 +147,8 @@ private:
     QTimer* stepTimer_ = nullptr;
     int stepWaits_ = 0;
     QTimer* hintTimer_ = nullptr;
+    std::optional<Opening> opening_;
+    QTimer* openTimer_ = nullptr;
 };
 
 }  // namespace corvid

@@ -10,6 +10,8 @@
 #include "platform/graph/FfmpegGraphFactory.h"
 #include "platform/graph/GraphFactory.h"
 #include "player_control/QVRControl.h"
+#include "player_control/VideoSurface.h"
+#include "recording_pair/RecordingPair.h"
 #include "support/BlockingMirror.h"
 #include "support/EventLoopProbe.h"
 #include "support/Eventually.h"
@@ -62,8 +64,15 @@ protected:
 
     // Whether the panel's pictures move on.
     static bool plays(QVRControl* panel) {
-        const int from = frame(panel);
-        return test::eventually([&] { return frame(panel) > from && from >= 0; }, 10000);
+        // A panel still opening shows no picture yet: its first one is waited for.
+        int from = -1;
+        return test::eventually(
+            [&] {
+                const int now = frame(panel);
+                if (from < 0) from = now;
+                return from >= 0 && now > from;
+            },
+            10000);
     }
 
     // Plays the pair whose camera 2 then stops answering, until one of its reads is held.
@@ -143,6 +152,7 @@ protected:
         options.storage = storage;
         // Short for the test, still generous for a busy machine.
         options.stallLimit = 2s;
+        options.openTimeout = 2s;
         return options;
     }
 
@@ -187,6 +197,31 @@ TEST_F(HungStorageRealTimeTest, closingTheWindow_goesAtOnce) {
     closeWindow();
     EXPECT_EQ(messages.count(), 0);
     expectNothingLeftOnceTheStorageAnswers(0);
+}
+
+TEST_F(HungStorageRealTimeTest, openingAFileThatDoesNotAnswer_holdsNothing_untilItsTimeIsUp) {
+    // Camera 2's file now hangs its opens too: the window waits for it in the background.
+    clickLine("AB\thung");
+    settle();
+    expectNoLongStall();
+    EXPECT_TRUE(form->pair().opening());
+    EXPECT_EQ(form->QVRControl2->PicVid->hint(), "Opening hung-2.asf");
+
+    // Stop drops the load: nothing starts once the open gives up.
+    form->mnuClose->trigger();
+    EXPECT_FALSE(form->pair().opening());
+    EXPECT_EQ(form->QVRControl2->PicVid->hint(), "");
+    QTest::qWait(2500);
+    EXPECT_TRUE(form->QVRControl1->engine()->MediaFile.isEmpty());
+    EXPECT_FALSE(form->mnuClose->isEnabled());
+
+    // Opened again and waited for, its time limit names camera 2; camera 1 plays.
+    clickLine("AB\thung");
+    ASSERT_TRUE(test::eventually([&] { return !form->pair().opening(); }, 10000));
+    expectNoLongStall();
+    expectCamera2Named("did not answer in time");
+    EXPECT_TRUE(plays(form->QVRControl1));
+    EXPECT_EQ(messages.count(), 0);
 }
 
 // On a real FUSE mount whose reads of camera 2 the kernel holds, with the program's own

@@ -26,4 +26,8 @@ void FfmpegGraphFactory::PrepareFile(const std::string& fileName) {
     options_.prepared->prepare(options_.storage, fileName, options_.openTimeout);
 }
 
+bool FfmpegGraphFactory::FileReady(const std::string& fileName) {
+    return options_.prepared->ready(fileName);
+}
+
 }  // namespace corvid

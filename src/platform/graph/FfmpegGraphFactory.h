@@ -19,6 +19,7 @@ public:
     std::shared_ptr<FilgraphManager> CreateFilgraphManager() override;
     std::shared_ptr<IPlaybackClock> CreatePlaybackClock() override;
     void PrepareFile(const std::string& fileName) override;
+    bool FileReady(const std::string& fileName) override;
 
 private:
     FfmpegGraph::Options options_;

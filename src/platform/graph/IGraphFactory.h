@@ -25,6 +25,9 @@ public:
     // A file a graph will render soon: it may start opening now, beside other work (the
     // second camera of a pair while the first opens). Never fails; a hint may be ignored.
     virtual void PrepareFile(const std::string& /*fileName*/) {}
+    // Whether rendering `fileName` now would return without waiting on its open: nothing
+    // was prepared for it, or its prepared open has finished or run out of time.
+    virtual bool FileReady(const std::string& /*fileName*/) { return true; }
 };
 
 }  // namespace corvid
