@@ -15,6 +15,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include "main_window/DriveAccessible.h"
 #include "main_window/ProgressAccessible.h"
 #include "main_window/ProgressText.h"
 #include "main_window/RecordingLine.h"
@@ -97,6 +98,10 @@ FormLayout designLayout() {
 Form1::Form1(QWidget* parent) : QMainWindow(parent), fileSystem_(FileSystem::current()) {
     setWindowTitle(QStringLiteral("Corvid"));
     setWindowIcon(icon());
+    // Before the controls: the toolkit makes and keeps a control's accessible interface at
+    // its first change (the drive box's at its first drive), from the factories there are.
+    ProgressAccessible::install();
+    DriveAccessible::install();
     createControls();
     createMenu();
     setTabOrder();
@@ -198,7 +203,6 @@ void Form1::createMenu() {
 // The names a screen reader gives the controls, where their own text says too little or
 // they have none.
 void Form1::nameControls() {
-    ProgressAccessible::install();
     QVRControl1->PicVid->setAccessibleName(QStringLiteral("Camera 1"));
     QVRControl2->PicVid->setAccessibleName(QStringLiteral("Camera 2"));
     lsASF->setAccessibleName(QStringLiteral("Recordings"));

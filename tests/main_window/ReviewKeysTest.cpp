@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <map>
 #include <memory>
 
 #include "main_window/Form1.h"
@@ -443,12 +444,32 @@ TEST_F(ReviewKeysTest, menuKeyAndShiftF10_openTheFocusedPanelsMenu) {
     }
 }
 
+// What a screen reader reaches walking down from the window: each interface by the
+// object it stands for.
+void collect(QAccessibleInterface* face, std::map<QObject*, QAccessibleInterface*>& found,
+             int depth = 0) {
+    if (face == nullptr || depth > 30) return;
+    if (face->object() != nullptr) found.emplace(face->object(), face);
+    for (int i = 0; i < face->childCount(); ++i) collect(face->child(i), found, depth + 1);
+}
+
 TEST_F(ReviewKeysTest, accessibleTree_namesEveryControlWithItsRoleAndState) {
-    const auto read = [](QWidget* widget) {
-        QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
-        EXPECT_NE(face, nullptr) << widget->objectName().toStdString();
-        return face;
+    std::map<QObject*, QAccessibleInterface*> tree;
+    collect(QAccessible::queryAccessibleInterface(form.get()), tree);
+    // Read through the walk: a control it does not reach is not there for a reader.
+    const auto read = [&](QWidget* widget) {
+        const auto found = tree.find(widget);
+        EXPECT_NE(found, tree.end()) << widget->objectName().toStdString();
+        return found != tree.end() ? found->second : QAccessible::queryAccessibleInterface(widget);
     };
+    for (QWidget* control : form->findChildren<QWidget*>()) {
+        if (!control->isVisibleTo(form.get()) || !(control->focusPolicy() & Qt::TabFocus)) continue;
+        const QAccessibleInterface* face = read(control);
+        const std::string name = control->objectName().toStdString();
+        EXPECT_FALSE(face->text(QAccessible::Name).isEmpty()) << name;
+        EXPECT_NE(face->role(), QAccessible::NoRole) << name;
+        EXPECT_NE(face->role(), QAccessible::Client) << name;
+    }
     QAccessibleInterface* camera1 = read(form->QVRControl1->PicVid);
     QAccessibleInterface* camera2 = read(form->QVRControl2->PicVid);
     EXPECT_EQ(camera1->text(QAccessible::Name), "Camera 1");
@@ -483,8 +504,17 @@ TEST_F(ReviewKeysTest, accessibleTree_namesEveryControlWithItsRoleAndState) {
     EXPECT_EQ(volume->valueInterface()->currentValue().toInt(), form->hsVol->value());
     EXPECT_EQ(read(form->lsASF)->text(QAccessible::Name), "Recordings");
     EXPECT_EQ(read(form->lsASF)->role(), QAccessible::List);
-    EXPECT_EQ(read(form->DrvList)->role(), QAccessible::ComboBox);
+    QAccessibleInterface* drive = read(form->DrvList);
+    EXPECT_EQ(drive->role(), QAccessible::ComboBox);
+    EXPECT_EQ(drive->text(QAccessible::Name), "Drive");
+    EXPECT_EQ(drive->text(QAccessible::Value), form->DrvList->currentText());
+    EXPECT_FALSE(drive->text(QAccessible::Value).isEmpty());
+    ASSERT_EQ(drive->childCount(), 1);
+    EXPECT_EQ(drive->child(0)->role(), QAccessible::List) << "the drives it offers";
+    EXPECT_EQ(drive->indexOfChild(drive->child(0)), 0);
     EXPECT_EQ(read(form->DirList)->text(QAccessible::Name), "Folder");
+    EXPECT_EQ(read(form->DirList)->role(), QAccessible::Tree);
+    EXPECT_EQ(volume->role(), QAccessible::ScrollBar);
 }
 
 TEST_F(ReviewKeysTest, stillsAndExport_askForARecording_whenNothingIsLoaded) {
