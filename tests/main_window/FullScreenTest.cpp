@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QCursor>
 #include <QListWidget>
 #include <QTest>
 #include <QWheelEvent>
@@ -22,11 +23,16 @@ namespace {
 
 using test::eventually;
 
+QSize cameraSize(int number) {
+    return number == 1 ? QSize(352, 288) : QSize(320, 240);
+}
+
 std::string camera(int number) {
     test::MediaRecipe recipe;
     recipe.seconds = 4;
-    recipe.width = number == 1 ? 352 : 320;
-    recipe.height = number == 1 ? 288 : 240;
+    const QSize size = cameraSize(number);
+    recipe.width = size.width();
+    recipe.height = size.height();
     recipe.audio = false;
     return test::TestMedia::make(recipe);
 }
@@ -57,6 +63,8 @@ protected:
         showOnFolder(1);
         clickLine(form->lsASF->item(0)->text());
         ASSERT_TRUE(eventually([&] { return frame(1) >= 0 && frame(2) >= 0; }, 10000));
+        // The time written over the picture would reach into the bars of full screen.
+        for (int number : {1, 2}) panel(number)->SetTimeOverlay(false);
     }
 
     QVRControl* panel(int number) const {
@@ -74,7 +82,8 @@ protected:
         return v->isWindow() && v->isFullScreenMode() && v->isFullScreen() && v->isVisible();
     }
 
-    // Enters and leaves full screen ten times each way, checking where the picture goes.
+    // Enters and leaves full screen ten times, by double-click and by F with the panel
+    // focused, leaving by double-click or Esc; checks where the picture goes each way.
     void roundTrips(int number) {
         // Full screen takes the picture out of its panel: it is held from here.
         VideoWindowWidget* picture = video(number);
@@ -82,23 +91,56 @@ protected:
         const Placement before = placement(picture);
         ASSERT_EQ(before.parent, panel(number)->PicVid);
         for (int round = 0; round < 10; ++round) {
-            const bool byMouse = round % 2 == 0;
-            QTest::mouseDClick(picture, Qt::LeftButton, {}, picture->rect().center());
+            const bool enterByKey = round % 2 == 1;
+            const bool leaveByKey = enterByKey || round % 4 == 2;
+            QWidget* const focusedBefore = form->focusWidget();
+            if (enterByKey) {
+                // With no panel focused, F takes the one under the pointer.
+                QCursor::setPos(picture->mapToGlobal(picture->rect().center()));
+                QTest::keyClick(form.get(), Qt::Key_F);
+            } else {
+                QTest::mouseDClick(picture, Qt::LeftButton, {}, picture->rect().center());
+            }
             ASSERT_TRUE(fullScreen(picture)) << "round " << round;
             EXPECT_TRUE(
                 eventually([&] { return picture->geometry() == picture->screen()->geometry(); }));
-            if (byMouse) {
-                QTest::mouseDClick(picture, Qt::LeftButton, {}, QPoint(5, 5));
-            } else {
+            expectNear(shownPicture(picture), fitted(cameraSize(number), picture->rect()), round);
+            if (leaveByKey) {
                 QTest::keyClick(picture, Qt::Key_Escape);
+            } else {
+                QTest::mouseDClick(picture, Qt::LeftButton, {}, QPoint(5, 5));
             }
             ASSERT_FALSE(picture->isFullScreenMode()) << "round " << round;
             EXPECT_EQ(placement(picture), before) << "round " << round;
             EXPECT_TRUE(picture->isVisible());
-            // The keyboard's focus is back on the panel.
-            EXPECT_EQ(form->focusWidget(), panel(number)->PicVid);
+            // The keyboard's focus is back where it was: on the panel clicked, or nowhere.
+            EXPECT_EQ(form->focusWidget(), enterByKey ? focusedBefore : panel(number)->PicVid)
+                << "round " << round;
+            // The focus mark would cover the picture's edge.
+            panel(number)->PicVid->clearFocus();
+            expectNear(shownPicture(picture), picture->rect(), round);
         }
         EXPECT_TRUE(eventually([&] { return picture->pictureFitsView(); }));
+    }
+
+    // Where the picture is drawn in its video widget, once drawn for the widget's size.
+    QRect shownPicture(VideoWindowWidget* picture) {
+        if (!eventually([&] { return picture->pictureFitsView(); })) return {};
+        return test::PictureReader::findPicture(test::PictureReader::grab(picture));
+    }
+    static void expectNear(const QRect& shown, const QRect& expected, int round) {
+        const QRect within1 = expected.adjusted(-1, -1, 1, 1);
+        EXPECT_TRUE(within1.contains(shown) && shown.contains(expected.adjusted(1, 1, -1, -1)))
+            << "round " << round << ": shown " << shown.x() << ',' << shown.y() << ' '
+            << shown.width() << 'x' << shown.height() << ", expected " << expected.x() << ','
+            << expected.y() << ' ' << expected.width() << 'x' << expected.height();
+    }
+    // The largest rectangle of the picture's proportions, centred in `screen`.
+    static QRect fitted(const QSize& picture, const QRect& screen) {
+        const QSize size = picture.scaled(screen.size(), Qt::KeepAspectRatio);
+        return QRect(
+            QPoint((screen.width() - size.width()) / 2, (screen.height() - size.height()) / 2),
+            size);
     }
 
     void zoomIn(int number) {
@@ -114,7 +156,8 @@ protected:
     test::MessageBoxRecorder messages;
 };
 
-TEST_F(FullScreenTest, doubleClickAndEsc_bringThePictureBackWhereItWas_tenTimesAtEverySize) {
+TEST_F(FullScreenTest,
+       doubleClickOrF_thenDoubleClickOrEsc_bringThePictureBackWhereItWas_atEverySize) {
     zoomIn(2);
     ASSERT_GT(video(2)->zoomView().zoom(), 1.0);
     roundTrips(1);
