@@ -15,6 +15,8 @@
 #include <QScreen>
 #include <QTimer>
 
+#include "main_window/DriveAccessible.h"
+#include "main_window/ProgressAccessible.h"
 #include "main_window/ProgressText.h"
 #include "main_window/RecordingLine.h"
 #include "main_window/RecordingScan.h"
@@ -30,7 +32,9 @@
 #include "platform/widgets/Guarded.h"
 #include "platform/widgets/MessageBox.h"
 #include "platform/widgets/ScrollBar.h"
+#include "player/FocusMark.h"
 #include "player_control/QVRControl.h"
+#include "player_control/VideoSurface.h"
 #include "recording_pair/RecordingPair.h"
 
 namespace corvid {
@@ -94,9 +98,14 @@ FormLayout designLayout() {
 Form1::Form1(QWidget* parent) : QMainWindow(parent), fileSystem_(FileSystem::current()) {
     setWindowTitle(QStringLiteral("Corvid"));
     setWindowIcon(icon());
+    // Before the controls: the toolkit makes and keeps a control's accessible interface at
+    // its first change (the drive box's at its first drive), from the factories there are.
+    ProgressAccessible::install();
+    DriveAccessible::install();
     createControls();
     createMenu();
     setTabOrder();
+    nameControls();
     connectHandlers();
     pair_ = std::make_unique<RecordingPair>(*QVRControl1, *QVRControl2);
     connect(pair_.get(), &RecordingPair::timelineChanged, this,
@@ -144,6 +153,7 @@ void Form1::createControls() {
     hsVol->SetSmallChange(5);
     hsVol->SetLargeChange(1);
     hsVol->SetValue(75);
+    hsVol->setFocusPolicy(Qt::StrongFocus);
 
     fraPlay = new QGroupBox(QStringLiteral("Playback progress"), client);
     fraPlay->setObjectName("fraPlay");
@@ -166,6 +176,7 @@ void Form1::createControls() {
     // The time text stays readable where the fill reaches it.
     timeText->setFill(S1);
     L1->raise();
+    new FocusMark(P1);
 
     scan_ = std::make_unique<RecordingScan>(lsASF, [] { QCoreApplication::processEvents(); });
     scan_->keepInLine(DrvList, DirList);
@@ -187,6 +198,20 @@ void Form1::createMenu() {
     mnuClose = menuBar()->addAction(QStringLiteral("Stop"));
     mnuClose->setObjectName("mnuClose");
     mnuClose->setEnabled(false);
+}
+
+// The names a screen reader gives the controls, where their own text says too little or
+// they have none.
+void Form1::nameControls() {
+    QVRControl1->PicVid->setAccessibleName(QStringLiteral("Camera 1"));
+    QVRControl2->PicVid->setAccessibleName(QStringLiteral("Camera 2"));
+    lsASF->setAccessibleName(QStringLiteral("Recordings"));
+    DrvList->setAccessibleName(QStringLiteral("Drive"));
+    DirList->setAccessibleName(QStringLiteral("Folder"));
+    optLeft->setAccessibleDescription(QStringLiteral("Hear camera 1"));
+    optRight->setAccessibleDescription(QStringLiteral("Hear camera 2"));
+    hsVol->setAccessibleName(QStringLiteral("Volume"));
+    P1->setAccessibleName(QStringLiteral("Playback position"));
 }
 
 void Form1::setTabOrder() {
@@ -215,8 +240,10 @@ void Form1::connectHandlers() {
 
     // A click on a line selects it, a click on the selected line reloads it, and moving the
     // selection with the keyboard selects too: each runs the click handler once.
+    // The focus coming into the list makes its first line current without selecting it:
+    // only a chosen line loads. Enter chooses the line the focus brought.
     connect(lsASF, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (row < 0) return;
+        if (row < 0 || !lsASF->item(row)->isSelected()) return;
         rowChangedByPress_ = QApplication::mouseButtons() != Qt::NoButton;
         guarded(this, [this] { lsASF_Click(); });
     });
@@ -225,6 +252,11 @@ void Form1::connectHandlers() {
             rowChangedByPress_ = false;
             return;
         }
+        guarded(this, [this] { lsASF_Click(); });
+    });
+    connect(lsASF, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
+        if (item->isSelected()) return;
+        item->setSelected(true);
         guarded(this, [this] { lsASF_Click(); });
     });
 }

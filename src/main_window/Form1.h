@@ -124,6 +124,7 @@ private:
     void createControls();
     void createMenu();
     void setTabOrder();
+    void nameControls();
     void connectHandlers();
 
     // What the commands and the progress bar allow: nothing loaded, a recording loaded

@@ -1,5 +1,6 @@
 #include "main_window/ReviewKeys.h"
 
+#include <QAbstractSlider>
 #include <QAbstractSpinBox>
 #include <QAction>
 #include <QApplication>
@@ -52,6 +53,21 @@ bool isTextField(const QWidget* widget) {
            qobject_cast<const QAbstractSpinBox*>(widget) != nullptr;
 }
 
+// Option buttons move between themselves with the arrows and a slider moves with them
+// and its paging keys: there the plain keys are the control's own, as a keyboard user
+// has no other way to choose a camera or set the volume. Shift+arrows still seek.
+bool ownsKey(const QWidget* widget, const QKeyEvent& key) {
+    if (key.modifiers() & (Qt::ShiftModifier | Qt::ControlModifier)) return false;
+    const int k = key.key();
+    const bool arrow =
+        k == Qt::Key_Left || k == Qt::Key_Right || k == Qt::Key_Up || k == Qt::Key_Down;
+    if (qobject_cast<const QRadioButton*>(widget) != nullptr) return arrow;
+    if (qobject_cast<const QAbstractSlider*>(widget) != nullptr)
+        return arrow || k == Qt::Key_PageUp || k == Qt::Key_PageDown || k == Qt::Key_Home ||
+               k == Qt::Key_End;
+    return false;
+}
+
 }  // namespace
 
 ReviewKeys::ReviewKeys(Form1& form) : form_(form) {
@@ -88,7 +104,8 @@ void ReviewKeys::createBindings() {
         {Qt::Key_BracketRight, false, tr("]"), tr("Double the speed"),
          [this] { setSpeed(speed() * 2); }},
         {Qt::Key_Backspace, false, tr("Backspace"), tr("Normal speed"), [this] { setSpeed(1.0); }},
-        {Qt::Key_F, false, tr("F"), tr("Full screen (the camera under the pointer)"),
+        {Qt::Key_F, false, tr("F"),
+         tr("Full screen (the focused camera, else the one under the pointer)"),
          [this] { fullScreenUnderPointer(); }},
         {Qt::Key_Escape, false, tr("Esc"), tr("Leave full screen"), [this] { leaveFullScreen(); }},
         {Qt::Key_T, false, tr("T"), tr("Show or hide each camera's time over its picture"),
@@ -209,9 +226,15 @@ void ReviewKeys::alignByRecorderClock() {
 }
 
 void ReviewKeys::fullScreenUnderPointer() {
+    // A panel with the keyboard's focus is the one meant; otherwise the one under the
+    // pointer.
+    QWidget* focus = QApplication::focusWidget();
+    QVRControl* second = form_.QVRControl2;
+    if (focus != nullptr && form_.QVRControl1->isAncestorOf(focus))
+        return form_.QVRControl1->FullScreen();
+    if (focus != nullptr && second->isAncestorOf(focus)) return second->FullScreen();
     QVRControl* panel = form_.QVRControl1;
     const QPoint pointer = QCursor::pos();
-    QVRControl* second = form_.QVRControl2;
     if (second->isVisible() && second->rect().contains(second->mapFromGlobal(pointer))) {
         panel = second;
     }
@@ -231,7 +254,13 @@ void ReviewKeys::resetZoom() {
     form_.commandBothPanels([](QVRControl& panel) { panel.ResetZoom(); });
 }
 
+void ReviewKeys::requireRecording() const {
+    if (!form_.pair().loaded(0) && !form_.pair().loaded(1))
+        throw Failure(Failure::NotReady, tr("Load a recording first.").toStdString());
+}
+
 void ReviewKeys::saveStills() {
+    requireRecording();
     const QStringList saved = stills_.save({form_.QVRControl1, form_.QVRControl2});
     if (saved.isEmpty()) return;  // no folder chosen
     QStringList names;
@@ -240,8 +269,7 @@ void ReviewKeys::saveStills() {
 }
 
 void ReviewKeys::exportClip() {
-    if (!form_.pair().loaded(0) && !form_.pair().loaded(1))
-        throw Failure(Failure::NotReady, tr("Load a recording first.").toStdString());
+    requireRecording();
     QString problem;
     const auto spans = clipMarks_->spans(problem);
     if (!problem.isEmpty()) throw Failure(Failure::InvalidArgument, problem.toStdString());
@@ -371,6 +399,7 @@ bool ReviewKeys::eventFilter(QObject* watched, QEvent* event) {
     }
     if (event->type() != QEvent::KeyPress || !takesKeysFor(watched)) return false;
     auto* key = static_cast<QKeyEvent*>(event);
+    if (ownsKey(static_cast<QWidget*>(watched), *key)) return false;
     const Binding* binding = bindingFor(*key);
     if (binding == nullptr) return false;
     if (!key->isAutoRepeat() || repeats(binding->key)) {

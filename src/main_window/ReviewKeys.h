@@ -80,6 +80,8 @@ private:
     void createHelpMenu();
     void createSpeedLabel();
     bool takesKeysFor(QObject* receiver) const;
+    // Evidence is taken from a recording: without one a command says so.
+    void requireRecording() const;
     const Binding* bindingFor(const QKeyEvent& key) const;
     // Moves the pair's pictures by `action` and shows the new position on the bar.
     void movePair(const std::function<void(RecordingPair&)>& action);

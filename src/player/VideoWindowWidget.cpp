@@ -1,5 +1,6 @@
 #include "player/VideoWindowWidget.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -10,6 +11,7 @@
 #include <cmath>
 #include <utility>
 
+#include "player/FocusMark.h"
 #include "player/TimeCaption.h"
 
 namespace corvid {
@@ -41,6 +43,9 @@ VideoWindowWidget::~VideoWindowWidget() {
 void VideoWindowWidget::setOwner(QWidget* owner) {
     owner_ = owner;
     if (fullScreen_) return;  // goes back to the new owner when full screen ends
+    // A click on the picture gives the focus to its owner, which marks it and takes the
+    // picture's keys.
+    setFocusProxy(owner);
     const bool visible = isVisible() || !isHidden();
     if (owner != nullptr) {
         setParent(owner, Qt::Widget);
@@ -72,18 +77,28 @@ void VideoWindowWidget::setFullScreen(bool on) {
     // Also when the size stays: the picture's own size changes with the mode.
     slot_->setTargetSize(pictureRect().size());
     if (on) {
+        focusBefore_ = QApplication::focusWidget();
+        setFocusProxy(nullptr);
         setParent(nullptr, Qt::Window | Qt::FramelessWindowHint);
         showFullScreen();
         activateWindow();
         setFocus();
     } else {
+        // The full-screen state stays with the widget through its return to the owner;
+        // left there, the next window made of it would take that state as already
+        // reached and open at the widget's own size in the screen's corner.
+        setWindowState(windowState() & ~Qt::WindowFullScreen);
         if (owner_) {
             setParent(owner_, Qt::Widget);
         } else {
             setParent(nullptr, Qt::Window | Qt::FramelessWindowHint);
         }
         setGeometry(placement_);
+        setFocusProxy(owner_);
         show();
+        // The keyboard goes on where it was before, in the window the picture went back to.
+        if (owner_) owner_->window()->activateWindow();
+        if (focusBefore_ && focusBefore_ != this) focusBefore_->setFocus();
     }
 }
 
@@ -106,6 +121,8 @@ void VideoWindowWidget::paintEvent(QPaintEvent*) {
         painter.restore();
     }
     if (timeOverlay_ && shown.frame) paintOverlay(painter, overlayTextAt(shown.time));
+    // The picture covers its owner, which has the keyboard's focus for it.
+    if (!fullScreen_ && owner_ && owner_->hasFocus()) FocusMark::paint(painter, rect());
 }
 
 bool VideoWindowWidget::pictureFitsView() const {

@@ -79,6 +79,7 @@ private:
     std::shared_ptr<FrameSlot> slot_;
     QPointer<QWidget> owner_;
     QPointer<QWidget> drain_;
+    QPointer<QWidget> focusBefore_;
     const QSize nativeSize_;
     bool fullScreen_ = false;
     QRect placement_;

@@ -15,6 +15,7 @@
 #include "platform/util/Numeric.h"
 #include "platform/widgets/Guarded.h"
 #include "platform/widgets/WindowHandles.h"
+#include "player_control/PanelAccessible.h"
 
 namespace corvid {
 
@@ -74,6 +75,7 @@ QVRControl::QVRControl(QWidget* parent) : QWidget(parent) {
     setPalette(colours);
     setAutoFillBackground(true);
 
+    PanelAccessible::install();
     createChildControls();
     createMenu();
     resize(twipsToWholePixels(kDesignWidthTwips, logicalDpiX()),
@@ -135,6 +137,8 @@ void QVRControl::createChildControls() {
 
     connect(PicVid, &VideoSurface::painted, this, &QVRControl::PicVid_Paint);
     connect(PicVid, &VideoSurface::menuRequested, this, &QVRControl::showMenu);
+    connect(PicVid, &VideoSurface::doubleClicked, this,
+            [this] { guarded(this, [this] { UserControl_DblClick(); }); });
     connect(PicVid, &VideoSurface::graphNotice, this, &QVRControl::PicVid_GraphNotice);
     connect(cmdSeekBackButton, &QPushButton::clicked, this,
             [this] { guarded(this, [this] { cmdSeekBack(); }); });

@@ -28,6 +28,8 @@ signals:
     void painted();
     // A right-button press on the surface or on the video drained to it.
     void menuRequested(const QPoint& globalPos);
+    // A left-button double-click on the surface or on the video drained to it.
+    void doubleClicked();
     // The media graph it is the notify window of has something to report.
     void graphNotice();
 
@@ -36,8 +38,14 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    void updateFocusMark();
+
     QString notice_;
     QString hint_;
 };

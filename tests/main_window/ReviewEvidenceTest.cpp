@@ -191,7 +191,7 @@ TEST_F(ReviewEvidenceTest, ctrlS_savesEachCamerasPictureOnShow_asTheToolDecodesI
 TEST_F(ReviewEvidenceTest, ctrlS_savesNothing_whenTheFolderChoiceIsCancelled_orNothingIsShown) {
     press(Qt::Key_S, Qt::ControlModifier);
     ASSERT_EQ(messages.count(), 1);
-    EXPECT_TRUE(messages.texts()[0].contains("No camera shows a picture"));
+    EXPECT_TRUE(messages.texts()[0].contains("Load a recording first."));
     EXPECT_TRUE(chooser->folderRequests().empty());
     load("AB\tday2");
     chooser->willCancel();

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QDialog>
 #include <QFile>
@@ -15,14 +16,17 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <map>
 #include <memory>
 
 #include "main_window/Form1.h"
 #include "media_engine/clsDShowControl.h"
+#include "platform/files/DriveList.h"
 #include "platform/files/FolderList.h"
 #include "platform/graph/GraphFactory.h"
 #include "platform/widgets/ScrollBar.h"
 #include "player_control/QVRControl.h"
+#include "player_control/VideoSurface.h"
 #include "support/FakeGraphFactory.h"
 #include "support/MessageBoxRecorder.h"
 
@@ -168,10 +172,22 @@ TEST_F(ReviewKeysTest, arrows_seekEachPanelByItsOwnSeconds_clamped_whateverContr
     EXPECT_EQ(camera1->position, 165);
     EXPECT_EQ(form->hsVol->Value(), volume);
 
+    // Plain arrows are the volume's and the option buttons' own where they have the focus.
+    press(Qt::Key_Left);
+    press(Qt::Key_Left);
+    EXPECT_EQ(camera1->position, 165);
+    EXPECT_EQ(form->hsVol->Value(), volume - 10);
     form->optLeft->setFocus();
+    press(Qt::Key_Right);
+    EXPECT_EQ(camera1->position, 165);
+    EXPECT_TRUE(form->optRight->isChecked());
+    EXPECT_GT(camera2->volume, camera1->volume);  // camera 2 is heard, camera 1 is not
+    press(Qt::Key_Left);
+    EXPECT_TRUE(form->optLeft->isChecked());
+
+    form->lsASF->setFocus();
     press(Qt::Key_Left);
     EXPECT_EQ(camera1->position, 160);
-    EXPECT_TRUE(form->optLeft->isChecked());
 
     // Each panel stops at its own end and at the start.
     camera1->position = 598;
@@ -371,6 +387,144 @@ TEST_F(ReviewKeysTest, fullScreenKey_takesThePanelUnderThePointer_andEscBringsIt
     EXPECT_EQ(camera2->fullScreenMode, 0);
     press(Qt::Key_Escape);
     EXPECT_EQ(camera1->fullScreenMode, 0);
+}
+
+TEST_F(ReviewKeysTest, tab_visitsEveryControlInTheDesignsOrder_andTheListLoadsOnlyAChosenLine) {
+    form->QVRControl1->PicVid->setFocus();
+    const auto visit = [&](int stops) {
+        QList<QWidget*> visited{QApplication::focusWidget()};
+        for (int i = 1; i < stops; ++i) {
+            press(Qt::Key_Tab);
+            visited << QApplication::focusWidget();
+        }
+        return visited;
+    };
+    // Only the panels' pictures and the window's own controls are stops: the panels have
+    // no room for their own row at this size.
+    const QList<QWidget*> idle = visit(8);
+    ASSERT_EQ(idle.size(), 8);
+    EXPECT_EQ(idle[0], form->QVRControl1->PicVid);
+    EXPECT_EQ(idle[1], form->QVRControl2->PicVid);
+    EXPECT_EQ(idle[2], form->lsASF);
+    EXPECT_TRUE(form->DrvList->isAncestorOf(idle[3]) || idle[3] == form->DrvList);
+    EXPECT_TRUE(form->DirList->isAncestorOf(idle[4]) || idle[4] == form->DirList);
+    EXPECT_EQ(idle[5], form->optLeft);
+    EXPECT_EQ(idle[6], form->hsVol);
+    EXPECT_EQ(factory->created(), 0);  // the list was passed through without a load
+
+    // Into the list again: Enter chooses the line the focus brought, and the bar follows
+    // the volume.
+    form->QVRControl2->PicVid->setFocus();
+    press(Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), form->lsASF);
+    EXPECT_EQ(factory->created(), 0);
+    press(Qt::Key_Return);
+    ASSERT_EQ(factory->created(), 2);
+    EXPECT_EQ(graphOf("r-1.asf")->renderedFile, folder.filePath("r-1.asf").toStdString());
+    form->hsVol->setFocus();
+    press(Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), form->P1);
+    // The bar's focus mark: amber at its edge, gone with the focus.
+    EXPECT_EQ(form->P1->grab().toImage().pixelColor(0, 0), QColor(255, 176, 0));
+    press(Qt::Key_Tab);
+    EXPECT_NE(form->P1->grab().toImage().pixelColor(0, 0), QColor(255, 176, 0));
+    EXPECT_EQ(form->QVRControl1->PicVid->grab().toImage().pixelColor(0, 0), QColor(255, 176, 0));
+}
+
+TEST_F(ReviewKeysTest, menuKeyAndShiftF10_openTheFocusedPanelsMenu) {
+    load("AB\tr");
+    for (const auto& [key, modifiers] :
+         {std::pair{Qt::Key_Menu, Qt::KeyboardModifiers{}},
+          std::pair{Qt::Key_F10, Qt::KeyboardModifiers{Qt::ShiftModifier}}}) {
+        form->QVRControl2->PicVid->setFocus();
+        press(key, modifiers);
+        EXPECT_TRUE(form->QVRControl2->mnuMain->isVisible()) << key;
+        EXPECT_FALSE(form->QVRControl1->mnuMain->isVisible()) << key;
+        form->QVRControl2->mnuMain->hide();
+    }
+}
+
+// What a screen reader reaches walking down from the window: each interface by the
+// object it stands for.
+void collect(QAccessibleInterface* face, std::map<QObject*, QAccessibleInterface*>& found,
+             int depth = 0) {
+    if (face == nullptr || depth > 30) return;
+    if (face->object() != nullptr) found.emplace(face->object(), face);
+    for (int i = 0; i < face->childCount(); ++i) collect(face->child(i), found, depth + 1);
+}
+
+TEST_F(ReviewKeysTest, accessibleTree_namesEveryControlWithItsRoleAndState) {
+    std::map<QObject*, QAccessibleInterface*> tree;
+    collect(QAccessible::queryAccessibleInterface(form.get()), tree);
+    // Read through the walk: a control it does not reach is not there for a reader.
+    const auto read = [&](QWidget* widget) {
+        const auto found = tree.find(widget);
+        EXPECT_NE(found, tree.end()) << widget->objectName().toStdString();
+        return found != tree.end() ? found->second : QAccessible::queryAccessibleInterface(widget);
+    };
+    for (QWidget* control : form->findChildren<QWidget*>()) {
+        if (!control->isVisibleTo(form.get()) || !(control->focusPolicy() & Qt::TabFocus)) continue;
+        const QAccessibleInterface* face = read(control);
+        const std::string name = control->objectName().toStdString();
+        EXPECT_FALSE(face->text(QAccessible::Name).isEmpty()) << name;
+        EXPECT_NE(face->role(), QAccessible::NoRole) << name;
+        EXPECT_NE(face->role(), QAccessible::Client) << name;
+    }
+    QAccessibleInterface* camera1 = read(form->QVRControl1->PicVid);
+    QAccessibleInterface* camera2 = read(form->QVRControl2->PicVid);
+    EXPECT_EQ(camera1->text(QAccessible::Name), "Camera 1");
+    EXPECT_EQ(camera2->text(QAccessible::Name), "Camera 2");
+    EXPECT_EQ(camera1->role(), QAccessible::Animation);
+    EXPECT_EQ(camera1->text(QAccessible::Description), "No recording");
+    EXPECT_TRUE(camera1->state().focusable);
+
+    load("AB\tr");
+    EXPECT_EQ(camera1->text(QAccessible::Description), "r-1.asf, playing");
+    EXPECT_EQ(camera2->text(QAccessible::Description), "r-2.asf, playing");
+    form->mnuPlay->trigger();
+    EXPECT_EQ(camera2->text(QAccessible::Description), "r-2.asf, paused");
+
+    QAccessibleInterface* bar = read(form->P1);
+    EXPECT_EQ(bar->role(), QAccessible::Slider);
+    EXPECT_EQ(bar->text(QAccessible::Name), "Playback position");
+    EXPECT_EQ(bar->text(QAccessible::Value), form->L1->text());
+    EXPECT_FALSE(bar->text(QAccessible::Value).isEmpty());
+
+    QAccessibleInterface* cam1 = read(form->optLeft);
+    QAccessibleInterface* cam2 = read(form->optRight);
+    EXPECT_EQ(cam1->role(), QAccessible::RadioButton);
+    EXPECT_EQ(cam1->text(QAccessible::Name), "Cam1");
+    EXPECT_EQ(cam2->text(QAccessible::Description), "Hear camera 2");
+    EXPECT_TRUE(cam1->state().checked);
+    EXPECT_FALSE(cam2->state().checked);
+
+    QAccessibleInterface* volume = read(form->hsVol);
+    EXPECT_EQ(volume->text(QAccessible::Name), "Volume");
+    ASSERT_NE(volume->valueInterface(), nullptr);
+    EXPECT_EQ(volume->valueInterface()->currentValue().toInt(), form->hsVol->value());
+    EXPECT_EQ(read(form->lsASF)->text(QAccessible::Name), "Recordings");
+    EXPECT_EQ(read(form->lsASF)->role(), QAccessible::List);
+    QAccessibleInterface* drive = read(form->DrvList);
+    EXPECT_EQ(drive->role(), QAccessible::ComboBox);
+    EXPECT_EQ(drive->text(QAccessible::Name), "Drive");
+    EXPECT_EQ(drive->text(QAccessible::Value), form->DrvList->currentText());
+    EXPECT_FALSE(drive->text(QAccessible::Value).isEmpty());
+    ASSERT_EQ(drive->childCount(), 1);
+    EXPECT_EQ(drive->child(0)->role(), QAccessible::List) << "the drives it offers";
+    EXPECT_EQ(drive->indexOfChild(drive->child(0)), 0);
+    EXPECT_EQ(read(form->DirList)->text(QAccessible::Name), "Folder");
+    EXPECT_EQ(read(form->DirList)->role(), QAccessible::Tree);
+    EXPECT_EQ(volume->role(), QAccessible::ScrollBar);
+}
+
+TEST_F(ReviewKeysTest, stillsAndExport_askForARecording_whenNothingIsLoaded) {
+    form->lsASF->setFocus();
+    press(Qt::Key_S, Qt::ControlModifier);
+    press(Qt::Key_E, Qt::ControlModifier);
+    ASSERT_EQ(messages.count(), 2);
+    for (const QString& text : messages.texts())
+        EXPECT_TRUE(text.endsWith("\n\nLoad a recording first.")) << text.toStdString();
+    EXPECT_EQ(factory->created(), 0);
 }
 
 TEST_F(ReviewKeysTest, helpMenu_followsTheTwoCommands_andListsEveryBinding) {

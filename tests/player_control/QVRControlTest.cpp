@@ -375,15 +375,19 @@ TEST_F(QVRControlTest, seekButtons_moveOneSecond) {
     EXPECT_EQ(graph().position, 9.0);
 }
 
-TEST_F(QVRControlTest, doubleClick_goesFullScreenAndCounts_onlyInTheTopStrip) {
+TEST_F(QVRControlTest, doubleClick_goesFullScreenAndCounts_onThePictureAndTheTopStrip) {
     panel.OpenFile2("/rec/a-1.asf");
     QTest::mouseDClick(panel.PicVid, Qt::LeftButton, {}, QPoint(200, 100));
+    EXPECT_EQ(graph().fullScreenMode, -1);
+    EXPECT_EQ(panel.num, 1);
+    panel.LeaveFullScreen();
+    QTest::mouseDClick(panel.PicVid, Qt::RightButton, {}, QPoint(200, 100));
+    panel.mnuMain->hide();
     EXPECT_EQ(graph().fullScreenMode, 0);
-    EXPECT_EQ(panel.num, 0);
 
     QTest::mouseDClick(&panel, Qt::LeftButton, {}, QPoint(200, 1));
     EXPECT_EQ(graph().fullScreenMode, -1);
-    EXPECT_EQ(panel.num, 1);
+    EXPECT_EQ(panel.num, 2);
 
     panel.num = std::numeric_limits<std::int32_t>::max();
     QTest::mouseDClick(&panel, Qt::LeftButton, {}, QPoint(10, 0));
