@@ -14,6 +14,7 @@
 #include <QResizeEvent>
 #include <QScreen>
 #include <QTimer>
+#include <initializer_list>
 
 #include "main_window/DriveAccessible.h"
 #include "main_window/ProgressAccessible.h"
@@ -176,7 +177,10 @@ void Form1::createControls() {
     // The time text stays readable where the fill reaches it.
     timeText->setFill(S1);
     L1->raise();
-    new FocusMark(P1);
+    // The style's own focus marks are faint on several of these; one mark for every stop.
+    for (QWidget* stop :
+         std::initializer_list<QWidget*>{P1, lsASF, DrvList, DirList, optLeft, optRight, hsVol})
+        new FocusMark(stop);
 
     scan_ = std::make_unique<RecordingScan>(lsASF, [] { QCoreApplication::processEvents(); });
     scan_->keepInLine(DrvList, DirList);
