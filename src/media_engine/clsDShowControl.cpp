@@ -207,8 +207,9 @@ void clsDShowControl::DS_PrepareFile(const QString& FileName) {
     if (factory_) factory_->PrepareFile(FileName.toStdString());
 }
 
-bool clsDShowControl::DS_FileReady(const QString& FileName) {
-    return !factory_ || factory_->FileReady(FileName.toStdString());
+bool clsDShowControl::DS_FileReady(const QString& FileName,
+                                   std::chrono::steady_clock::time_point until) {
+    return !factory_ || factory_->FileReady(FileName.toStdString(), until);
 }
 
 void clsDShowControl::DS_Pause() {

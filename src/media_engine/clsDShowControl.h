@@ -105,8 +105,9 @@ public:
     void DS_FollowClock(std::shared_ptr<IPlaybackClock> clock);
     // Lets a file that will be opened soon start opening now, beside other work.
     void DS_PrepareFile(const QString& FileName);
-    // Whether DS_OpenFile of `FileName` would not wait on its open (see DS_PrepareFile).
-    bool DS_FileReady(const QString& FileName);
+    // Whether DS_OpenFile of `FileName` would not wait on its open (see DS_PrepareFile);
+    // waits for that until `until` at most.
+    bool DS_FileReady(const QString& FileName, std::chrono::steady_clock::time_point until);
     // Whether DS_Play would start from the beginning: the position is at the end, or no
     // graph is open.
     bool DS_AtEnd();

@@ -79,8 +79,9 @@ MediaOpener::Opened MediaOpener::wait() {
     return opened;
 }
 
-bool MediaOpener::ready() const {
-    std::lock_guard lock(attempt_->mutex);
+bool MediaOpener::ready(std::chrono::steady_clock::time_point until) const {
+    std::unique_lock lock(attempt_->mutex);
+    attempt_->finished.wait_until(lock, std::min(until, deadline_), [&] { return attempt_->done; });
     return attempt_->done || std::chrono::steady_clock::now() >= deadline_;
 }
 

@@ -38,8 +38,9 @@ public:
     // Waits for the open, until the time limit at most; once only. Throws what opening
     // threw (Failure(CannotOpen), ...), or Failure(Timeout).
     Opened wait();
-    // Whether wait() would return at once: the open finished or its time ran out.
-    bool ready() const;
+    // Whether wait() would return at once: the open finished or its time ran out. Waits for
+    // that until `until` at most.
+    bool ready(std::chrono::steady_clock::time_point until) const;
 
     static Opened open(std::shared_ptr<IFileStorage> storage, const std::string& path,
                        std::chrono::milliseconds timeout);

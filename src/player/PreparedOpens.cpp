@@ -22,7 +22,7 @@ void PreparedOpens::prepare(std::shared_ptr<IFileStorage> storage, const std::st
         std::lock_guard lock(mutex_);
         const auto found = std::find_if(opening_.begin(), opening_.end(),
                                         [&](const auto& opener) { return opener->path() == path; });
-        if (found != opening_.end() && !(*found)->ready()) return;
+        if (found != opening_.end() && !(*found)->ready({})) return;
         if (found != opening_.end()) opening_.erase(found);
     }
     std::unique_ptr<MediaOpener> opener;
@@ -37,11 +37,12 @@ void PreparedOpens::prepare(std::shared_ptr<IFileStorage> storage, const std::st
     if (opening_.size() > kKept) opening_.pop_front();
 }
 
-bool PreparedOpens::ready(const std::string& path) const {
+bool PreparedOpens::ready(const std::string& path,
+                          std::chrono::steady_clock::time_point until) const {
     std::lock_guard lock(mutex_);
     const auto found = std::find_if(opening_.begin(), opening_.end(),
                                     [&](const auto& opener) { return opener->path() == path; });
-    return found == opening_.end() || (*found)->ready();
+    return found == opening_.end() || (*found)->ready(until);
 }
 
 std::unique_ptr<MediaOpener> PreparedOpens::take(const std::string& path) {

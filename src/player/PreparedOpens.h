@@ -19,8 +19,8 @@ public:
     // The open started for `path`, or null when there is none.
     std::unique_ptr<MediaOpener> take(const std::string& path);
     // Whether taking the open of `path` and waiting on it would return at once: there is
-    // none, or it finished or ran out of time.
-    bool ready(const std::string& path) const;
+    // none, or it finished or ran out of time. Waits for that until `until` at most.
+    bool ready(const std::string& path, std::chrono::steady_clock::time_point until) const;
 
 private:
     mutable std::mutex mutex_;

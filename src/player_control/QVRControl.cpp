@@ -329,8 +329,8 @@ void QVRControl::PrepareFile(const QString& file) {
     if (!file.isEmpty()) clDShow->DS_PrepareFile(file);
 }
 
-bool QVRControl::FileReady(const QString& file) {
-    return file.isEmpty() || clDShow->DS_FileReady(file);
+bool QVRControl::FileReady(const QString& file, std::chrono::steady_clock::time_point until) {
+    return file.isEmpty() || clDShow->DS_FileReady(file, until);
 }
 
 bool QVRControl::AtEnd() {

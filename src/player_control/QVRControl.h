@@ -77,8 +77,9 @@ public:
     void FollowClock(std::shared_ptr<IPlaybackClock> clock);
     // Lets a file the host will open soon start opening now.
     void PrepareFile(const QString& file);
-    // Whether OpenFile2 of a prepared file would not wait on its open.
-    bool FileReady(const QString& file);
+    // Whether OpenFile2 of a prepared file would not wait on its open; waits for that
+    // until `until` at most.
+    bool FileReady(const QString& file, std::chrono::steady_clock::time_point until = {});
     // Whether cmdPlay would start over: the file is at its end, or none is open.
     bool AtEnd();
     // Plays on from where the file stands, also at its end.

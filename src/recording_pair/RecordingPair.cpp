@@ -5,7 +5,6 @@
 #include <chrono>
 #include <cmath>
 #include <limits>
-#include <thread>
 
 #include "media_engine/clsDShowControl.h"
 #include "platform/graph/ClockHold.h"
@@ -55,7 +54,7 @@ RecordingPair::RecordingPair(QVRControl& camera1, QVRControl& camera2)
     openTimer_->setInterval(kOpenTickMs);
     connect(openTimer_, &QTimer::timeout, this, [this] {
         // The opens give up within their own time limit, so this wait ends too.
-        if (!opening_ || !filesReady(opening_->files)) return;
+        if (!opening_ || !filesReady(opening_->files, {})) return;
         openTimer_->stop();
         Opening opening = std::move(*opening_);
         opening_.reset();
@@ -87,10 +86,7 @@ void RecordingPair::load(const QString& camera1, const QString& camera2,
                          const std::function<void()>& then) {
     const std::array<QString, kCameras> files{camera1, camera2};
     for (int camera = 0; camera < kCameras; ++camera) panels_[camera]->PrepareFile(files[camera]);
-    const auto giveUp = std::chrono::steady_clock::now() + kOpenGrace;
-    while (!filesReady(files) && std::chrono::steady_clock::now() < giveUp)
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    if (!filesReady(files)) {
+    if (!filesReady(files, std::chrono::steady_clock::now() + kOpenGrace)) {
         for (int camera = 0; camera < kCameras; ++camera) {
             if (!files[camera].isEmpty())
                 panels_[camera]->PicVid->setHint(
@@ -104,9 +100,11 @@ void RecordingPair::load(const QString& camera1, const QString& camera2,
     if (then) then();
 }
 
-bool RecordingPair::filesReady(const std::array<QString, kCameras>& files) const {
+bool RecordingPair::filesReady(const std::array<QString, kCameras>& files,
+                               std::chrono::steady_clock::time_point until) const {
+    // Both must be ready, so each is waited for until the same instant.
     for (int camera = 0; camera < kCameras; ++camera) {
-        if (!panels_[camera]->FileReady(files[camera])) return false;
+        if (!panels_[camera]->FileReady(files[camera], until)) return false;
     }
     return true;
 }

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 #include <array>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -126,7 +127,8 @@ private:
         std::function<void()> then;
     };
 
-    bool filesReady(const std::array<QString, kCameras>& files) const;
+    bool filesReady(const std::array<QString, kCameras>& files,
+                    std::chrono::steady_clock::time_point until) const;
     void finishLoad(const std::array<QString, kCameras>& files);
     double duration(int camera) const;
     // Puts one camera at media time `seconds`, also outside its file.

@@ -26,8 +26,9 @@ void FfmpegGraphFactory::PrepareFile(const std::string& fileName) {
     options_.prepared->prepare(options_.storage, fileName, options_.openTimeout);
 }
 
-bool FfmpegGraphFactory::FileReady(const std::string& fileName) {
-    return options_.prepared->ready(fileName);
+bool FfmpegGraphFactory::FileReady(const std::string& fileName,
+                                   std::chrono::steady_clock::time_point until) {
+    return options_.prepared->ready(fileName, until);
 }
 
 }  // namespace corvid

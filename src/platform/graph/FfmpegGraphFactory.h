@@ -19,7 +19,8 @@ public:
     std::shared_ptr<FilgraphManager> CreateFilgraphManager() override;
     std::shared_ptr<IPlaybackClock> CreatePlaybackClock() override;
     void PrepareFile(const std::string& fileName) override;
-    bool FileReady(const std::string& fileName) override;
+    bool FileReady(const std::string& fileName,
+                   std::chrono::steady_clock::time_point until) override;
 
 private:
     FfmpegGraph::Options options_;

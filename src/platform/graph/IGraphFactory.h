@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -26,8 +27,12 @@ public:
     // second camera of a pair while the first opens). Never fails; a hint may be ignored.
     virtual void PrepareFile(const std::string& /*fileName*/) {}
     // Whether rendering `fileName` now would return without waiting on its open: nothing
-    // was prepared for it, or its prepared open has finished or run out of time.
-    virtual bool FileReady(const std::string& /*fileName*/) { return true; }
+    // was prepared for it, or its prepared open has finished or run out of time. Waits for
+    // that until `until` at most.
+    virtual bool FileReady(const std::string& /*fileName*/,
+                           std::chrono::steady_clock::time_point /*until*/) {
+        return true;
+    }
 };
 
 }  // namespace corvid
