@@ -26,8 +26,8 @@ constexpr double kPictureSlack = 0.001;
 constexpr int kStepWaitTicks = 300;
 constexpr int kStepTickMs = 10;
 // How long a load may hold the window for its files before it waits for them in the
-// background: local files open well within it.
-constexpr auto kOpenGrace = std::chrono::milliseconds(40);
+// background: local files mostly open within it.
+constexpr auto kOpenGrace = std::chrono::milliseconds(20);
 constexpr int kOpenTickMs = 10;
 
 QString clockText(double seconds) {

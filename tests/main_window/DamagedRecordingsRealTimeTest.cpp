@@ -18,6 +18,7 @@
 #include "platform/files/FileSystem.h"
 #include "platform/files/FolderList.h"
 #include "player_control/QVRControl.h"
+#include "recording_pair/RecordingPair.h"
 #include "support/DamagedMedia.h"
 #include "support/FakeFileSystem.h"
 #include "support/FolderSnapshot.h"
@@ -74,13 +75,14 @@ protected:
         return items.size() == 1 ? items[0] : nullptr;
     }
 
-    // Clicks a line of the recording list with the mouse.
+    // Clicks a line of the recording list with the mouse, and waits for its files' opens.
     void click(const QString& text) {
         QListWidgetItem* item = line(text);
         ASSERT_NE(item, nullptr) << text.toStdString();
         form->lsASF->scrollToItem(item);
         const QRect place = form->lsASF->visualItemRect(item);
         QTest::mouseClick(form->lsASF->viewport(), Qt::LeftButton, {}, place.center());
+        ASSERT_TRUE(waitFor([&] { return !form->pair().opening(); }, 30000)) << text.toStdString();
     }
 
     static bool playing(QVRControl* panel) {

@@ -6,6 +6,8 @@
 #include <QTest>
 
 #include "platform/files/FolderList.h"
+#include "recording_pair/RecordingPair.h"
+#include "support/Eventually.h"
 
 namespace corvid::test {
 
@@ -26,6 +28,11 @@ void WindowTest::showOnFolder(int lines, const QString& path) {
 }
 
 void WindowTest::clickLine(const QString& line) {
+    clickLineWithoutWaiting(line);
+    ASSERT_TRUE(eventually([&] { return !form->pair().opening(); }, 30000)) << line.toStdString();
+}
+
+void WindowTest::clickLineWithoutWaiting(const QString& line) {
     const auto items = form->lsASF->findItems(line, Qt::MatchExactly);
     ASSERT_EQ(items.size(), 1) << line.toStdString();
     const QRect place = form->lsASF->visualItemRect(items[0]);

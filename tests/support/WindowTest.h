@@ -24,7 +24,10 @@ protected:
     // recording list.
     void showOnFolder(int lines, const QString& path = {});
     // Clicks a line of the recording list with the mouse.
+    // Clicks the line and waits until the recording's files are open (they open in the
+    // background when slow), as a reviewer waits for the pictures.
     void clickLine(const QString& line);
+    void clickLineWithoutWaiting(const QString& line);
     void press(Qt::Key key, Qt::KeyboardModifiers modifiers = {});
 
     QTemporaryDir folder;
