@@ -63,8 +63,8 @@ void Pipeline::startThreads() {
     MediaSource& source = *media_.source;
     demuxer_ = std::make_unique<Demuxer>(source, videoPackets_.get(), audioPackets_.get(), *fault_);
     if (source.hasVideo())
-        videoDecoder_ = std::make_unique<VideoDecoder>(source, *videoPackets_, *frames_,
-                                                       generation_, *fault_, faults_.get());
+        videoDecoder_ = std::make_unique<VideoDecoder>(
+            source, *videoPackets_, *frames_, generation_, *clock_, *fault_, faults_.get());
     if (source.hasAudio()) {
         audioDecoder_ =
             std::make_unique<AudioDecoder>(source, *audioPackets_, *output_, *clock_, generation_,
@@ -132,7 +132,24 @@ void Pipeline::pause() {
     clock_->pause();
     running_ = false;
     updateSound();
+    // A decoder that fell behind a fast clock may have left out the picture due where it
+    // stopped: an accurate seek to the same place decodes it. At the end nothing is due.
+    const int generation = generation_.load();
+    const double position = clock_->position();
+    if (videoDecoder_ && !videoDecoder_->exactAt(generation, position) && !endedIn(generation)) {
+        seekTo(position, false);
+        return;
+    }
     presenter_->wake();
+}
+
+bool Pipeline::endedIn(int generation) {
+    std::lock_guard lock(endMutex_);
+    return endedGeneration_ == generation;
+}
+
+std::uint64_t Pipeline::skippingPackets() const {
+    return videoDecoder_ ? videoDecoder_->skippingPackets() : 0;
 }
 
 void Pipeline::stop() {

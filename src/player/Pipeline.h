@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -70,6 +71,7 @@ public:
     std::shared_ptr<FrameSlot> slot() const { return slot_; }
 
     void run();
+    // Paused on the picture due at the clock's position, decoded whole.
     void pause();
     // Paused at the start.
     void stop();
@@ -103,12 +105,15 @@ public:
     // The container's first timestamp (media time 0) and the usual picture interval.
     double startTime() const;
     double frameInterval() const;
+    // The video packets decoded with pictures left out to keep up with the clock.
+    std::uint64_t skippingPackets() const;
 
 private:
     void startThreads();
     void seekTo(double target, bool snapToPicture);
     void updateSound();
     void onEnd(int generation);
+    bool endedIn(int generation);
     void onFault(const std::function<void()>& tell);
     Outcome outcomeLocked() const;
 

@@ -1,6 +1,8 @@
 #include "player/VideoDecoder.h"
 
+#include <algorithm>
 #include <chrono>
+#include <limits>
 
 #include "player/ThreadName.h"
 
@@ -12,17 +14,19 @@ using namespace std::chrono_literals;
 
 // A picture this close after the target counts as at the target (timestamp rounding).
 constexpr double kTargetSlack = 0.001;
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
 }  // namespace
 
 VideoDecoder::VideoDecoder(const MediaSource& file, PacketQueue& packets, FrameQueue& frames,
-                           const std::atomic<int>& generation, PlaybackFault& fault,
-                           const InjectedFaults* faults)
+                           const std::atomic<int>& generation, const MediaClock& clock,
+                           PlaybackFault& fault, const InjectedFaults* faults)
     : file_(file),
       codec_(file.videoCodec()),
       packets_(packets),
       frames_(frames),
       generation_(generation),
+      clock_(clock),
       fault_(fault),
       faults_(faults) {
     thread_ = std::thread([this] { run(); });
@@ -37,6 +41,41 @@ void VideoDecoder::stop() {
     stopping_ = true;
     packets_.abort();
     frames_.abort();
+}
+
+bool VideoDecoder::exactAt(int generation, double time) const {
+    std::lock_guard lock(exactMutex_);
+    return generation != exactGeneration_ || time + kTargetSlack >= exactFrom_;
+}
+
+void VideoDecoder::observeLateness(double time) {
+    // A standing clock waits for every picture; a held one waits for a seek's.
+    if (!clock_.running() || clock_.held()) {
+        catchUp_.decodeAll();
+        return;
+    }
+    const double rate = clock_.rate();
+    catchUp_.observe((clock_.position() - time) / std::max(rate, 1e-3), rate);
+}
+
+void VideoDecoder::chooseDiscard(const AVPacket* packet) {
+    const bool wasSkipping = catchUp_.skipping();
+    // Under the lock, so that a pause that finds every picture there (exactAt) is seen here
+    // before anything more is left out.
+    std::lock_guard lock(exactMutex_);
+    if (seeking_) {
+        catchUp_.reset();  // the picture a seek shows is decoded as it always was
+    } else if (!clock_.running() || clock_.held()) {
+        catchUp_.decodeAll();
+    }
+    codec_->skip_frame = catchUp_.discardFor((packet->flags & AV_PKT_FLAG_KEY) != 0);
+    if (catchUp_.skipping()) {
+        ++skippingPackets_;
+        exactFrom_ = kInfinity;
+        awaitingExact_ = false;
+    } else if (wasSkipping) {
+        awaitingExact_ = true;
+    }
 }
 
 double VideoDecoder::timeOf(const AVFrame* frame) {
@@ -61,6 +100,7 @@ void VideoDecoder::checkRefusal(int answer) {
 void VideoDecoder::send(const AVPacket* packet) {
     const bool injected =
         faults_ != nullptr && faults_->fails(InjectedFaults::Worker::VideoDecoder, file_.path());
+    if (packet != nullptr) chooseDiscard(packet);
     const int sent = injected ? AVERROR(ENOMEM) : avcodec_send_packet(codec_, packet);
     checkRefusal(sent);
     if (sent >= 0) receiveFrames();
@@ -73,7 +113,13 @@ void VideoDecoder::receiveFrames() {
         checkRefusal(received);
         if (received < 0) return;
         const double time = timeOf(frame.get());
+        if (awaitingExact_) {
+            awaitingExact_ = false;
+            std::lock_guard lock(exactMutex_);
+            exactFrom_ = time;
+        }
         if (!seeking_) {
+            observeLateness(time);
             deliver(std::move(frame), time);
             continue;
         }
@@ -115,6 +161,13 @@ void VideoDecoder::run() {
                 target_ = item->target;
                 needKeyFrame_ = true;
                 candidate_.reset();
+                catchUp_.reset();
+                awaitingExact_ = false;
+                {
+                    std::lock_guard lock(exactMutex_);
+                    exactGeneration_ = decoding_;
+                    exactFrom_ = -kInfinity;
+                }
                 lastTime_ = target_ - file_.frameInterval();
                 break;
             case PacketItem::Kind::End:

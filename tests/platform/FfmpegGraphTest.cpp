@@ -581,6 +581,56 @@ TEST_F(FfmpegGraphTest, fastRates_keepThePicturesMoving_withoutSound) {
     EXPECT_NEAR(graph->get_CurrentPosition(), 2.625, 1e-9);
 }
 
+TEST_F(FfmpegGraphTest, fastRates_skipPicturesWhenBehind_yetPauseAndStepShowTheExactPicture) {
+    MediaRecipe recipe;
+    recipe.width = 704;
+    recipe.height = 576;
+    recipe.seconds = 16;
+    recipe.gop = 25;  // a key frame every second
+    recipe.audio = false;
+    const std::string path = TestMedia::make(recipe);
+    const auto times = TestMedia::videoPacketTimes(path);
+    auto graph = open(path);
+    ASSERT_EQ(waitForFrame(0), 0);
+    graph->Run();
+    // Every picture decoded in time: none is left out.
+    for (int frame = 1; frame <= 25; ++frame) {
+        clock->set(times[frame]);
+        ASSERT_EQ(waitForFrame(frame), frame);
+    }
+    // A leap of the clock that the decoder makes up for is no reason to leave pictures out.
+    clock->advance(1.0);
+    EXPECT_EQ(waitForFrame(50), 50);
+    EXPECT_EQ(graph->skippingPackets(), 0u);
+
+    // At 16x the clock moves 20 pictures on whenever one more is shown: far more than the
+    // decoder makes in that time. It goes from key frame to key frame.
+    graph->put_Rate(16.0);
+    const auto keyFramesOnly = [&] {
+        const int due = dueFrame(times, graph->get_CurrentPosition());
+        return graph->skippingPackets() > 0 && frameShown() % 25 == 0 && due % 25 != 0;
+    };
+    while (!keyFramesOnly() && graph->get_CurrentPosition() < 14) {
+        clock->advance(0.05);
+        const int from = frameShown();
+        eventually([&] { return frameShown() != from; }, 1000);
+    }
+    ASSERT_TRUE(keyFramesOnly());
+    const double stop = graph->get_CurrentPosition();
+    const int due = dueFrame(times, stop);
+    // The panel keeps up with the clock: the last key frame before it is on show, and the
+    // pictures after it, the one due among them, are left out.
+    EXPECT_EQ(waitForFrame(due - due % 25), due - due % 25);
+
+    graph->Pause();
+    EXPECT_EQ(waitForFrame(due), due);
+    EXPECT_NEAR(graph->get_CurrentPosition(), stop, 1e-9);
+    graph->Step(1);
+    EXPECT_EQ(waitForFrame(due + 1), due + 1);
+    graph->Step(1);
+    EXPECT_EQ(waitForFrame(due + 2), due + 2);
+}
+
 TEST_F(FfmpegGraphTest, realSamples_openOrFailCleanly_andPlayToTheEnd) {
     for (const auto& entry : std::filesystem::directory_iterator(kSamples)) {
         const std::string path = entry.path().string();

@@ -412,4 +412,8 @@ double FfmpegGraph::shownPictureTime() const {
     return pipeline_ ? pipeline_->shownTime() : 0.0;
 }
 
+std::uint64_t FfmpegGraph::skippingPackets() const {
+    return pipeline_ ? pipeline_->skippingPackets() : 0;
+}
+
 }  // namespace corvid

@@ -4,6 +4,7 @@
 #include <QRect>
 #include <QSize>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -115,6 +116,9 @@ public:
     QWidget* videoWidget() const;
     // The media time of the picture on show (tests and stepping).
     double shownPictureTime() const;
+    // The video packets decoded with pictures left out to keep up with a fast clock (tests
+    // and benchmarks).
+    std::uint64_t skippingPackets() const;
 
 private:
     void load(const std::string& fileName);
