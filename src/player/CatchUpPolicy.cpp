@@ -9,6 +9,9 @@ namespace {
 constexpr double kBehind = 0.15;
 constexpr double kFarBehind = 0.4;
 constexpr double kFastRate = 8.0;
+// Up to twice the speed a reviewer watches every moment: a picture or two late beats seconds
+// of one key frame, and the last pictures of a file are still shown at its end.
+constexpr double kReviewRate = 2.0;
 // Pictures this late count as on time again: well under kBehind, so a decoder that just
 // caught up is not sent back at the next picture.
 constexpr double kCaughtUp = 0.02;
@@ -30,7 +33,7 @@ void CatchUpPolicy::observe(double lateSeconds, double rate) {
     if (!losing || wanted_ == AVDISCARD_NONKEY) return;
     // Codecs without pictures that others do not need gain nothing from the first level:
     // they go on losing until key frames only.
-    if (lateSeconds > kFarBehind || rate >= kFastRate)
+    if (rate > kReviewRate && (lateSeconds > kFarBehind || rate >= kFastRate))
         wanted_ = AVDISCARD_NONKEY;
     else
         wanted_ = AVDISCARD_NONREF;

@@ -18,7 +18,11 @@ TEST(CatchUpPolicyTest, observe_leavesOutMoreTheFurtherBehind_andOnlyKeyFramesAt
     observe(atOne, 0.2, 0.25, 1.0);
     EXPECT_EQ(atOne.discardFor(false), AVDISCARD_NONREF);
     atOne.observe(0.5, 1.0);
-    EXPECT_EQ(atOne.discardFor(false), AVDISCARD_NONKEY);
+    EXPECT_EQ(atOne.discardFor(false), AVDISCARD_NONREF);  // never key frames only at 1x
+    CatchUpPolicy atFour;
+    observe(atFour, 0.2, 0.25, 4.0);
+    atFour.observe(0.5, 4.0);
+    EXPECT_EQ(atFour.discardFor(false), AVDISCARD_NONKEY);
 
     CatchUpPolicy atSixteen;
     observe(atSixteen, 0.2, 0.25, 16.0);
