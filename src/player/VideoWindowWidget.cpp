@@ -2,10 +2,12 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRegion>
+#include <QStyleHints>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
@@ -215,7 +217,36 @@ void VideoWindowWidget::forwardMouse(QMouseEvent* event) {
     QCoreApplication::sendEvent(drain_, &mapped);
 }
 
+// The toolkit turns two quick presses into a double-click only as it tracks them itself;
+// on the picture's own window under X11 it never did, so the picture counts them too.
+bool VideoWindowWidget::completesDoubleClick(const QMouseEvent& press) {
+    if (press.button() != Qt::LeftButton) {
+        lastPress_.reset();
+        return false;
+    }
+    const QStyleHints* hints = QGuiApplication::styleHints();
+    const bool second = lastPress_ &&
+                        press.timestamp() - lastPress_->time <=
+                            static_cast<quint64>(hints->mouseDoubleClickInterval()) &&
+                        (press.globalPosition() - lastPress_->at).manhattanLength() <=
+                            hints->mouseDoubleClickDistance();
+    if (second) {
+        lastPress_.reset();
+    } else {
+        lastPress_ = Press{press.timestamp(), press.globalPosition()};
+    }
+    return second;
+}
+
 void VideoWindowWidget::mousePressEvent(QMouseEvent* event) {
+    if (completesDoubleClick(*event)) {
+        QMouseEvent doubleClick(QEvent::MouseButtonDblClick, event->position(),
+                                event->scenePosition(), event->globalPosition(), event->button(),
+                                event->buttons(), event->modifiers());
+        doubleClick.setTimestamp(event->timestamp());
+        mouseDoubleClickEvent(&doubleClick);
+        return;
+    }
     if (event->button() == Qt::LeftButton && view_.isZoomed()) {
         dragFrom_ = event->position();
         applyView();
@@ -242,6 +273,7 @@ void VideoWindowWidget::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void VideoWindowWidget::mouseDoubleClickEvent(QMouseEvent* event) {
+    lastPress_.reset();
     if (fullScreen_) {
         setFullScreen(false);
         return;

@@ -71,6 +71,8 @@ private:
     // full screen.
     QRect pictureRect() const;
     void forwardMouse(QMouseEvent* event);
+    // Whether this press of the left button is the second of a double-click.
+    bool completesDoubleClick(const QMouseEvent& press);
     void forward(QEvent* event);
     void applyView();
     QString overlayTextAt(double time) const;
@@ -85,6 +87,11 @@ private:
     QRect placement_;
     ZoomView view_;
     std::optional<QPointF> dragFrom_;
+    struct Press {
+        quint64 time;
+        QPointF at;
+    };
+    std::optional<Press> lastPress_;
     bool timeOverlay_ = true;
     std::optional<std::chrono::system_clock::time_point> recordedAt_;
     double timeOffset_ = 0;
