@@ -220,7 +220,8 @@ void VideoWindowWidget::forwardMouse(QMouseEvent* event) {
 // The toolkit turns two quick presses into a double-click only as it tracks them itself;
 // on the picture's own window under X11 it never did, so the picture counts them too.
 bool VideoWindowWidget::completesDoubleClick(const QMouseEvent& press) {
-    if (press.button() != Qt::LeftButton) {
+    // A press the window system did not time (one a program sent) is never half of one.
+    if (press.button() != Qt::LeftButton || press.timestamp() == 0) {
         lastPress_.reset();
         return false;
     }
