@@ -327,8 +327,8 @@ void AudioDecoder::rejoin(double rate) {
     if (kept_.empty()) return;
     const double frameSeconds = 1.0 / output_.sampleRate();
     const auto startOf = [&](const Kept& piece) {
-        return piece.end - static_cast<double>(piece.samples.size() / IAudioOutput::kChannels) *
-                               frameSeconds;
+        return piece.end -
+               static_cast<double>(piece.samples.size() / IAudioOutput::kChannels) * frameSeconds;
     };
     const double keptFrom = startOf(kept_.front());
     const double keptTo = kept_.back().end;

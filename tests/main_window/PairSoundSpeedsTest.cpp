@@ -5,8 +5,8 @@
 #include <chrono>
 #include <cmath>
 #include <iostream>
-#include <sstream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -121,10 +121,12 @@ protected:
 TEST_F(PairSoundSpeedsTest, speedKeysWhilePlaying_theSoundHeardGoesOnAtEverySpeedTo2x_atItsPitch) {
     clickLine("AB\tpair");
     // Both cameras show their first picture and the clock runs: the camera heard plays.
-    ASSERT_TRUE(test::eventually([&] {
-        time->advance(0.01);
-        return position(1) > 0.05 && graphs->devices->playing() != nullptr;
-    }, 20000));
+    ASSERT_TRUE(test::eventually(
+        [&] {
+            time->advance(0.01);
+            return position(1) > 0.05 && graphs->devices->playing() != nullptr;
+        },
+        20000));
     ManualSoundOutput* heard = graphs->devices->playing();
     ASSERT_NE(heard, nullptr);
 
@@ -138,8 +140,9 @@ TEST_F(PairSoundSpeedsTest, speedKeysWhilePlaying_theSoundHeardGoesOnAtEverySpee
     atSpeed({Qt::Key_BracketRight, Qt::Key_BracketRight}, 4.0, 0.6);
     atSpeed({Qt::Key_Backspace}, 1.0, 0.6);
     atSpeed({Qt::Key_BracketLeft, Qt::Key_BracketLeft, Qt::Key_BracketLeft}, 0.125, 0.6);
-    atSpeed({Qt::Key_BracketRight, Qt::Key_BracketRight, Qt::Key_BracketRight, Qt::Key_BracketRight},
-            2.0, 0.6);
+    atSpeed(
+        {Qt::Key_BracketRight, Qt::Key_BracketRight, Qt::Key_BracketRight, Qt::Key_BracketRight},
+        2.0, 0.6);
     ASSERT_FALSE(HasFatalFailure());
     ASSERT_EQ(graphs->devices->playing(), heard) << "the camera heard changed";
 
@@ -173,9 +176,10 @@ TEST_F(PairSoundSpeedsTest, speedKeysWhilePlaying_theSoundHeardGoesOnAtEverySpee
             }
         }
         const std::vector<float> part(samples.begin() + from * 2, samples.begin() + to * 2);
-        report << " " << span.rate << "x: " << 20 * std::log10(rms(samples, from, to) / level + 1e-12)
-               << " dB " << test::ToneMeter::frequency(part, 0, sampleRate) << " Hz " << quiet
-               << "/" << (to - from) / block << " quiet, moved " << span.moved << " s;";
+        report << " " << span.rate
+               << "x: " << 20 * std::log10(rms(samples, from, to) / level + 1e-12) << " dB "
+               << test::ToneMeter::frequency(part, 0, sampleRate) << " Hz " << quiet << "/"
+               << (to - from) / block << " quiet, moved " << span.moved << " s;";
         if (span.rate > 2.0) {
             EXPECT_LT(rms(samples, from, to), level * 0.01) << "sound above 2x";
             continue;

@@ -51,8 +51,8 @@ void ManualSoundOutput::consumeLocked() {
         if (playing_ && !stalled_ && now > from) {
             sound = std::min(missing, pending_.size() / 2);
             // As much as the clock let it take, not what rounding adds.
-            sound = std::min(sound, static_cast<std::size_t>(
-                                        std::llround((now - from) * sampleRate_)));
+            sound =
+                std::min(sound, static_cast<std::size_t>(std::llround((now - from) * sampleRate_)));
         }
         recorded_.insert(recorded_.end(), pending_.begin(), pending_.begin() + sound * 2);
         pending_.erase(pending_.begin(), pending_.begin() + sound * 2);

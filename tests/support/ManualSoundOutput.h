@@ -89,7 +89,7 @@ private:
     double played_ = 0;  // device seconds, silence included
     bool recording_ = false;
     double recordingStart_ = 0;
-    std::deque<float> pending_;     // the samples written and not taken, while recording
+    std::deque<float> pending_;  // the samples written and not taken, while recording
     std::vector<float> recorded_;
 };
 
