@@ -27,6 +27,7 @@
 #include "platform/util/AllocatorPolicy.h"
 #include "platform/widgets/MessageBox.h"
 #include "player_control/QVRControl.h"
+#include "support/BenchInput.h"
 #include "support/BenchWindow.h"
 #include "support/ProcessStats.h"
 #include "support/Recordings.h"
@@ -65,22 +66,6 @@ bool makePair(const QString& folder, const Size& size, double seconds) {
                base + "-2.asf");
 }
 
-void pressKey(QWidget* to, int key) {
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
-    QApplication::sendEvent(to, &press);
-    QApplication::sendEvent(to, &release);
-}
-
-void runFor(int ms) {
-    QElapsedTimer wall;
-    wall.start();
-    while (wall.elapsed() < ms) {
-        QApplication::processEvents(QEventLoop::AllEvents, 5);
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-}
-
 struct Lags {
     std::vector<double> samples;
     std::set<double> pictures;  // the distinct pictures seen on show
@@ -104,8 +89,8 @@ void measure(BenchWindow& window, const Size& size, double seconds) {
         return;
     }
     QWidget* keys = window.form().lsASF;
-    pressKey(keys, Qt::Key_Backspace);
-    for (int i = 0; i < 4; ++i) pressKey(keys, Qt::Key_BracketRight);
+    BenchInput::pressKey(keys, Qt::Key_Backspace);
+    for (int i = 0; i < 4; ++i) BenchInput::pressKey(keys, Qt::Key_BracketRight);
 
     const double position0 = g1->get_CurrentPosition();
     const double cpu0 = ProcessStats::cpuSeconds();
@@ -139,8 +124,8 @@ void measure(BenchWindow& window, const Size& size, double seconds) {
                 media, wall.elapsed() / 1000.0,
                 wall.elapsed() > 0 ? cpu * 1000 / wall.elapsed() : 0);
     std::fflush(stdout);
-    pressKey(keys, Qt::Key_Backspace);
-    runFor(300);
+    BenchInput::pressKey(keys, Qt::Key_Backspace);
+    BenchInput::runFor(300);
 }
 
 }  // namespace

@@ -40,6 +40,7 @@
 #include "player/QtAudioOutput.h"
 #include "player/SilentAudioOutput.h"
 #include "player_control/QVRControl.h"
+#include "support/BenchInput.h"
 #include "support/BenchWindow.h"
 #include "support/Recordings.h"
 
@@ -177,22 +178,6 @@ private:
 #endif
 };
 
-void pressKey(QWidget* to, int key) {
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
-    QApplication::sendEvent(to, &press);
-    QApplication::sendEvent(to, &release);
-}
-
-void runFor(int ms) {
-    QElapsedTimer wall;
-    wall.start();
-    while (wall.elapsed() < ms) {
-        QApplication::processEvents(QEventLoop::AllEvents, 5);
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-}
-
 struct Gap {
     double median = 0, p90 = 0, differentShare = 0;
 };
@@ -249,7 +234,7 @@ public:
     // After an action: both moving, half a second to settle, two seconds of samples.
     void measure(const char* what) {
         const bool moving = bothMoving();
-        runFor(500);
+        bench::BenchInput::runFor(500);
         report(what, moving, sample(2000));
     }
 
@@ -323,9 +308,9 @@ int main(int argc, char** argv) {
     window.releaseBar(0.1);
     drift.measure("bar press at 10%");
 
-    for (int i = 0; i < 4; ++i) pressKey(keys, Qt::Key_BracketRight);
-    runFor(3000);
-    pressKey(keys, Qt::Key_Backspace);
+    for (int i = 0; i < 4; ++i) bench::BenchInput::pressKey(keys, Qt::Key_BracketRight);
+    bench::BenchInput::runFor(3000);
+    bench::BenchInput::pressKey(keys, Qt::Key_Backspace);
     drift.measure("1x -> 16x (3 s) -> 1x");
 
     window.form().optRight->click();
@@ -335,9 +320,9 @@ int main(int argc, char** argv) {
 
     window.clickLine("AB\tdrift");
     drift.bothMoving();
-    runFor(500);
+    bench::BenchInput::runFor(500);
     const Gap start = drift.sample(2000);
-    runFor(static_cast<int>(growthSeconds * 1000));
+    bench::BenchInput::runFor(static_cast<int>(growthSeconds * 1000));
     const Gap end = drift.sample(2000);
     char what[64];
     std::snprintf(what, sizeof what, "growth over %.0f s at 1x", growthSeconds);
