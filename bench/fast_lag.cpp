@@ -24,13 +24,13 @@
 #include "main_window/DefaultServices.h"
 #include "main_window/Form1.h"
 #include "platform/graph/FfmpegGraph.h"
-#include "platform/util/AllocatorPolicy.h"
 #include "platform/widgets/MessageBox.h"
 #include "player_control/QVRControl.h"
 #include "support/BenchInput.h"
 #include "support/BenchWindow.h"
 #include "support/ProcessStats.h"
 #include "support/Recordings.h"
+#include "util/AllocatorPolicy.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 
 #include "main_window/DefaultServices.h"
 #include "main_window/Form1.h"
-#include "platform/util/AllocatorPolicy.h"
 #include "player_control/QVRControl.h"
 #include "support/BenchWindow.h"
 #include "support/ProcessStats.h"
+#include "util/AllocatorPolicy.h"
 
 using namespace corvid;
 using namespace corvid::bench;

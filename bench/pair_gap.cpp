@@ -26,11 +26,11 @@
 
 #include "main_window/DefaultServices.h"
 #include "main_window/Form1.h"
-#include "platform/util/AllocatorPolicy.h"
 #include "platform/widgets/MessageBox.h"
 #include "player_control/QVRControl.h"
 #include "support/BenchWindow.h"
 #include "support/Recordings.h"
+#include "util/AllocatorPolicy.h"
 
 using namespace corvid;
 using namespace corvid::bench;

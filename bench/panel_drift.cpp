@@ -34,15 +34,15 @@
 #include "platform/graph/FfmpegGraph.h"
 #include "platform/graph/GraphFactory.h"
 #include "platform/graph/IGraphFactory.h"
-#include "platform/util/AllocatorPolicy.h"
-#include "platform/util/Failure.h"
 #include "player/MonotonicClock.h"
-#include "player/QtAudioOutput.h"
 #include "player/SilentAudioOutput.h"
 #include "player_control/QVRControl.h"
+#include "player_output/QtAudioOutput.h"
 #include "support/BenchInput.h"
 #include "support/BenchWindow.h"
 #include "support/Recordings.h"
+#include "util/AllocatorPolicy.h"
+#include "util/Failure.h"
 
 // The same source measures commits from before the two cameras shared a clock.
 #if __has_include("platform/graph/IPlaybackClock.h")

@@ -10,11 +10,11 @@
 
 #include "main_window/DefaultServices.h"
 #include "media_engine/clsDShowControl.h"
-#include "platform/util/AllocatorPolicy.h"
-#include "player/VideoWindowWidget.h"
 #include "player_control/QVRControl.h"
+#include "player_output/VideoWindowWidget.h"
 #include "support/BenchWindow.h"
 #include "support/ProcessStats.h"
+#include "util/AllocatorPolicy.h"
 
 using namespace corvid;
 using namespace corvid::bench;

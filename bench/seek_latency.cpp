@@ -7,11 +7,11 @@
 
 #include "main_window/DefaultServices.h"
 #include "media_engine/clsDShowControl.h"
-#include "platform/util/AllocatorPolicy.h"
 #include "player_control/QVRControl.h"
 #include "support/AvFloor.h"
 #include "support/BenchWindow.h"
 #include "support/Timings.h"
+#include "util/AllocatorPolicy.h"
 
 using namespace corvid;
 using namespace corvid::bench;

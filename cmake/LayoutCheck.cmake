@@ -1,15 +1,19 @@
-# corvid_layout_check(<lower module> <header of a module above it>)
+# corvid_layout_check(<lower module> <header of a module above it, or of a Qt library>)
 #
 # Proves that the module layout holds: a file compiled as part of module <lower> that includes
-# <header> (a path under src/ belonging to a module above it) must fail to compile because the
-# header is not found. The file is a target outside `all`; the CTest test
+# <header> (a path under src/ belonging to a module above it, or a Qt class such as QWidget
+# whose library the module must not use) must fail to compile because the header is not
+# found. The file is a target outside `all`; the CTest test
 # layout.<lower>_cannotInclude_<module of header> builds it and passes only on that error.
 function(corvid_layout_check lower header)
-    if(NOT EXISTS ${PROJECT_SOURCE_DIR}/src/${header})
+    if(header MATCHES "^Q[A-Za-z]+$")
+        set(above ${header})
+    elseif(EXISTS ${PROJECT_SOURCE_DIR}/src/${header})
+        get_filename_component(folder ${header} DIRECTORY)
+        string(REPLACE "/" "_" above ${folder})
+    else()
         message(FATAL_ERROR "Layout check: src/${header} does not exist; name a header that does")
     endif()
-    get_filename_component(folder ${header} DIRECTORY)
-    string(REPLACE "/" "_" above ${folder})
     set(name layout_check_${lower}_includes_${above})
     set(source ${PROJECT_BINARY_DIR}/layout-check/${name}.cpp)
     file(WRITE ${source}.in "// A wrong-way include: module ${lower} must not see ${header}.\n"

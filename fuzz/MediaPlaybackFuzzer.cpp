@@ -13,13 +13,13 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
-#include "platform/util/Failure.h"
 #include "player/MediaOpener.h"
 #include "player/MediaSource.h"
 #include "player/MemoryFileStorage.h"
 #include "player/Pipeline.h"
 #include "player/SilentAudioOutput.h"
 #include "support/ManualClock.h"
+#include "util/Failure.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "main_window/DefaultServices.h"
 #include "main_window/Form1.h"
 #include "main_window/NoSettingsFile.h"
-#include "platform/util/AllocatorPolicy.h"
+#include "util/AllocatorPolicy.h"
 
 namespace {
 

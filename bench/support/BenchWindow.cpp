@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "main_window/Form1.h"
-#include "platform/files/FolderList.h"
+#include "platform/file_views/FolderList.h"
 #include "player_control/QVRControl.h"
 
 namespace corvid::bench {

@@ -10,8 +10,8 @@
 #include <memory>
 
 #include "main_window/ModalProgress.h"
-#include "platform/util/Failure.h"
 #include "player/ClipExporter.h"
+#include "util/Failure.h"
 
 namespace corvid {
 

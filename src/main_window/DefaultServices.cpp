@@ -2,10 +2,10 @@
 
 #include <memory>
 
+#include "file_dialogs/QtFileChooser.h"
 #include "platform/files/FileChooser.h"
 #include "platform/files/FileSystem.h"
 #include "platform/files/LocalFileSystem.h"
-#include "platform/files/QtFileChooser.h"
 #include "platform/graph/FfmpegGraphFactory.h"
 #include "platform/graph/GraphFactory.h"
 

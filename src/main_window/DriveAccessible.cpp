@@ -3,7 +3,7 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 
-#include "platform/files/DriveList.h"
+#include "platform/file_views/DriveList.h"
 
 namespace corvid {
 

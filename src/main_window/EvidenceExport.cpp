@@ -6,8 +6,8 @@
 
 #include "main_window/ClipPairExport.h"
 #include "main_window/ModalProgress.h"
-#include "platform/util/Failure.h"
 #include "player/EvidenceExporter.h"
+#include "util/Failure.h"
 
 namespace corvid {
 

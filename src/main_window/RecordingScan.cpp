@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "main_window/RecordingLine.h"
-#include "platform/files/DriveList.h"
+#include "platform/file_views/DriveList.h"
+#include "platform/file_views/FolderList.h"
 #include "platform/files/FileSystem.h"
-#include "platform/files/FolderList.h"
 #include "platform/files/FolderPath.h"
-#include "platform/util/Failure.h"
 #include "platform/widgets/MessageBox.h"
+#include "util/Failure.h"
 
 namespace corvid {
 

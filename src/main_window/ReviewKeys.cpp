@@ -24,12 +24,12 @@
 #include "main_window/EvidenceExport.h"
 #include "main_window/Form1.h"
 #include "media_engine/clsDShowControl.h"
-#include "platform/files/FolderList.h"
-#include "platform/util/Failure.h"
+#include "platform/file_views/FolderList.h"
 #include "platform/widgets/Guarded.h"
 #include "player/AsfHeaderReader.h"
 #include "player_control/QVRControl.h"
 #include "recording_pair/RecordingPair.h"
+#include "util/Failure.h"
 
 namespace corvid {
 

@@ -9,8 +9,8 @@
 #include <optional>
 
 #include "platform/files/FileChooser.h"
-#include "platform/util/Failure.h"
 #include "player_control/QVRControl.h"
+#include "util/Failure.h"
 
 namespace corvid {
 

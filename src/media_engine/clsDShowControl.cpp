@@ -7,9 +7,9 @@
 #include <utility>
 
 #include "platform/graph/FilgraphManager.h"
-#include "platform/util/Attempt.h"
-#include "platform/util/Failure.h"
-#include "platform/util/Numeric.h"
+#include "util/Attempt.h"
+#include "util/Failure.h"
+#include "util/Numeric.h"
 
 namespace corvid {
 

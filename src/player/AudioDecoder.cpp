@@ -8,9 +8,8 @@ extern "C" {
 #include <libavutil/channel_layout.h>
 }
 
-#include "platform/util/Failure.h"
 #include "player/PlayerLog.h"
-#include "player/ThreadName.h"
+#include "util/Failure.h"
 
 namespace corvid {
 
@@ -47,17 +46,13 @@ AudioDecoder::AudioDecoder(const MediaSource& file, PacketQueue& packets, IAudio
       generation_(generation),
       releasesClock_(releasesClock),
       fault_(fault),
-      faults_(faults) {
-    thread_ = std::thread([this] { run(); });
-}
-
-AudioDecoder::~AudioDecoder() {
-    stop();
-    if (thread_.joinable()) thread_.join();
-}
+      faults_(faults) {}
 
 void AudioDecoder::stop() {
-    stopping_ = true;
+    worker_.stop();
+}
+
+void AudioDecoder::interrupt() {
     packets_.abort();
     wake();
 }
@@ -77,12 +72,11 @@ void AudioDecoder::nap(std::chrono::milliseconds duration) {
 }
 
 bool AudioDecoder::superseded() const {
-    return stopping_ || generation_.load() != decoding_;
+    return worker_.stopping() || generation_.load() != decoding_;
 }
 
 void AudioDecoder::run() {
-    nameThisThread("corvid-audio");
-    while (!stopping_) {
+    while (!worker_.stopping()) {
         std::optional<PacketItem> item = packets_.pop(50ms);
         if (!item) continue;
         switch (item->kind) {

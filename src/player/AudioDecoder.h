@@ -6,7 +6,6 @@
 #include <deque>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include "player/DecoderRefusals.h"
@@ -17,6 +16,7 @@
 #include "player/PacketQueue.h"
 #include "player/PlaybackFault.h"
 #include "player/TempoFilter.h"
+#include "player/WorkerThread.h"
 
 namespace corvid {
 
@@ -36,7 +36,6 @@ public:
     AudioDecoder(const MediaSource& file, PacketQueue& packets, IAudioOutput& output,
                  MediaClock& clock, const std::atomic<int>& generation, bool releasesClock,
                  PlaybackFault& fault, const InjectedFaults* faults);
-    ~AudioDecoder();
     AudioDecoder(const AudioDecoder&) = delete;
     AudioDecoder& operator=(const AudioDecoder&) = delete;
 
@@ -50,6 +49,7 @@ public:
 
 private:
     void run();
+    void interrupt();
     void send(const AVPacket* packet);
     void receiveFrames();
     // Tells the fault once the decoder refused too much in a row.
@@ -96,7 +96,6 @@ private:
     PlaybackFault& fault_;
     const InjectedFaults* faults_;
     DecoderRefusals refusals_;
-    std::atomic<bool> stopping_{false};
     std::mutex napLock_;
     std::condition_variable napWake_;
     bool woken_ = false;
@@ -127,7 +126,7 @@ private:
     std::deque<Kept> kept_;
     std::vector<float> replay_;
     double deliveredUpTo_ = 0;  // the media time where the sound delivered so far ends
-    std::thread thread_;
+    WorkerThread worker_{"corvid-audio", [this] { run(); }, [this] { interrupt(); }};
 };
 
 }  // namespace corvid

@@ -7,9 +7,10 @@
 #include <optional>
 #include <vector>
 
-#include "platform/util/Failure.h"
 #include "player/AsfHeaderReader.h"
 #include "player/AvHandles.h"
+#include "player/PacketReader.h"
+#include "util/Failure.h"
 
 namespace corvid {
 
@@ -20,7 +21,6 @@ constexpr double kTrailSeconds = 10.0;
 // How many times a seek that lands after the start is retried, each twice as far back,
 // before the copy reads from the file's beginning.
 constexpr int kSeekRetries = 6;
-constexpr int kDamagedPacketLimit = 1000;
 // Packets held between the key frame and the start before any is written.
 constexpr std::size_t kMaxPendingBytes = 512 * 1024 * 1024;
 
@@ -146,16 +146,8 @@ double ClipExporter::seekPointFor(double start) {
         openSource(probe);
         seekTo(probe, seekPoint);
         std::optional<double> firstKey;
-        int damaged = 0;
-        while (!firstKey && !cancelled_) {
-            const int read = av_read_frame(probe.input.get(), packet.get());
-            if (read == AVERROR(EAGAIN)) continue;
-            if (read < 0) {
-                if (read != AVERROR_EOF && !avio_feof(probe.input->pb) &&
-                    ++damaged <= kDamagedPacketLimit)
-                    continue;
-                break;
-            }
+        PacketReader reader(probe.input.get());
+        while (!firstKey && !cancelled_ && reader.next(packet.get())) {
             const std::int64_t ts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
             if (packet->stream_index == probe.keyStream && (packet->flags & AV_PKT_FLAG_KEY) &&
                 ts != AV_NOPTS_VALUE)
@@ -177,16 +169,8 @@ double ClipExporter::keyFrameAtOrBefore(double start) {
     seekTo(pass, seekPoint);
     PacketHandle packet = makePacket();
     std::optional<double> key;
-    int damaged = 0;
-    while (!cancelled_) {
-        const int read = av_read_frame(pass.input.get(), packet.get());
-        if (read == AVERROR(EAGAIN)) continue;
-        if (read < 0) {
-            if (read != AVERROR_EOF && !avio_feof(pass.input->pb) &&
-                ++damaged <= kDamagedPacketLimit)
-                continue;
-            break;
-        }
+    PacketReader reader(pass.input.get());
+    while (!cancelled_ && reader.next(packet.get())) {
         const std::int64_t ts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
         const bool timed = packet->stream_index == pass.keyStream && ts != AV_NOPTS_VALUE;
         const bool isKey = timed && (packet->flags & AV_PKT_FLAG_KEY);
@@ -300,16 +284,8 @@ bool ClipExporter::copy(double start, double end, const Progress& progress,
         pending.clear();
     };
 
-    int damaged = 0;
-    while (!cancelled_) {
-        const int read = av_read_frame(input, packet.get());
-        if (read == AVERROR(EAGAIN)) continue;
-        if (read < 0) {
-            if (read != AVERROR_EOF && !avio_feof(input->pb) && ++damaged <= kDamagedPacketLimit)
-                continue;
-            break;
-        }
-        damaged = 0;
+    PacketReader reader(input);
+    while (!cancelled_ && reader.next(packet.get())) {
         const int index = packet->stream_index;
         if (pass.outputIndex[index] < 0) {
             av_packet_unref(packet.get());

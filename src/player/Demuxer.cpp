@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
-#include "player/ThreadName.h"
+#include "player/PacketReader.h"
 
 namespace corvid {
 
@@ -13,25 +13,18 @@ using namespace std::chrono_literals;
 
 constexpr std::size_t kEnoughPackets = 48;
 constexpr std::size_t kMaxBytes = 24 * 1024 * 1024;
-constexpr int kDamagedPacketLimit = 1000;
 
 }  // namespace
 
 Demuxer::Demuxer(MediaSource& file, PacketQueue* video, PacketQueue* audio, PlaybackFault& fault)
-    : file_(file), video_(video), audio_(audio), fault_(fault) {
-    thread_ = std::thread([this] { run(); });
-}
-
-Demuxer::~Demuxer() {
-    stop();
-    if (thread_.joinable()) thread_.join();
-}
+    : file_(file), video_(video), audio_(audio), fault_(fault) {}
 
 void Demuxer::stop() {
-    {
-        std::lock_guard lock(mutex_);
-        stopping_ = true;
-    }
+    worker_.stop();
+}
+
+void Demuxer::interrupt() {
+    { std::lock_guard lock(mutex_); }  // a waiter between its check and its wait sees the stop
     file_.interrupt();
     wake_.notify_all();
 }
@@ -66,10 +59,7 @@ void Demuxer::pushEnd(int generation) {
 // or stopped answering, or the file shrank since it was opened (cut short on disk while it
 // plays).
 void Demuxer::checkWhyReadingEnded() {
-    {
-        std::lock_guard lock(mutex_);
-        if (stopping_) return;  // teardown interrupts the reads
-    }
+    if (worker_.stopping()) return;  // teardown interrupts the reads
     if (file_.storageStalled()) {
         fault_.report("The storage stopped answering while the recording played");
         return;
@@ -106,15 +96,14 @@ void Demuxer::performSeek(const SeekRequest& request) {
 }
 
 void Demuxer::run() {
-    nameThisThread("corvid-demux");
     PacketHandle packet = makePacket();
+    PacketReader reader(file_.format());
     bool ended = false;
-    int damaged = 0;
     for (;;) {
         std::optional<SeekRequest> request;
         {
             std::unique_lock lock(mutex_);
-            const auto called = [this] { return stopping_ || pending_.has_value(); };
+            const auto called = [this] { return worker_.stopping() || pending_.has_value(); };
             // After the end only a seek or a stop brings work; full queues drain at the
             // pace of playback, and hold seconds of it.
             if (ended) {
@@ -122,7 +111,7 @@ void Demuxer::run() {
             } else if (queuesFull()) {
                 wake_.wait_for(lock, 40ms, called);
             }
-            if (stopping_) return;
+            if (worker_.stopping()) return;
             request.swap(pending_);
         }
         if (request) {
@@ -131,19 +120,12 @@ void Demuxer::run() {
             continue;
         }
         if (ended || queuesFull()) continue;
-        const int read = av_read_frame(file_.format(), packet.get());
-        if (read == AVERROR(EAGAIN)) continue;
-        if (read < 0 && read != AVERROR_EOF && !avio_feof(file_.format()->pb) &&
-            ++damaged <= kDamagedPacketLimit) {
-            continue;  // a damaged stretch of the file: play on after it
-        }
-        if (read < 0) {
+        if (!reader.next(packet.get())) {
             checkWhyReadingEnded();
             pushEnd(generation_);
             ended = true;
             continue;
         }
-        damaged = 0;
         PacketQueue* queue = packet->stream_index == file_.videoIndex()   ? video_
                              : packet->stream_index == file_.audioIndex() ? audio_
                                                                           : nullptr;

@@ -3,11 +3,11 @@
 #include <condition_variable>
 #include <mutex>
 #include <optional>
-#include <thread>
 
 #include "player/MediaSource.h"
 #include "player/PacketQueue.h"
 #include "player/PlaybackFault.h"
+#include "player/WorkerThread.h"
 
 namespace corvid {
 
@@ -18,7 +18,6 @@ public:
     // `video` and `audio` may be null when the file has no such stream. A read error, or
     // a file cut short while it plays, is reported to `fault`.
     Demuxer(MediaSource& file, PacketQueue* video, PacketQueue* audio, PlaybackFault& fault);
-    ~Demuxer();
     Demuxer(const Demuxer&) = delete;
     Demuxer& operator=(const Demuxer&) = delete;
 
@@ -32,6 +31,7 @@ private:
     };
 
     void run();
+    void interrupt();
     bool queuesFull() const;
     void performSeek(const SeekRequest& request);
     void pushEnd(int generation);
@@ -44,9 +44,8 @@ private:
     std::mutex mutex_;
     std::condition_variable wake_;
     std::optional<SeekRequest> pending_;
-    bool stopping_ = false;
     int generation_ = 0;
-    std::thread thread_;
+    WorkerThread worker_{"corvid-demux", [this] { run(); }, [this] { interrupt(); }};
 };
 
 }  // namespace corvid

@@ -8,12 +8,12 @@
 #include <limits>
 #include <memory>
 
-#include "platform/util/Failure.h"
 #include "player/FrameReader.h"
 #include "player/Mp4Writer.h"
 #include "player/SideBySideFilter.h"
 #include "player/SoundTrack.h"
 #include "player/TimeCaption.h"
+#include "util/Failure.h"
 
 namespace corvid {
 

@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/util/Failure.h"
 #include "player/ThreadName.h"
+#include "util/Failure.h"
 
 namespace corvid {
 

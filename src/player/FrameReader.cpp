@@ -16,7 +16,6 @@ constexpr double kSlack = 0.001;
 // How many times a seek that lands after the start is retried, each twice as far back,
 // before reading from the file's beginning.
 constexpr int kSeekRetries = 6;
-constexpr int kDamagedPacketLimit = 1000;
 
 }  // namespace
 
@@ -94,7 +93,6 @@ std::optional<FrameReader::Frame> FrameReader::next() {
 std::optional<FrameReader::Frame> FrameReader::decode() {
     if (!present()) return std::nullopt;
     FrameHandle frame = makeFrame();
-    int damaged = 0;
     while (!ended_) {
         if (avcodec_receive_frame(codec_, frame.get()) >= 0) {
             const double time = timeOf(*frame);
@@ -104,18 +102,12 @@ std::optional<FrameReader::Frame> FrameReader::decode() {
             ended_ = true;
             break;
         }
-        const int read = av_read_frame(file_->format(), packet_.get());
-        if (read == AVERROR(EAGAIN)) continue;
-        if (read < 0) {
-            if (read != AVERROR_EOF && read != AVERROR_EXIT && !avio_feof(file_->format()->pb) &&
-                ++damaged <= kDamagedPacketLimit)
-                continue;
+        if (!reader_.next(packet_.get())) {
             // Let the pictures the decoder holds back out.
             avcodec_send_packet(codec_, nullptr);
             drained_ = true;
             continue;
         }
-        damaged = 0;
         const bool wanted =
             packet_->stream_index == stream_ && (!needKey_ || (packet_->flags & AV_PKT_FLAG_KEY));
         if (wanted) {

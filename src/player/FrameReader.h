@@ -8,6 +8,7 @@
 
 #include "player/AvHandles.h"
 #include "player/MediaSource.h"
+#include "player/PacketReader.h"
 
 namespace corvid {
 
@@ -49,6 +50,7 @@ private:
     int stream_ = -1;
     AVCodecContext* codec_ = nullptr;  // owned by file_
     PacketHandle packet_ = makePacket();
+    PacketReader reader_{file_->format()};
     bool needKey_ = false;
     bool drained_ = false;
     bool ended_ = false;

@@ -1,14 +1,12 @@
 #include "player/FrameSlot.h"
 
-#include <QMetaObject>
-#include <QWidget>
 #include <utility>
 
 namespace corvid {
 
-void FrameSlot::attach(QWidget* widget) {
+void FrameSlot::attach(std::function<void()> onPublished) {
     std::lock_guard lock(mutex_);
-    widget_ = widget;
+    onPublished_ = std::move(onPublished);
 }
 
 void FrameSlot::setTargetSize(QSize size) {
@@ -35,9 +33,7 @@ void FrameSlot::publish(Shown shown) {
     std::lock_guard lock(mutex_);
     shown_ = std::move(shown);
     // Under the lock: the widget detaches under it too before it is destroyed.
-    if (widget_ != nullptr) {
-        QMetaObject::invokeMethod(widget_, qOverload<>(&QWidget::update), Qt::QueuedConnection);
-    }
+    if (onPublished_) onPublished_();
 }
 
 FrameSlot::Shown FrameSlot::shown() const {

@@ -3,19 +3,18 @@
 #include <QImage>
 #include <QPoint>
 #include <QSize>
+#include <functional>
 #include <memory>
 #include <mutex>
 
 #include "player/AvHandles.h"
 #include "player/ZoomView.h"
 
-class QWidget;
-
 namespace corvid {
 
 // The picture on show, handed from the presenter's thread to the video widget: the
 // presenter stores a new picture, made for the size and zoom the widget last asked for,
-// and asks the widget to repaint through a queued call.
+// and tells the widget, which repaints on its own thread.
 class FrameSlot {
 public:
     // What the presenter made of one decoded picture.
@@ -28,8 +27,9 @@ public:
         double time = 0;                       // its media time
     };
 
-    // GUI thread: the widget that shows the pictures, or null when it goes away.
-    void attach(QWidget* widget);
+    // GUI thread: what tells the widget that shows the pictures of a new one (called on the
+    // presenter's thread, so it must only queue the repaint), or empty when it goes away.
+    void attach(std::function<void()> onPublished);
     void setTargetSize(QSize size);
     void setView(const ZoomView& view);
 
@@ -43,7 +43,7 @@ public:
 
 private:
     mutable std::mutex mutex_;
-    QWidget* widget_ = nullptr;
+    std::function<void()> onPublished_;
     QSize target_;
     ZoomView view_;
     Shown shown_;

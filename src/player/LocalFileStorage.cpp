@@ -6,7 +6,7 @@
 
 #include <cerrno>
 
-#include "platform/util/Failure.h"
+#include "util/Failure.h"
 
 namespace corvid {
 

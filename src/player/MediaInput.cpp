@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "platform/util/Failure.h"
+#include "util/Failure.h"
 
 namespace corvid {
 

@@ -7,8 +7,8 @@
 #include <system_error>
 #include <thread>
 
-#include "platform/util/Failure.h"
 #include "player/ThreadName.h"
+#include "util/Failure.h"
 
 namespace corvid {
 

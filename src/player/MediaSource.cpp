@@ -4,8 +4,9 @@
 #include <climits>
 #include <cmath>
 
-#include "platform/util/Failure.h"
+#include "player/PacketReader.h"
 #include "player/ThreadName.h"
+#include "util/Failure.h"
 
 namespace corvid {
 
@@ -17,7 +18,6 @@ constexpr std::int64_t kLongEndScanBytes = 8 * 1024 * 1024;
 // A header duration this far from the packets is not believed.
 constexpr double kDurationTolerance = 1.0;
 constexpr int kFirstPicturePacketLimit = 20000;
-constexpr int kDamagedPacketLimit = 1000;
 
 std::int64_t nowNs() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -215,15 +215,8 @@ double MediaSource::scanEnd() const {
         av_seek_frame(raw, -1, from, AVSEEK_FLAG_BYTE);
         double end = 0;
         PacketHandle packet = makePacket();
-        int damaged = 0;
-        while (!expired()) {
-            const int read = av_read_frame(raw, packet.get());
-            if (read == AVERROR_EOF || avio_feof(raw->pb)) break;
-            if (read < 0) {
-                // Damaged packets are passed over; the end may lie beyond them.
-                if (++damaged > kDamagedPacketLimit) break;
-                continue;
-            }
+        PacketReader reader(raw);
+        while (!expired() && reader.next(packet.get())) {
             const AVStream* stream = raw->streams[packet->stream_index];
             const std::int64_t ts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
             if (ts != AV_NOPTS_VALUE) {
@@ -245,10 +238,9 @@ FrameHandle MediaSource::decodeFirstPicture(std::vector<PacketHandle>& audioPack
     PacketHandle packet = makePacket();
     FrameHandle frame = makeFrame();
     bool drained = false;
+    PacketReader reader(format_.get());
     for (int n = 0; n < kFirstPicturePacketLimit && !expired(); ++n) {
-        const int read = av_read_frame(format_.get(), packet.get());
-        if (read == AVERROR(EAGAIN)) continue;
-        if (read < 0) {
+        if (!reader.next(packet.get())) {
             avcodec_send_packet(videoCodec_.get(), nullptr);  // let held-back pictures out
             drained = true;
         } else if (packet->stream_index == audioIndex_) {
@@ -263,7 +255,11 @@ FrameHandle MediaSource::decodeFirstPicture(std::vector<PacketHandle>& audioPack
             avcodec_send_packet(videoCodec_.get(), packet.get());
             av_packet_unref(packet.get());
         }
-        if (avcodec_receive_frame(videoCodec_.get(), frame.get()) >= 0) return frame;
+        if (avcodec_receive_frame(videoCodec_.get(), frame.get()) >= 0) {
+            // A drained decoder takes no packets until it is flushed, and playback goes on.
+            if (drained) avcodec_flush_buffers(videoCodec_.get());
+            return frame;
+        }
         if (drained) break;
     }
     videoCodec_.reset();

@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/util/Failure.h"
+#include "util/Failure.h"
 
 namespace corvid {
 

@@ -7,7 +7,7 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
-#include "platform/util/Failure.h"
+#include "util/Failure.h"
 
 namespace corvid {
 

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "platform/util/Failure.h"
+#include "util/Failure.h"
 
 namespace corvid {
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "platform/util/Failure.h"
 #include "player/PlayerLog.h"
+#include "util/Failure.h"
 
 namespace corvid {
 

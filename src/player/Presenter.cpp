@@ -9,7 +9,6 @@ extern "C" {
 }
 
 #include "player/PlayerLog.h"
-#include "player/ThreadName.h"
 
 namespace corvid {
 
@@ -37,21 +36,10 @@ Presenter::Presenter(MediaClock& clock, Streams streams, const std::atomic<int>&
       generation_(generation),
       duration_(duration),
       onEnd_(std::move(onEnd)),
-      failures_(std::move(failures)) {
-    thread_ = std::thread([this] { run(); });
-}
-
-Presenter::~Presenter() {
-    stop();
-    if (thread_.joinable()) thread_.join();
-}
+      failures_(std::move(failures)) {}
 
 void Presenter::stop() {
-    {
-        std::lock_guard lock(mutex_);
-        stopping_ = true;
-    }
-    wake_.notify_all();
+    worker_.stop();
 }
 
 void Presenter::wake() {
@@ -104,13 +92,12 @@ bool Presenter::waitUntilCaughtUp(std::chrono::milliseconds limit) {
 }
 
 void Presenter::run() {
-    nameThisThread("corvid-present");
     std::chrono::microseconds wait = kTick;
     for (;;) {
         {
             std::unique_lock lock(mutex_);
-            wake_.wait_for(lock, wait, [this] { return stopping_ || woken_; });
-            if (stopping_) return;
+            wake_.wait_for(lock, wait, [this] { return worker_.stopping() || woken_; });
+            if (worker_.stopping()) return;
             woken_ = false;
         }
         const int generation = generation_.load();

@@ -7,7 +7,6 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <thread>
 
 #include "player/AvHandles.h"
 #include "player/FrameQueue.h"
@@ -15,6 +14,7 @@
 #include "player/InjectedFaults.h"
 #include "player/MediaClock.h"
 #include "player/PlaybackFault.h"
+#include "player/WorkerThread.h"
 
 namespace corvid {
 
@@ -40,7 +40,6 @@ public:
 
     Presenter(MediaClock& clock, Streams streams, const std::atomic<int>& generation,
               double duration, std::function<void(int generation)> onEnd, Failures failures);
-    ~Presenter();
     Presenter(const Presenter&) = delete;
     Presenter& operator=(const Presenter&) = delete;
 
@@ -92,7 +91,6 @@ private:
     std::mutex mutex_;
     std::condition_variable wake_;
     std::condition_variable shown_;
-    bool stopping_ = false;
     bool woken_ = false;
     int stepsWanted_ = 0;
     int snapGeneration_ = -1;
@@ -116,7 +114,7 @@ private:
     ScalerHandle scaler_;
     ScalerHandle converter_;
     FrameHandle sized_;
-    std::thread thread_;
+    WorkerThread worker_{"corvid-present", [this] { run(); }, [this] { wake(); }};
 };
 
 }  // namespace corvid

@@ -9,7 +9,7 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
-#include "platform/util/Failure.h"
+#include "util/Failure.h"
 
 namespace corvid {
 

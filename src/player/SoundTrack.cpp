@@ -8,7 +8,7 @@ extern "C" {
 #include <libavutil/channel_layout.h>
 }
 
-#include "platform/util/Failure.h"
+#include "util/Failure.h"
 
 namespace corvid {
 

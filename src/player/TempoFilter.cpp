@@ -10,8 +10,8 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
-#include "platform/util/Failure.h"
 #include "player/AvHandles.h"
+#include "util/Failure.h"
 
 namespace corvid {
 

@@ -4,8 +4,6 @@
 #include <chrono>
 #include <limits>
 
-#include "player/ThreadName.h"
-
 namespace corvid {
 
 namespace {
@@ -28,17 +26,13 @@ VideoDecoder::VideoDecoder(const MediaSource& file, PacketQueue& packets, FrameQ
       generation_(generation),
       clock_(clock),
       fault_(fault),
-      faults_(faults) {
-    thread_ = std::thread([this] { run(); });
-}
-
-VideoDecoder::~VideoDecoder() {
-    stop();
-    if (thread_.joinable()) thread_.join();
-}
+      faults_(faults) {}
 
 void VideoDecoder::stop() {
-    stopping_ = true;
+    worker_.stop();
+}
+
+void VideoDecoder::abortQueues() {
     packets_.abort();
     frames_.abort();
 }
@@ -149,8 +143,7 @@ void VideoDecoder::finishGeneration() {
 }
 
 void VideoDecoder::run() {
-    nameThisThread("corvid-video");
-    while (!stopping_) {
+    while (!worker_.stopping()) {
         std::optional<PacketItem> item = packets_.pop(50ms);
         if (!item) continue;
         switch (item->kind) {

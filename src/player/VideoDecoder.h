@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <limits>
 #include <mutex>
-#include <thread>
 
 #include "player/CatchUpPolicy.h"
 #include "player/DecoderRefusals.h"
@@ -14,6 +13,7 @@
 #include "player/MediaSource.h"
 #include "player/PacketQueue.h"
 #include "player/PlaybackFault.h"
+#include "player/WorkerThread.h"
 
 namespace corvid {
 
@@ -28,7 +28,6 @@ public:
     VideoDecoder(const MediaSource& file, PacketQueue& packets, FrameQueue& frames,
                  const std::atomic<int>& generation, const MediaClock& clock, PlaybackFault& fault,
                  const InjectedFaults* faults);
-    ~VideoDecoder();
     VideoDecoder(const VideoDecoder&) = delete;
     VideoDecoder& operator=(const VideoDecoder&) = delete;
 
@@ -42,6 +41,7 @@ public:
 
 private:
     void run();
+    void abortQueues();
     void send(const AVPacket* packet);
     void receiveFrames();
     // Tells the fault once the decoder refused too much in a row.
@@ -62,7 +62,6 @@ private:
     const MediaClock& clock_;
     PlaybackFault& fault_;
     const InjectedFaults* faults_;
-    std::atomic<bool> stopping_{false};
     DecoderRefusals refusals_;
     std::atomic<std::uint64_t> skippingPackets_{0};
 
@@ -83,7 +82,7 @@ private:
     double lastTime_ = -1;
     CatchUpPolicy catchUp_;
     bool awaitingExact_ = false;  // the first picture decoded whole after skipping is next
-    std::thread thread_;
+    WorkerThread worker_{"corvid-video", [this] { run(); }, [this] { abortQueues(); }};
 };
 
 }  // namespace corvid

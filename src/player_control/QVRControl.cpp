@@ -10,12 +10,12 @@
 #include <limits>
 #include <utility>
 
-#include "platform/util/Attempt.h"
-#include "platform/util/Failure.h"
-#include "platform/util/Numeric.h"
 #include "platform/widgets/Guarded.h"
 #include "platform/widgets/WindowHandles.h"
 #include "player_control/PanelAccessible.h"
+#include "util/Attempt.h"
+#include "util/Failure.h"
+#include "util/Numeric.h"
 
 namespace corvid {
 

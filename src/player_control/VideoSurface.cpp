@@ -7,7 +7,7 @@
 #include <QPalette>
 
 #include "platform/graph/GraphNotice.h"
-#include "player/FocusMark.h"
+#include "platform/widgets/FocusMark.h"
 
 namespace corvid {
 

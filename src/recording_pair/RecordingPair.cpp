@@ -8,11 +8,11 @@
 
 #include "media_engine/clsDShowControl.h"
 #include "platform/graph/ClockHold.h"
-#include "platform/util/Attempt.h"
-#include "platform/util/Failure.h"
 #include "platform/widgets/Guarded.h"
 #include "player_control/QVRControl.h"
 #include "player_control/VideoSurface.h"
+#include "util/Attempt.h"
+#include "util/Failure.h"
 
 namespace corvid {
 

@@ -15,8 +15,8 @@
 
 #include "main_window/Form1.h"
 #include "media_engine/clsDShowControl.h"
+#include "platform/file_views/FolderList.h"
 #include "platform/files/FileSystem.h"
-#include "platform/files/FolderList.h"
 #include "player_control/QVRControl.h"
 #include "recording_pair/RecordingPair.h"
 #include "support/DamagedMedia.h"

@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "main_window/Form1.h"
-#include "platform/files/FolderList.h"
+#include "platform/file_views/FolderList.h"
 #include "platform/graph/GraphFactory.h"
 #include "player_control/QVRControl.h"
 #include "support/FakeFileChooser.h"

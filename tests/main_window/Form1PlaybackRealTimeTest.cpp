@@ -15,7 +15,7 @@
 
 #include "main_window/Form1.h"
 #include "media_engine/clsDShowControl.h"
-#include "platform/files/FolderList.h"
+#include "platform/file_views/FolderList.h"
 #include "platform/widgets/ScrollBar.h"
 #include "player_control/QVRControl.h"
 #include "support/MessageBoxRecorder.h"

@@ -18,8 +18,8 @@
 
 #include "main_window/RecordingScan.h"
 #include "media_engine/clsDShowControl.h"
+#include "platform/file_views/FolderList.h"
 #include "platform/files/FileSystem.h"
-#include "platform/files/FolderList.h"
 #include "platform/graph/GraphFactory.h"
 #include "platform/widgets/ScrollBar.h"
 #include "player_control/QVRControl.h"

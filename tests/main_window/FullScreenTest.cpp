@@ -10,9 +10,9 @@
 
 #include "main_window/Form1.h"
 #include "platform/graph/GraphFactory.h"
-#include "player/VideoWindowWidget.h"
 #include "player_control/QVRControl.h"
 #include "player_control/VideoSurface.h"
+#include "player_output/VideoWindowWidget.h"
 #include "support/Eventually.h"
 #include "support/ManualClockGraphFactory.h"
 #include "support/MessageBoxRecorder.h"

@@ -14,15 +14,15 @@
 
 #include "main_window/Form1.h"
 #include "media_engine/clsDShowControl.h"
-#include "platform/util/Failure.h"
 #include "platform/widgets/ScrollBar.h"
-#include "player/QtAudioOutput.h"
 #include "player_control/QVRControl.h"
+#include "player_output/QtAudioOutput.h"
 #include "support/Eventually.h"
 #include "support/MessageBoxRecorder.h"
 #include "support/TestMedia.h"
 #include "support/ToneMeter.h"
 #include "support/WindowTest.h"
+#include "util/Failure.h"
 
 namespace corvid {
 namespace {

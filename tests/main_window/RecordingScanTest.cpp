@@ -10,9 +10,9 @@
 #include <map>
 
 #include "main_window/RecordingLine.h"
-#include "platform/files/DriveList.h"
+#include "platform/file_views/DriveList.h"
+#include "platform/file_views/FolderList.h"
 #include "platform/files/FileSystem.h"
-#include "platform/files/FolderList.h"
 #include "platform/files/FolderPath.h"
 #include "platform/files/LocalFileSystem.h"
 #include "support/FakeFileSystem.h"

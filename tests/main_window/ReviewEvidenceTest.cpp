@@ -24,19 +24,19 @@
 #include "main_window/ClipPairExport.h"
 #include "main_window/Form1.h"
 #include "media_engine/clsDShowControl.h"
-#include "platform/files/FolderList.h"
+#include "platform/file_views/FolderList.h"
 #include "platform/graph/GraphFactory.h"
-#include "platform/util/Failure.h"
 #include "player/LocalFileStorage.h"
 #include "player/MediaSource.h"
-#include "player/VideoWindowWidget.h"
 #include "player_control/QVRControl.h"
+#include "player_output/VideoWindowWidget.h"
 #include "support/FakeFileChooser.h"
 #include "support/ManualClockGraphFactory.h"
 #include "support/MessageBoxRecorder.h"
 #include "support/PictureReader.h"
 #include "support/TestMedia.h"
 #include "support/WindowTest.h"
+#include "util/Failure.h"
 
 namespace corvid {
 namespace {

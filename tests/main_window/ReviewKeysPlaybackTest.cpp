@@ -11,7 +11,7 @@
 
 #include "main_window/Form1.h"
 #include "media_engine/clsDShowControl.h"
-#include "platform/files/FolderList.h"
+#include "platform/file_views/FolderList.h"
 #include "platform/graph/GraphFactory.h"
 #include "player_control/QVRControl.h"
 #include "recording_pair/RecordingPair.h"

@@ -21,8 +21,8 @@
 
 #include "main_window/Form1.h"
 #include "media_engine/clsDShowControl.h"
-#include "platform/files/DriveList.h"
-#include "platform/files/FolderList.h"
+#include "platform/file_views/DriveList.h"
+#include "platform/file_views/FolderList.h"
 #include "platform/graph/GraphFactory.h"
 #include "platform/widgets/ScrollBar.h"
 #include "player_control/QVRControl.h"

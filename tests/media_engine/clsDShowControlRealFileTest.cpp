@@ -12,11 +12,11 @@
 #include "media_engine/clsDShowControl.h"
 #include "platform/graph/FfmpegGraph.h"
 #include "platform/graph/IGraphFactory.h"
-#include "platform/util/Attempt.h"
 #include "platform/widgets/WindowHandles.h"
 #include "support/ManualClockGraphFactory.h"
 #include "support/PictureReader.h"
 #include "support/TestMedia.h"
+#include "util/Attempt.h"
 
 namespace corvid {
 namespace {

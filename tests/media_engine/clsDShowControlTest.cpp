@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "platform/graph/IMediaEvent.h"
-#include "platform/util/Failure.h"
 #include "support/FakeGraphFactory.h"
+#include "util/Failure.h"
 
 namespace corvid {
 namespace {

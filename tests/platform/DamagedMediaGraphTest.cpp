@@ -8,7 +8,6 @@
 #include <thread>
 
 #include "platform/graph/FfmpegGraph.h"
-#include "platform/util/Failure.h"
 #include "platform/widgets/WindowHandles.h"
 #include "support/CapturingAudioOutput.h"
 #include "support/DamagedMedia.h"
@@ -16,6 +15,7 @@
 #include "support/ManualClock.h"
 #include "support/PictureReader.h"
 #include "support/TestMedia.h"
+#include "util/Failure.h"
 
 namespace corvid {
 namespace {

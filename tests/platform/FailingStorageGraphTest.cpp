@@ -14,13 +14,13 @@
 #include "platform/graph/FfmpegGraph.h"
 #include "platform/graph/FfmpegPlaybackClock.h"
 #include "platform/graph/GraphNotice.h"
-#include "platform/util/Failure.h"
 #include "platform/widgets/WindowHandles.h"
 #include "support/CapturingAudioOutput.h"
 #include "support/Eventually.h"
 #include "support/FaultyStorage.h"
 #include "support/ManualClock.h"
 #include "support/TestMedia.h"
+#include "util/Failure.h"
 
 namespace corvid {
 namespace {

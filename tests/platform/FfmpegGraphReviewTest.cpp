@@ -10,13 +10,13 @@
 
 #include "platform/graph/FfmpegGraph.h"
 #include "platform/graph/IVideoWindow.h"
-#include "platform/util/Failure.h"
 #include "platform/widgets/WindowHandles.h"
-#include "player/VideoWindowWidget.h"
+#include "player_output/VideoWindowWidget.h"
 #include "support/Eventually.h"
 #include "support/ManualClock.h"
 #include "support/PictureReader.h"
 #include "support/TestMedia.h"
+#include "util/Failure.h"
 
 namespace corvid {
 namespace {

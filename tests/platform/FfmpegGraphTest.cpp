@@ -18,9 +18,8 @@
 
 #include "platform/graph/GraphFactory.h"
 #include "platform/graph/IGraphFactory.h"
-#include "platform/util/Failure.h"
 #include "platform/widgets/WindowHandles.h"
-#include "player/QtAudioOutput.h"
+#include "player_output/QtAudioOutput.h"
 #include "support/CapturingAudioOutput.h"
 #include "support/Eventually.h"
 #include "support/ManualClock.h"
@@ -28,6 +27,7 @@
 #include "support/PictureReader.h"
 #include "support/TestMedia.h"
 #include "support/ToneMeter.h"
+#include "util/Failure.h"
 
 namespace corvid {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/files/FolderList.h"
+#include "platform/file_views/FolderList.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,8 @@
 #include <QTest>
 
 #include "platform/files/FileSystem.h"
-#include "platform/util/Failure.h"
 #include "support/FakeFileSystem.h"
+#include "util/Failure.h"
 
 namespace corvid {
 namespace {

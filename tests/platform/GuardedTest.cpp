@@ -6,9 +6,9 @@
 #include <stdexcept>
 #include <vector>
 
-#include "platform/util/Failure.h"
 #include "support/MessageBoxRecorder.h"
 #include "support/QtPrinters.h"
+#include "util/Failure.h"
 
 namespace corvid {
 namespace {

@@ -13,7 +13,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "platform/util/Failure.h"
+#include "util/Failure.h"
 
 namespace corvid {
 namespace {

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <limits>
 
-#include "platform/util/Failure.h"
-#include "platform/util/Numeric.h"
+#include "util/Failure.h"
+#include "util/Numeric.h"
 
 namespace corvid {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/files/QtFileChooser.h"
+#include "file_dialogs/QtFileChooser.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include <QStyleOptionSlider>
 #include <QTest>
 
-#include "platform/util/Failure.h"
+#include "util/Failure.h"
 
 namespace corvid {
 namespace {

@@ -11,7 +11,6 @@
 
 #include "platform/graph/FfmpegGraph.h"
 #include "platform/graph/IVideoWindow.h"
-#include "platform/util/Failure.h"
 #include "platform/widgets/WindowHandles.h"
 #include "player/AsfHeaderReader.h"
 #include "player/AvHandles.h"
@@ -23,6 +22,7 @@
 #include "support/PictureReader.h"
 #include "support/SmallFileSystem.h"
 #include "support/TestMedia.h"
+#include "util/Failure.h"
 
 namespace corvid {
 namespace {

@@ -14,12 +14,12 @@
 #include <fstream>
 #include <map>
 
-#include "platform/util/Failure.h"
 #include "player/AsfHeaderReader.h"
 #include "player/AvHandles.h"
 #include "support/PictureReader.h"
 #include "support/SmallFileSystem.h"
 #include "support/TestMedia.h"
+#include "util/Failure.h"
 
 namespace corvid {
 namespace {

@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/util/Failure.h"
 #include "player/MediaSource.h"
 #include "player/MemoryFileStorage.h"
 #include "support/Eventually.h"
 #include "support/FaultyStorage.h"
 #include "support/TestMedia.h"
+#include "util/Failure.h"
 
 namespace corvid {
 namespace {

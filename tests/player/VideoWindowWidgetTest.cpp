@@ -1,4 +1,4 @@
-#include "player/VideoWindowWidget.h"
+#include "player_output/VideoWindowWidget.h"
 
 #include <gtest/gtest.h>
 

@@ -4,10 +4,10 @@
 #include <cmath>
 
 #include "platform/graph/GraphFactory.h"
-#include "platform/util/Failure.h"
 #include "player_control/QVRControl.h"
 #include "support/FakeGraphFactory.h"
 #include "support/MessageBoxRecorder.h"
+#include "util/Failure.h"
 
 namespace corvid {
 namespace {

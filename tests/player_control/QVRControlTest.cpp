@@ -9,13 +9,13 @@
 
 #include "platform/graph/GraphFactory.h"
 #include "platform/graph/GraphNotice.h"
-#include "platform/util/Failure.h"
 #include "platform/widgets/WindowHandles.h"
 #include "player_control/QVRControl.h"
 #include "support/FakeFileChooser.h"
 #include "support/FakeGraphFactory.h"
 #include "support/MessageBoxRecorder.h"
 #include "support/PictureReader.h"
+#include "util/Failure.h"
 
 namespace corvid {
 namespace {

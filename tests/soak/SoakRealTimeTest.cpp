@@ -12,12 +12,12 @@
 
 #include "main_window/Form1.h"
 #include "media_engine/clsDShowControl.h"
-#include "platform/files/FolderList.h"
-#include "platform/util/AllocatorPolicy.h"
+#include "platform/file_views/FolderList.h"
 #include "player_control/QVRControl.h"
 #include "support/DamagedMedia.h"
 #include "support/FolderSnapshot.h"
 #include "support/MessageBoxRecorder.h"
+#include "util/AllocatorPolicy.h"
 
 namespace corvid {
 namespace {

@@ -3,7 +3,7 @@
 #include <iomanip>
 #include <sstream>
 
-#include "platform/util/Failure.h"
+#include "util/Failure.h"
 
 namespace corvid {
 

@@ -1,6 +1,6 @@
 #include "support/FakeFileSystem.h"
 
-#include "platform/util/Failure.h"
+#include "util/Failure.h"
 
 namespace corvid {
 

@@ -6,8 +6,8 @@
 #include <utility>
 
 #include "platform/graph/GraphNotice.h"
-#include "platform/util/Failure.h"
 #include "platform/widgets/WindowHandles.h"
+#include "util/Failure.h"
 
 namespace corvid {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "platform/util/Failure.h"
 #include "player/LocalFileStorage.h"
+#include "util/Failure.h"
 
 namespace corvid::test {
 

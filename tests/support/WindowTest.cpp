@@ -5,7 +5,7 @@
 #include <QListWidget>
 #include <QTest>
 
-#include "platform/files/FolderList.h"
+#include "platform/file_views/FolderList.h"
 #include "recording_pair/RecordingPair.h"
 #include "support/Eventually.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/files/IFileChooser.h"
-#include "platform/util/Installed.h"
+#include "util/Installed.h"
 
 namespace corvid {
 

@@ -12,7 +12,7 @@
 #include <QFile>
 
 #include "platform/files/FolderPath.h"
-#include "platform/util/Failure.h"
+#include "util/Failure.h"
 
 namespace corvid {
 

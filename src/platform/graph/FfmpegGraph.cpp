@@ -8,7 +8,6 @@
 
 #include "platform/graph/FfmpegPlaybackClock.h"
 #include "platform/graph/GraphNotice.h"
-#include "platform/util/Failure.h"
 #include "platform/widgets/WindowHandles.h"
 #include "player/FrameSlot.h"
 #include "player/LocalFileStorage.h"
@@ -16,10 +15,11 @@
 #include "player/MonotonicClock.h"
 #include "player/Pipeline.h"
 #include "player/PreparedOpens.h"
-#include "player/QtAudioOutput.h"
 #include "player/SilentAudioOutput.h"
 #include "player/StillPicture.h"
-#include "player/VideoWindowWidget.h"
+#include "player_output/QtAudioOutput.h"
+#include "player_output/VideoWindowWidget.h"
+#include "util/Failure.h"
 
 namespace corvid {
 

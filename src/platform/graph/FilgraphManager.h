@@ -10,7 +10,7 @@
 #include "platform/graph/IVideoFrameStep.h"
 #include "platform/graph/IVideoReview.h"
 #include "platform/graph/IVideoWindow.h"
-#include "platform/util/Failure.h"
+#include "util/Failure.h"
 
 namespace corvid {
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/graph/IGraphFactory.h"
-#include "platform/util/Installed.h"
+#include "util/Installed.h"
 
 namespace corvid {
 

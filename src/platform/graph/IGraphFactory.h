@@ -5,7 +5,7 @@
 #include <string>
 
 #include "platform/graph/IPlaybackClock.h"
-#include "platform/util/Failure.h"
+#include "util/Failure.h"
 
 namespace corvid {
 

@@ -4,8 +4,8 @@
 #include <QScopedValueRollback>
 #include <string>
 
-#include "platform/util/Failure.h"
-#include "platform/util/Numeric.h"
+#include "util/Failure.h"
+#include "util/Numeric.h"
 
 namespace corvid {
 

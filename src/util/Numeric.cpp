@@ -1,10 +1,10 @@
-#include "platform/util/Numeric.h"
+#include "util/Numeric.h"
 
 #include <cmath>
 #include <limits>
 #include <string>
 
-#include "platform/util/Failure.h"
+#include "util/Failure.h"
 
 namespace corvid {
 

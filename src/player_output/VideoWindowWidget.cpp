@@ -1,4 +1,4 @@
-#include "player/VideoWindowWidget.h"
+#include "player_output/VideoWindowWidget.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -13,7 +13,7 @@
 #include <cmath>
 #include <utility>
 
-#include "player/FocusMark.h"
+#include "platform/widgets/FocusMark.h"
 #include "player/TimeCaption.h"
 
 namespace corvid {
@@ -35,11 +35,14 @@ VideoWindowWidget::VideoWindowWidget(std::shared_ptr<FrameSlot> slot, QSize nati
     resize(nativeSize);
     slot_->setTargetSize(nativeSize);
     slot_->setView(view_);
-    slot_->attach(this);
+    // Queued: the presenter publishes on its own thread.
+    slot_->attach([this] {
+        QMetaObject::invokeMethod(this, qOverload<>(&QWidget::update), Qt::QueuedConnection);
+    });
 }
 
 VideoWindowWidget::~VideoWindowWidget() {
-    slot_->attach(nullptr);
+    slot_->attach({});
 }
 
 void VideoWindowWidget::setOwner(QWidget* owner) {

@@ -1,4 +1,4 @@
-#include "platform/files/FolderList.h"
+#include "platform/file_views/FolderList.h"
 
 #include <QDir>
 #include <QHeaderView>
@@ -6,11 +6,11 @@
 #include <QStyle>
 #include <algorithm>
 
-#include "platform/files/DriveList.h"
+#include "platform/file_views/DriveList.h"
 #include "platform/files/FileSystem.h"
 #include "platform/files/FolderPath.h"
-#include "platform/util/Failure.h"
 #include "platform/widgets/MessageBox.h"
+#include "util/Failure.h"
 
 namespace corvid {
 

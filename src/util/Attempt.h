@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/util/Failure.h"
+#include "util/Failure.h"
 
 namespace corvid {
 

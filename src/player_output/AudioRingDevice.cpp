@@ -1,4 +1,4 @@
-#include "player/AudioRingDevice.h"
+#include "player_output/AudioRingDevice.h"
 
 #include <cstring>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "player/QtAudioOutput.h"
+#include "player_output/QtAudioOutput.h"
 
 #include <QAudioDevice>
 #include <QAudioSink>
@@ -8,9 +8,9 @@
 #include <algorithm>
 #include <chrono>
 
-#include "platform/util/Failure.h"
-#include "player/AudioRingDevice.h"
 #include "player/PlayerLog.h"
+#include "player_output/AudioRingDevice.h"
+#include "util/Failure.h"
 
 namespace corvid {
 

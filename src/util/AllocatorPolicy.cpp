@@ -1,4 +1,4 @@
-#include "platform/util/AllocatorPolicy.h"
+#include "util/AllocatorPolicy.h"
 
 #include <malloc.h>
 

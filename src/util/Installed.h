@@ -5,7 +5,7 @@
 #include <typeinfo>
 #include <utility>
 
-#include "platform/util/Failure.h"
+#include "util/Failure.h"
 
 namespace corvid {
 

@@ -1,7 +1,7 @@
-#include "platform/files/DriveList.h"
+#include "platform/file_views/DriveList.h"
 
 #include "platform/files/FileSystem.h"
-#include "platform/util/Failure.h"
+#include "util/Failure.h"
 
 namespace corvid {
 

@@ -1,4 +1,4 @@
-#include "player/FocusMark.h"
+#include "platform/widgets/FocusMark.h"
 
 #include <QEvent>
 #include <QPainter>
