@@ -14,6 +14,7 @@
 #include "player/FrameSlot.h"
 #include "player/InjectedFaults.h"
 #include "player/MediaClock.h"
+#include "player/PictureBuffers.h"
 #include "player/PlaybackFault.h"
 
 namespace corvid {
@@ -116,6 +117,8 @@ private:
     ScalerHandle scaler_;
     ScalerHandle converter_;
     FrameHandle sized_;
+    // The converted pictures' buffers, used again rather than mapped anew for each.
+    std::shared_ptr<PictureBuffers> pictures_ = std::make_shared<PictureBuffers>();
     std::thread thread_;
 };
 
