@@ -12,15 +12,15 @@ public:
     // them out (and costs less CPU in playback).
     //
     // In that one arena, large buffers (the decoders' picture pools, 440 kB a D1 luma plane,
-    // 8.9 MB of the heap's 19.8 MB peak in a profile) came from the heap once the allocator had
-    // raised its threshold for mapping them on their own, which it does the first time such a
-    // buffer is freed. Their freed space stayed resident between a pair's loads, and every new
-    // arrangement of live blocks spread the heap further: 4 MB of freed but kept memory more after
-    // 250 load/stop cycles, in use flat. With the thresholds fixed, a buffer of 128 kB or more is
-    // mapped on its own and given back when freed, and the heap's free top is returned past 128 kB:
-    // the same cycles grew -0.1 to 1.3 MB, at most 0.1 MB over their second 250, and nothing is
-    // trimmed by hand. Buffers used for every picture are kept for the next rather than mapped anew
-    // (PictureBuffers).
+    // 8.9 MB of the heap's 19.8 MB peak in a profile) came from the heap once the allocator
+    // had raised its threshold for mapping them on their own, which it does the first time
+    // such a buffer is freed. Their freed space stayed resident between a pair's loads, and
+    // every new arrangement of live blocks spread the heap further: 4 MB more freed but kept
+    // memory after 250 load/stop cycles, in use flat. With the thresholds fixed, a buffer of
+    // 64 kB or more is mapped on its own and given back when freed, and the heap's free top
+    // is returned past 64 kB: the same cycles grew 0.3-0.4 MB, none of it over their second
+    // 250, and nothing is trimmed by hand. Buffers used for every picture shown are kept for
+    // the next rather than mapped anew (PictureBuffers).
     //
     // Call it first thing in main. (The benchmarks call it by this name on earlier commits
     // too, which is why it keeps it.)
