@@ -1,5 +1,6 @@
 #include "support/ProcessStats.h"
 
+#include <malloc.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -62,6 +63,18 @@ long ProcessStats::residentKb() {
 
 long ProcessStats::peakResidentKb() {
     return statusField("VmHWM");
+}
+
+ProcessStats::Memory ProcessStats::memory() {
+    Memory memory;
+    memory.anonKb = statusField("RssAnon");
+    memory.fileKb = statusField("RssFile");
+    memory.sharedKb = statusField("RssShmem");
+    memory.threads = static_cast<int>(statusField("Threads"));
+    const struct mallinfo2 heap = mallinfo2();
+    memory.heapInUseKb = static_cast<long>((heap.uordblks + heap.hblkhd) / 1024);
+    memory.heapFreeKb = static_cast<long>(heap.fordblks / 1024);
+    return memory;
 }
 
 }  // namespace corvid::bench

@@ -15,6 +15,14 @@ public:
     // Resident size now and at its peak, in kB.
     static long residentKb();
     static long peakResidentKb();
+    // Where the resident size is, in kB: anonymous memory, mapped files, shared memory;
+    // and what the allocator holds: in use by the program, and freed but kept.
+    struct Memory {
+        long anonKb = 0, fileKb = 0, sharedKb = 0;
+        long heapInUseKb = 0, heapFreeKb = 0;
+        int threads = 0;
+    };
+    static Memory memory();
 };
 
 }  // namespace corvid::bench

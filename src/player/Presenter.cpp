@@ -253,12 +253,9 @@ void Presenter::render() {
     // The scaler's vector code writes whole blocks past the end of a line (32 bytes for
     // a 120-pixel line), so lines are padded to a block and the buffer has a spare tail.
     const int stride = (size.width() * 4 + kLineAlignment - 1) / kLineAlignment * kLineAlignment;
-    auto* buffer = static_cast<std::uint8_t*>(
-        av_malloc(static_cast<std::size_t>(stride) * size.height() + kLineAlignment));
-    if (buffer == nullptr) return;
-    QImage picture(buffer, size.width(), size.height(), stride, QImage::Format_RGB32, av_free,
-                   buffer);
-    std::uint8_t* planes[] = {buffer};
+    QImage picture = pictures_->image(size, stride, kLineAlignment);
+    if (picture.isNull()) return;
+    std::uint8_t* planes[] = {picture.bits()};
     const int strides[] = {stride};
     // The crop's corner lies on the chroma grid, so every plane starts at a whole sample.
     const std::uint8_t* source[AV_NUM_DATA_POINTERS] = {};

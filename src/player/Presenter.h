@@ -13,6 +13,7 @@
 #include "player/FrameSlot.h"
 #include "player/InjectedFaults.h"
 #include "player/MediaClock.h"
+#include "player/PictureBuffers.h"
 #include "player/PlaybackFault.h"
 #include "player/WorkerThread.h"
 
@@ -114,6 +115,8 @@ private:
     ScalerHandle scaler_;
     ScalerHandle converter_;
     FrameHandle sized_;
+    // The converted pictures' buffers, used again rather than mapped anew for each.
+    std::shared_ptr<PictureBuffers> pictures_ = std::make_shared<PictureBuffers>();
     WorkerThread worker_{"corvid-present", [this] { run(); }, [this] { wake(); }};
 };
 
