@@ -1,6 +1,7 @@
 #include "player/Presenter.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <utility>
 
@@ -27,6 +28,8 @@ constexpr double kEarly = 0.002;
 constexpr int kLineAlignment = 64;
 // Pictures in a row that could not be scaled before the scaler counts as failed for good.
 constexpr int kFailedRendersForGood = 3;
+// Pictures kept to be drawn over again.
+constexpr std::size_t kKeptPictures = 4;
 
 }  // namespace
 
@@ -263,16 +266,10 @@ void Presenter::render() {
         return;
     }
     failedRenders_ = 0;
-    // The scaler's vector code writes whole blocks past the end of a line (32 bytes for
-    // a 120-pixel line), so lines are padded to a block and the buffer has a spare tail.
-    const int stride = (size.width() * 4 + kLineAlignment - 1) / kLineAlignment * kLineAlignment;
-    auto* buffer = static_cast<std::uint8_t*>(
-        av_malloc(static_cast<std::size_t>(stride) * size.height() + kLineAlignment));
-    if (buffer == nullptr) return;
-    QImage picture(buffer, size.width(), size.height(), stride, QImage::Format_RGB32, av_free,
-                   buffer);
-    std::uint8_t* planes[] = {buffer};
-    const int strides[] = {stride};
+    QImage picture = takePicture(size);
+    if (picture.isNull()) return;
+    std::uint8_t* planes[] = {picture.bits()};
+    const int strides[] = {static_cast<int>(picture.bytesPerLine())};
     // The crop's corner lies on the chroma grid, so every plane starts at a whole sample.
     const std::uint8_t* source[AV_NUM_DATA_POINTERS] = {};
     int steps[AV_NUM_DATA_POINTERS] = {};
@@ -302,7 +299,31 @@ void Presenter::render() {
     shown.view = view;
     shown.frame = current_;
     shown.time = currentTime_;
+    pictures_.push_back(shown.picture);
     streams_.slot->publish(std::move(shown));
+}
+
+QImage Presenter::takePicture(QSize size) {
+    // Pictures of another size are of no more use.
+    std::erase_if(pictures_, [&](const QImage& picture) { return picture.size() != size; });
+    for (auto it = pictures_.begin(); it != pictures_.end(); ++it) {
+        // Held here only: no one can take it again, as the slot shows a later picture.
+        if (!it->isDetached()) continue;
+        std::atomic_thread_fence(std::memory_order_acquire);  // after its last reader let go
+        QImage picture = std::move(*it);
+        pictures_.erase(it);
+        return picture;
+    }
+    // A few are in use at once: the one on show, one being painted and one being drawn.
+    if (pictures_.size() >= kKeptPictures) pictures_.erase(pictures_.begin());
+    // The scaler's vector code writes whole blocks past the end of a line (32 bytes for
+    // a 120-pixel line), so lines are padded to a block and the buffer has a spare tail.
+    const int stride = (size.width() * 4 + kLineAlignment - 1) / kLineAlignment * kLineAlignment;
+    auto* buffer = static_cast<std::uint8_t*>(
+        av_malloc(static_cast<std::size_t>(stride) * size.height() + kLineAlignment));
+    if (buffer == nullptr) return {};
+    return QImage(buffer, size.width(), size.height(), stride, QImage::Format_RGB32, av_free,
+                  buffer);
 }
 
 bool Presenter::prepareScaling(QSize source, QSize size) {

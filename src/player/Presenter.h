@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QSize>
 #include <atomic>
 #include <chrono>
@@ -8,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "player/AvHandles.h"
 #include "player/FrameQueue.h"
@@ -73,6 +75,8 @@ private:
     // Readies both passes for the part `source` of the picture scaled to `size`; false
     // when the scaler cannot.
     bool prepareScaling(QSize source, QSize size);
+    // A picture of `size` to draw on that no one else holds; null when memory ran out.
+    QImage takePicture(QSize size);
     void checkEnd(int generation);
     // Reports a seek the file did not answer within the clock's hold limit.
     void checkOverdue(int generation);
@@ -116,6 +120,10 @@ private:
     ScalerHandle scaler_;
     ScalerHandle converter_;
     FrameHandle sized_;
+    // Pictures made before, drawn over again once no one else holds them (the frame slot
+    // and a paint in progress hold the latest): a new half-megabyte buffer for every
+    // picture cost more than converting it.
+    std::vector<QImage> pictures_;
     std::thread thread_;
 };
 
