@@ -28,8 +28,9 @@ constexpr double kEarly = 0.002;
 constexpr int kLineAlignment = 64;
 // Pictures in a row that could not be scaled before the scaler counts as failed for good.
 constexpr int kFailedRendersForGood = 3;
-// Pictures kept to be drawn over again.
-constexpr std::size_t kKeptPictures = 4;
+// Pictures kept to be drawn over again: the one on show, one still being painted and a
+// free one.
+constexpr std::size_t kKeptPictures = 3;
 
 }  // namespace
 
@@ -314,7 +315,8 @@ QImage Presenter::takePicture(QSize size) {
         pictures_.erase(it);
         return picture;
     }
-    // A few are in use at once: the one on show, one being painted and one being drawn.
+    // Held elsewhere at most: the one on show and one still being painted; beyond them
+    // the oldest is let go, to be freed by its last holder.
     if (pictures_.size() >= kKeptPictures) pictures_.erase(pictures_.begin());
     // The scaler's vector code writes whole blocks past the end of a line (32 bytes for
     // a 120-pixel line), so lines are padded to a block and the buffer has a spare tail.

@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QPointer>
 #include <QFont>
+#include <QPointer>
 #include <QRect>
 #include <QWidget>
 #include <chrono>
