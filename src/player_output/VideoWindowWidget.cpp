@@ -185,15 +185,29 @@ QString VideoWindowWidget::overlayTextAt(double time) const {
 void VideoWindowWidget::paintOverlay(QPainter& painter, const QString& text) {
     // Too small a picture would be mostly overlay.
     if (text.isEmpty() || width() < 160 || height() < 90) return;
-    QFont font = painter.font();
-    font.setPixelSize(std::clamp(height() / 22, 10, 18));
-    font.setStyleHint(QFont::Monospace);
-    font.setFamily(QStringLiteral("monospace"));
-    painter.setFont(font);
-    const int margin = font.pixelSize() / 2;
-    const QRect box = painter.fontMetrics()
-                          .boundingRect(QRect(0, 0, width(), height()), Qt::AlignLeft, text)
-                          .adjusted(-margin, -margin / 2, margin, margin / 2);
+    const int pixelSize = std::clamp(height() / 22, 10, 18);
+    QString shape = text;
+    for (QChar& c : shape)
+        if (c.isDigit()) c = QLatin1Char('0');
+    OverlayLayout& layout = overlayLayout_;
+    if (layout.pixelSize != pixelSize || layout.shape != shape || layout.base != painter.font()) {
+        layout.base = painter.font();
+        layout.pixelSize = pixelSize;
+        layout.shape = shape;
+        layout.font = layout.base;
+        layout.font.setPixelSize(pixelSize);
+        layout.font.setStyleHint(QFont::Monospace);
+        layout.font.setFamily(QStringLiteral("monospace"));
+        painter.setFont(layout.font);
+        const int margin = pixelSize / 2;
+        layout.box = painter.fontMetrics()
+                         .boundingRect(QRect(0, 0, width(), height()), Qt::AlignLeft, text)
+                         .adjusted(-margin, -margin / 2, margin, margin / 2);
+    } else {
+        painter.setFont(layout.font);
+    }
+    const int margin = pixelSize / 2;
+    const QRect box = layout.box;
     // Top right: recorders burn their own captions into the other corners most often.
     const QRect placed =
         box.translated(width() - margin - box.width() - box.left(), margin - box.top());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFont>
 #include <QPointer>
 #include <QRect>
 #include <QWidget>
@@ -95,6 +96,16 @@ private:
     bool timeOverlay_ = true;
     std::optional<std::chrono::system_clock::time_point> recordedAt_;
     double timeOffset_ = 0;
+    // The overlay's font and box, laid out again only when the text's shape (its digits
+    // aside, which the font gives one width) or the font changes, not for every picture.
+    struct OverlayLayout {
+        QFont base;
+        int pixelSize = 0;
+        QString shape;
+        QFont font;
+        QRect box;
+    };
+    OverlayLayout overlayLayout_;
 };
 
 }  // namespace corvid
