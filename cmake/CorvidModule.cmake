@@ -16,3 +16,12 @@ function(corvid_module name folder)
     target_include_directories(corvid_${name} PUBLIC ${root})
     target_link_libraries(corvid_${name} PUBLIC ${module_LINKS})
 endfunction()
+
+# ---- Build speed -------------------------------------------------------------------------
+# Links with LLVM's lld where it is installed (scripts/setup installs it): the test programs
+# carry full debug information, which lld links faster than GNU ld.
+include(CheckLinkerFlag)
+check_linker_flag(CXX -fuse-ld=lld CORVID_HAVE_LLD)
+if(CORVID_HAVE_LLD)
+    add_link_options(-fuse-ld=lld)
+endif()
