@@ -3,7 +3,10 @@
 #include <QApplication>
 #include <QEvent>
 #include <QWidget>
+#include <chrono>
 #include <cmath>
+#include <string>
+#include <type_traits>
 
 #include "platform/graph/FfmpegGraph.h"
 
@@ -16,14 +19,45 @@ constexpr std::size_t kPaintsKept = 4096;
 
 }  // namespace
 
-class PaintProbe::Factory : public IGraphFactory {
+namespace {
+
+// Passes on the question whether a prepared file is open, so that a load waits on its opens
+// as it does without the probe; commits from before loads waited on them have no such call.
+template <typename Base, typename = void>
+class Forwarding : public Base {
+protected:
+    explicit Forwarding(std::shared_ptr<Base> real) : real_(std::move(real)) {}
+    virtual void onReady() {}
+    std::shared_ptr<Base> real_;
+};
+
+template <typename Base>
+class Forwarding<Base, std::void_t<decltype(&Base::FileReady)>> : public Base {
+public:
+    bool FileReady(const std::string& fileName,
+                   std::chrono::steady_clock::time_point until) override {
+        const bool ready = real_->FileReady(fileName, until);
+        if (ready) onReady();
+        return ready;
+    }
+
+protected:
+    explicit Forwarding(std::shared_ptr<Base> real) : real_(std::move(real)) {}
+    virtual void onReady() = 0;
+    std::shared_ptr<Base> real_;
+};
+
+}  // namespace
+
+class PaintProbe::Factory : public Forwarding<IGraphFactory> {
 public:
     Factory(PaintProbe& probe, std::shared_ptr<IGraphFactory> real)
-        : probe_(probe), real_(std::move(real)) {}
+        : Forwarding(std::move(real)), probe_(probe) {}
 
     std::shared_ptr<FilgraphManager> CreateFilgraphManager() override {
         auto graph = real_->CreateFilgraphManager();
         if (auto ffmpeg = std::dynamic_pointer_cast<FfmpegGraph>(graph)) probe_.adopt(ffmpeg);
+        note(Call::CreateGraph);
         return graph;
     }
 
@@ -34,12 +68,22 @@ public:
     }
     void PrepareFile(const std::string& fileName) override {
         real_->PrepareFile(fileName);
+        note(Call::PrepareFile);
     }
 #endif
 
+protected:
+    void onReady() override {
+        note(Call::FileReady);
+    }
+
 private:
+    void note(Call call) {
+        if (probe_.calls_.size() >= kPaintsKept) probe_.calls_.erase(probe_.calls_.begin());
+        probe_.calls_.push_back(FactoryCall{call, probe_.now()});
+    }
+
     PaintProbe& probe_;
-    std::shared_ptr<IGraphFactory> real_;
 };
 
 PaintProbe::PaintProbe() : factory_(std::make_shared<Factory>(*this, GraphFactory::current())) {
@@ -55,6 +99,14 @@ PaintProbe::~PaintProbe() {
 void PaintProbe::adopt(const std::shared_ptr<FfmpegGraph>& graph) {
     std::erase_if(watched_, [](const Watched& w) { return w.graph.expired(); });
     watched_.push_back(Watched{graph, {}});
+}
+
+std::vector<PaintProbe::FactoryCall> PaintProbe::factoryCalls(qint64 sinceNs) const {
+    std::vector<FactoryCall> since;
+    for (const FactoryCall& call : calls_) {
+        if (call.ns >= sinceNs) since.push_back(call);
+    }
+    return since;
 }
 
 std::shared_ptr<FfmpegGraph> PaintProbe::graphIn(QWidget* container) const {

@@ -41,6 +41,16 @@ public:
     // How many paints the video windows got since the probe was made.
     long paints() const { return paints_; }
 
+    // A call the window made on the graph factory, when it returned.
+    enum class Call { PrepareFile, FileReady, CreateGraph };
+    struct FactoryCall {
+        Call call;
+        qint64 ns = 0;  // on the probe's clock
+    };
+    // The factory's calls that returned at or after `sinceNs`; FileReady only when the
+    // file was ready.
+    std::vector<FactoryCall> factoryCalls(qint64 sinceNs) const;
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -58,6 +68,7 @@ private:
     std::unique_ptr<GraphFactory::Scoped> scope_;
     std::vector<Watched> watched_;
     long paints_ = 0;
+    std::vector<FactoryCall> calls_;
 };
 
 }  // namespace bench

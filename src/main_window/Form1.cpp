@@ -633,12 +633,16 @@ void Form1::LoadSelectedRecording() {
     const QString path = DirList->Path();
     if (path.trimmed().isEmpty()) return;
     const QString prefix = folderPrefix(path);
-    mnuClose_Click();
-    QVRControl1->clearNotice();
-    QVRControl2->clearNotice();
+    // The recording on show is closed while the new one's files open (RecordingPair::load's
+    // `meanwhile`), or before a failure is reported when there is nothing to open.
+    const auto closeShown = [this] {
+        mnuClose_Click();
+        QVRControl1->clearNotice();
+        QVRControl2->clearNotice();
+    };
 
     const std::optional<RecordingLine> line = RecordingLine::of(lsASF->currentItem());
-    if (!line) return;
+    if (!line) return closeShown();
     const std::optional<RecordingLine::Kind> kind = line->kind();
     const QStringList files = line->fileNames();
 
@@ -646,10 +650,15 @@ void Form1::LoadSelectedRecording() {
     // reported as such; the window then stays idle as for a missing file.
     QString unreachable;
     auto missing = [&](const QString& message) {
+        closeShown();
         SetPlayState(PlayState::Idle);
         MessageBox::show(this, unreachable.isEmpty() ? message : unreachable);
         // The lists must not go on showing a folder that has gone.
         if (!unreachable.isEmpty()) scan_->recover();
+    };
+    const auto closeAndLoad = [this, closeShown] {
+        closeShown();
+        SetPlayState(PlayState::Loaded);
     };
 
     if (kind == RecordingLine::Kind::Pair) {
@@ -662,23 +671,28 @@ void Form1::LoadSelectedRecording() {
         if (!camera1) return missingFromPair(kFirstPortMissing);
         const auto camera2 = existingFile(prefix + files[1], unreachable);
         if (!camera2) return missingFromPair(kSecondPortMissing);
-        SetPlayState(PlayState::Loaded);
-        pair_->load(*camera1, *camera2, [this] {
-            SetCameraMode(CameraMode::Both);
-            FinishLoading();
-        });
+        pair_->load(
+            *camera1, *camera2,
+            [this] {
+                SetCameraMode(CameraMode::Both);
+                FinishLoading();
+            },
+            closeAndLoad);
     } else if (kind) {
         // One camera: camera 2 alone plays on the right, anything else on the left.
         const bool second = kind == RecordingLine::Kind::Camera2Only;
         const auto file = existingFile(prefix + files[0], unreachable);
         if (!file) return missing(kFileMissing);
-        SetPlayState(PlayState::Loaded);
-        pair_->load(second ? QString() : *file, second ? *file : QString(), [this, second] {
-            (second ? QVRControl1 : QVRControl2)->cmdStop();
-            SetCameraMode(second ? CameraMode::Camera2 : CameraMode::Camera1);
-            FinishLoading();
-        });
+        pair_->load(
+            second ? QString() : *file, second ? *file : QString(),
+            [this, second] {
+                (second ? QVRControl1 : QVRControl2)->cmdStop();
+                SetCameraMode(second ? CameraMode::Camera2 : CameraMode::Camera1);
+                FinishLoading();
+            },
+            closeAndLoad);
     } else {
+        closeShown();
         MessageBox::show(this, kBadLine);
     }
 }

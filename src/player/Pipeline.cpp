@@ -194,6 +194,9 @@ double Pipeline::rate() const {
 }
 
 void Pipeline::setRate(double rate) {
+    // An open sets the rate it has: the presenter is not woken then, or it showed the first
+    // picture at the window's size before the panel's aspect correction and again after it.
+    if (rate == clock_->rate()) return;
     clock_->setRate(rate);
     // The sound made for the old speed is dropped at once, not after the output's next
     // wait for room.

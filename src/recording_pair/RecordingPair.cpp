@@ -83,9 +83,11 @@ RecordingPair::~RecordingPair() = default;
 // ---- Loading ---------------------------------------------------------------------------
 
 void RecordingPair::load(const QString& camera1, const QString& camera2,
-                         const std::function<void()>& then) {
+                         const std::function<void()>& then,
+                         const std::function<void()>& meanwhile) {
     const std::array<QString, kCameras> files{camera1, camera2};
     for (int camera = 0; camera < kCameras; ++camera) panels_[camera]->PrepareFile(files[camera]);
+    if (meanwhile) meanwhile();
     if (!filesReady(files, std::chrono::steady_clock::now() + kOpenGrace)) {
         for (int camera = 0; camera < kCameras; ++camera) {
             if (!files[camera].isEmpty())

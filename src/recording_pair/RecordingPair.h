@@ -51,9 +51,11 @@ public:
     // timestamps; then runs `then`. Files that take longer than a moment to open (slow or
     // stalled storage) are waited for without holding up the window: load returns at
     // once and `then` runs when they are open or have failed. A camera whose file does not
-    // open is named on its panel; the other plays on.
+    // open is named on its panel; the other plays on. `meanwhile`, when given, runs once the
+    // opens have started and before they are waited for: the window's own work (closing the
+    // recording on show) then costs no time of the load's.
     void load(const QString& camera1, const QString& camera2,
-              const std::function<void()>& then = {});
+              const std::function<void()>& then = {}, const std::function<void()>& meanwhile = {});
     // Whether a load is waiting on its files.
     bool opening() const { return opening_.has_value(); }
     // Resets both panels and drops a load still waiting; nothing is loaded after it.

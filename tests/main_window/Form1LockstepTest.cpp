@@ -95,6 +95,25 @@ TEST_F(Form1LockstepTest, pair_followsOneNewClock_andCamera2StartsOpeningBeforeC
     EXPECT_EQ(graphOf("s-2.asf")->clock->number, 2);
 }
 
+TEST_F(Form1LockstepTest, nextPair_startsOpeningBeforeTheRecordingOnShowIsClosed) {
+    load("AB\tr");
+    auto camera1 = graphOf("r-1.asf");
+    ASSERT_TRUE(camera1);
+    const int before = static_cast<int>(factory->log().entries().size());
+    camera1.reset();  // the window holds the last reference
+    load("AB\ts");
+    const FakeCallLog& log = factory->log();
+    const int closed = log.indexOf("Destroyed()", before);
+    ASSERT_GE(closed, 0);
+    // Both new files open while the graphs of the recording on show are torn down; they
+    // render after.
+    EXPECT_LT(log.indexOf("PrepareFile(" + path("s-1.asf") + ")", before), closed);
+    EXPECT_LT(log.indexOf("PrepareFile(" + path("s-2.asf") + ")", before), closed);
+    EXPECT_LT(closed, log.indexOf("RenderFile(" + path("s-1.asf") + ")", before));
+    EXPECT_LT(closed, log.indexOf("RenderFile(" + path("s-2.asf") + ")", before));
+    EXPECT_TRUE(form->mnuClose->isEnabled());
+}
+
 TEST_F(Form1LockstepTest, singleCamera_playsOnAClockOfItsOwn) {
     load("A \ta");
     auto camera1 = graphOf("a-1.asf");
