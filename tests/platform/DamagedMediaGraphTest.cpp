@@ -167,7 +167,7 @@ TEST_F(DamagedMediaGraphTest, realWorldSamples_openOrFailCleanly_andSurviveTrans
     for (const QString& name : names) {
         if (name == "SHA256SUMS" || name.endsWith(".md")) continue;
         SCOPED_TRACE(name.toStdString());
-        const std::string path = std::string(CORVID_SAMPLES_DIR) + "/" + name.toStdString();
+        const std::string path = (QStringLiteral(CORVID_SAMPLES_DIR "/") + name).toStdString();
         std::shared_ptr<FfmpegGraph> graph;
         try {
             graph = open(path);
