@@ -13,15 +13,12 @@
 
 #include "main_window/Form1.h"
 #include "media_engine/clsDShowControl.h"
-#include "platform/graph/GraphFactory.h"
 #include "player_control/QVRControl.h"
 #include "support/Eventually.h"
-#include "support/ManualClockGraphFactory.h"
+#include "support/ManualClockWindowTest.h"
 #include "support/ManualSoundOutput.h"
-#include "support/MessageBoxRecorder.h"
 #include "support/TestMedia.h"
 #include "support/ToneMeter.h"
-#include "support/WindowTest.h"
 
 namespace corvid {
 namespace {
@@ -47,31 +44,14 @@ double rms(const std::vector<float>& samples, std::size_t from, std::size_t to) 
 // the sound was dropped again and again from the change on, as the speed it was made for
 // was only noted once the new tempo filter gave sound, which a filter that has taken a
 // single piece of sound does not.)
-class PairSoundSpeedsTest : public test::WindowTest {
+class PairSoundSpeedsTest : public test::ManualClockWindowTest {
 protected:
     void SetUp() override {
         graphs->soundDevices = true;
         graphs->soundServerSeconds = kServerSeconds;
         graphs->recordSound = true;
-        ASSERT_TRUE(folder.isValid());
-        copy(camera(1), "pair-1.asf");
-        copy(camera(2), "pair-2.asf");
+        copyPair("pair", test::TestMedia::soundCamera(1, 14), test::TestMedia::soundCamera(2, 14));
         showOnFolder(1);
-    }
-
-    static std::string camera(int number) {
-        test::MediaRecipe recipe;
-        recipe.width = 176;
-        recipe.height = 144;
-        recipe.seconds = 14;
-        recipe.colour = number == 1 ? 0xC03030 : 0x3050D0;
-        recipe.toneHz = number == 1 ? 440 : 1000;
-        recipe.picturesFromZero = true;
-        return test::TestMedia::make(recipe);
-    }
-
-    double position(int number) const {
-        return (number == 1 ? form->QVRControl1 : form->QVRControl2)->engine()->DS_GetPosition();
     }
 
     // Moves the manual clock on in 10 ms steps, each once the device heard holds the sound
@@ -111,10 +91,6 @@ protected:
         spans.push_back(span);
     }
 
-    std::shared_ptr<ManualClockGraphFactory> graphs = std::make_shared<ManualClockGraphFactory>();
-    std::shared_ptr<ManualClock> time = graphs->clock;
-    GraphFactory::Scoped installed{graphs};
-    test::MessageBoxRecorder messages;
     std::vector<Span> spans;
 };
 
