@@ -83,9 +83,7 @@ protected:
         if (!recorder.waitForStarted(3000)) GTEST_SKIP() << "cannot record the device";
         if (!test::eventually([&] { return !raw.isEmpty(); }, 5000))
             GTEST_SKIP() << "the monitor is mute";
-        ASSERT_TRUE(folder.isValid());
-        copy(camera(1), "pair-1.asf");
-        copy(camera(2), "pair-2.asf");
+        copyPair("pair", test::TestMedia::soundCamera(1, 30), test::TestMedia::soundCamera(2, 30));
         showOnFolder(1);
     }
 
@@ -96,19 +94,6 @@ protected:
             recorder.waitForFinished(3000);
         }
     }
-
-    static std::string camera(int number) {
-        test::MediaRecipe recipe;
-        recipe.width = 176;
-        recipe.height = 144;
-        recipe.seconds = 30;
-        recipe.colour = number == 1 ? 0xC03030 : 0x3050D0;
-        recipe.toneHz = number == 1 ? 440 : 1000;
-        recipe.picturesFromZero = true;
-        return test::TestMedia::make(recipe);
-    }
-
-    double position() const { return form->QVRControl1->engine()->DS_GetPosition(); }
 
     std::size_t recordedFrames() const {
         return static_cast<std::size_t>(raw.size()) / (2 * sizeof(float));
@@ -136,10 +121,10 @@ protected:
         Heard heard;
         heard.rate = form->QVRControl1->engine()->DS_GetRate();
         heard.start = now();
-        const double start = position();
+        const double start = position(1);
         QTest::qWait(ms);
         heard.end = now();
-        heard.moved = position() - start;
+        heard.moved = position(1) - start;
         heard.seconds = heard.end - heard.start;
         return heard;
     }
@@ -186,7 +171,7 @@ protected:
 TEST_F(PairSoundRealTimeTest, speedKeysWhilePlaying_theCameraHeardPlaysAtItsPitch_from8thTo2x) {
     clickLine("AB\tpair");
     // The sound server may start a stream late; the clock waits for it, at most 2.5 s.
-    ASSERT_TRUE(test::eventually([&] { return position() > 1.0; }, 8000));
+    ASSERT_TRUE(test::eventually([&] { return position(1) > 1.0; }, 8000));
 
     atSpeed({}, 1.0);
     atSpeed({Qt::Key_BracketRight}, 2.0);
@@ -265,7 +250,7 @@ TEST_F(PairSoundRealTimeTest, speedKeysWhilePlaying_theCameraHeardPlaysAtItsPitc
 // gains, sound server) takes off more.
 TEST_F(PairSoundRealTimeTest, volumeSlider_attenuatesOnce_byItsValueLess100dB_atEverySpeed) {
     clickLine("AB\tpair");
-    ASSERT_TRUE(test::eventually([&] { return position() > 1.0; }, 8000));
+    ASSERT_TRUE(test::eventually([&] { return position(1) > 1.0; }, 8000));
     // The tone is made at 1/8 of full scale and each channel of the stereo file gets it
     // 3 dB down: -24.1 dBFS.
     const double file = decibels(0.125 / std::sqrt(2.0) / std::sqrt(2.0));
