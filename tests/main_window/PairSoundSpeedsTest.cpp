@@ -23,17 +23,13 @@
 namespace corvid {
 namespace {
 
+using test::ToneMeter;
+
 // The sound server's own buffer that the devices play through: a stream on a real server
 // holds about as much that a discard cannot take back.
 constexpr double kServerSeconds = 0.1;
 // How soon after a speed change the sound must play at the new speed.
 constexpr double kSettle = 0.15;
-
-double rms(const std::vector<float>& samples, std::size_t from, std::size_t to) {
-    double sum = 0;
-    for (std::size_t i = from * 2; i < to * 2; ++i) sum += double(samples[i]) * samples[i];
-    return to > from ? std::sqrt(sum / double((to - from) * 2)) : 0.0;
-}
 
 // The window on a pair whose cameras carry a 440 Hz and a 1000 Hz tone, on the manual
 // clock, with sound devices that take the sound at its pace, drive the shared clock and
@@ -130,7 +126,8 @@ TEST_F(PairSoundSpeedsTest, speedKeysWhilePlaying_theSoundHeardGoesOnAtEverySpee
         return std::min(samples.size() / 2, static_cast<std::size_t>(std::max(0.0, frame)));
     };
     const Span& normal = spans.front();
-    const double level = rms(samples, frameAt(normal.from + kSettle), frameAt(normal.to));
+    const double level =
+        ToneMeter::rms(samples, frameAt(normal.from + kSettle), frameAt(normal.to));
     ASSERT_GT(level, 0.01) << "nothing heard at 1x";
     std::ostringstream report;
     report << "[ heard    ]";
@@ -146,25 +143,25 @@ TEST_F(PairSoundSpeedsTest, speedKeysWhilePlaying_theSoundHeardGoesOnAtEverySpee
         int quiet = 0;
         double first = -1;
         for (std::size_t at = from; at + block <= to; at += block) {
-            if (rms(samples, at, at + block) < level * 0.7) {
+            if (ToneMeter::rms(samples, at, at + block) < level * 0.7) {
                 ++quiet;
                 if (first < 0) first = span.from + kSettle + double(at - from) / sampleRate;
             }
         }
         const std::vector<float> part(samples.begin() + from * 2, samples.begin() + to * 2);
         report << " " << span.rate
-               << "x: " << 20 * std::log10(rms(samples, from, to) / level + 1e-12) << " dB "
-               << test::ToneMeter::frequency(part, 0, sampleRate) << " Hz " << quiet << "/"
+               << "x: " << 20 * std::log10(ToneMeter::rms(samples, from, to) / level + 1e-12)
+               << " dB " << ToneMeter::frequency(part, 0, sampleRate) << " Hz " << quiet << "/"
                << (to - from) / block << " quiet, moved " << span.moved << " s;";
         if (span.rate > 2.0) {
-            EXPECT_LT(rms(samples, from, to), level * 0.01) << "sound above 2x";
+            EXPECT_LT(ToneMeter::rms(samples, from, to), level * 0.01) << "sound above 2x";
             continue;
         }
         EXPECT_EQ(quiet, 0) << quiet << " of " << (to - from) / block
                             << " blocks of 10 ms quiet, the first at " << first << " s";
-        EXPECT_NEAR(20 * std::log10(rms(samples, from, to) / level), 0.0, 1.0);
-        EXPECT_NEAR(test::ToneMeter::frequency(part, 0, sampleRate), 440.0, 440.0 * 0.02);
-        EXPECT_NEAR(test::ToneMeter::frequency(part, 1, sampleRate), 440.0, 440.0 * 0.02);
+        EXPECT_NEAR(20 * std::log10(ToneMeter::rms(samples, from, to) / level), 0.0, 1.0);
+        EXPECT_NEAR(ToneMeter::frequency(part, 0, sampleRate), 440.0, 440.0 * 0.02);
+        EXPECT_NEAR(ToneMeter::frequency(part, 1, sampleRate), 440.0, 440.0 * 0.02);
     }
     std::cout << report.str() << "\n";
     EXPECT_EQ(messages.count(), 0);
