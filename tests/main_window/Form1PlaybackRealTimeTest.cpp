@@ -28,13 +28,7 @@ namespace {
 constexpr std::uint32_t kCamera1Colour = 0xC03030;
 constexpr std::uint32_t kCamera2Colour = 0x3050D0;
 
-std::string camera(int number, double seconds) {
-    test::MediaRecipe recipe;
-    recipe.seconds = seconds;
-    recipe.colour = number == 1 ? kCamera1Colour : kCamera2Colour;
-    recipe.toneHz = number == 1 ? 440 : 880;
-    return test::TestMedia::make(recipe);
-}
+using test::camera;
 
 // The background colour of the picture a panel shows, or an invalid colour for none.
 QColor pictureColour(QVRControl* panel) {

@@ -275,8 +275,7 @@ TEST_F(ReviewEvidenceTest, ctrlE_refusesMarksThatMakeNoClip_withAClearMessage) {
 }
 
 TEST_F(ReviewEvidenceTest, ctrlE_exportsOnlyTheCamerasStillRecording_atTheClipsStart) {
-    copy(camera(1, 6), "odd-1.asf");
-    copy(camera(2, 3), "odd-2.asf");
+    copyPair("odd", camera(1, 6), camera(2, 3));
     form->DirList_Change();
     load("AB\todd");
     const auto camera1At = [&](double seconds) {

@@ -22,13 +22,7 @@ namespace {
 using test::PictureReader;
 using test::TestMedia;
 
-std::string camera(int number, double seconds) {
-    test::MediaRecipe recipe;
-    recipe.seconds = seconds;
-    recipe.colour = number == 1 ? 0xC03030 : 0x3050D0;
-    recipe.toneHz = number == 1 ? 440 : 880;
-    return TestMedia::make(recipe);
-}
+using test::camera;
 
 // The window's keys on real media graphs, over generated two-camera recordings whose
 // pictures carry their frame numbers. Time moves only when the test moves it.

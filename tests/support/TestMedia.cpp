@@ -249,6 +249,14 @@ std::string TestMedia::tenHourRecording() {
     return make(r);
 }
 
+std::string camera(int number, double seconds) {
+    MediaRecipe recipe;
+    recipe.seconds = seconds;
+    recipe.colour = number == 1 ? 0xC03030 : 0x3050D0;
+    recipe.toneHz = number == 1 ? 440 : 880;
+    return TestMedia::make(recipe);
+}
+
 std::string TestMedia::soundCamera(int number, double seconds) {
     MediaRecipe recipe;
     recipe.width = 176;

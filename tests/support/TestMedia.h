@@ -39,6 +39,9 @@ struct MediaRecipe {
     double startTime = 0;
 };
 
+// A camera of a generated pair: camera 1 red with a 440 Hz tone, camera 2 blue with 880 Hz.
+std::string camera(int number, double seconds);
+
 // Test media generated with the ffmpeg command-line tool into CORVID_TEST_MEDIA_DIR.
 // Files are cached by recipe and written under a temporary name first, so several test
 // binaries may ask for the same file at once. Every call throws std::runtime_error when
