@@ -6,11 +6,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QListWidget>
-#include <QTemporaryDir>
 #include <QTest>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <memory>
 
 #include "main_window/Form1.h"
@@ -23,6 +21,7 @@
 #include "support/FakeFileSystem.h"
 #include "support/FolderSnapshot.h"
 #include "support/MessageBoxRecorder.h"
+#include "support/WindowTest.h"
 
 namespace corvid {
 namespace {
@@ -32,24 +31,14 @@ using test::DamagedMedia;
 
 const QString kSecondPortMissing = QStringLiteral("第二个端口文件不存在，点确定刷列文件列表");
 
-bool waitFor(const std::function<bool()>& condition, int milliseconds = 10000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > milliseconds) return false;
-        QTest::qWait(10);
-    }
-    return true;
-}
-
 // The main window on the real player core, over folders of broken recordings and odd
 // names. Whatever the folder holds, the window must not crash or hang, must say what it
 // cannot play, must stay usable, and must not write anything into the folder.
-class DamagedRecordingsRealTimeTest : public ::testing::Test {
+class DamagedRecordingsRealTimeTest : public test::WindowTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(temporary.isValid());
-        root = temporary.path().toStdString();
+        ASSERT_TRUE(folder.isValid());
+        root = folder.path().toStdString();
         healthy = DamagedMedia::healthy();
     }
 
@@ -57,32 +46,19 @@ protected:
         if (watched) {
             EXPECT_EQ(test::FolderSnapshot::of(root), before) << "something was written";
         }
+        test::WindowTest::TearDown();
     }
 
     // Shows the window over `folder`, remembering the tree as it is now.
-    void open(const std::string& folder) {
+    void open(const std::string& path) {
         before = test::FolderSnapshot::of(root);
         watched = true;
-        form = std::make_unique<Form1>();
-        form->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-        form->DirList->setPath(QString::fromStdString(folder));
-        QCoreApplication::processEvents();
+        showWindow(QString::fromStdString(path));
     }
 
     QListWidgetItem* line(const QString& text) {
         const auto items = form->lsASF->findItems(text, Qt::MatchExactly);
         return items.size() == 1 ? items[0] : nullptr;
-    }
-
-    // Clicks a line of the recording list with the mouse, and waits for its files' opens.
-    void click(const QString& text) {
-        QListWidgetItem* item = line(text);
-        ASSERT_NE(item, nullptr) << text.toStdString();
-        form->lsASF->scrollToItem(item);
-        const QRect place = form->lsASF->visualItemRect(item);
-        QTest::mouseClick(form->lsASF->viewport(), Qt::LeftButton, {}, place.center());
-        ASSERT_TRUE(waitFor([&] { return !form->pair().opening(); }, 30000)) << text.toStdString();
     }
 
     static bool playing(QVRControl* panel) {
@@ -102,20 +78,18 @@ protected:
         before = test::FolderSnapshot::of(root);
         form->DirList->setPath(QString::fromStdString(root + "/usable"));
         QCoreApplication::processEvents();
-        click("AB\tfine");
+        clickLine("AB\tfine");
         EXPECT_TRUE(playing(form->QVRControl1));
         EXPECT_TRUE(playing(form->QVRControl2));
         EXPECT_EQ(form->QVRControl1->notice(), "");
         EXPECT_EQ(form->QVRControl2->notice(), "");
     }
 
-    QTemporaryDir temporary;
     std::string root;
     std::string healthy;
     test::FolderSnapshot before;
     bool watched = false;
     test::MessageBoxRecorder messages;
-    std::unique_ptr<Form1> form;
 };
 
 TEST_F(DamagedRecordingsRealTimeTest, damagedCamera_isNamedInItsPanel_whileThePartnerPlays) {
@@ -136,7 +110,7 @@ TEST_F(DamagedRecordingsRealTimeTest, damagedCamera_isNamedInItsPanel_whileThePa
           Case{"AB\tnoise", form->QVRControl2, form->QVRControl1, "noise-2.asf"},
           Case{"AB\theader", form->QVRControl1, form->QVRControl2, "header-1.asf"}}) {
         SCOPED_TRACE(c.line.toStdString());
-        click(c.line);
+        clickLine(c.line);
         EXPECT_TRUE(c.broken->notice().startsWith(c.file)) << c.broken->notice().toStdString();
         EXPECT_TRUE(c.broken->notice().contains("cannot be played"));
         EXPECT_EQ(c.fine->notice(), "");
@@ -156,7 +130,7 @@ TEST_F(DamagedRecordingsRealTimeTest, truncatedPair_playsAndSeeksWithinWhatWasWr
     const std::string folder = root + "/cut";
     DamagedMedia::placePair(folder, "powercut", DamagedMedia::cutAt(10), DamagedMedia::cutAt(90));
     open(folder);
-    click("AB\tpowercut");
+    clickLine("AB\tpowercut");
     EXPECT_TRUE(playing(form->QVRControl2));
     const double duration1 = form->QVRControl1->engine()->DS_GetDuration();
     const double duration2 = form->QVRControl2->engine()->DS_GetDuration();
@@ -183,7 +157,7 @@ TEST_F(DamagedRecordingsRealTimeTest,
     const std::string folder = root + "/live";
     DamagedMedia::placePair(folder, "live", healthy, healthy);
     open(folder);
-    click("AB\tlive");
+    clickLine("AB\tlive");
     ASSERT_TRUE(playing(form->QVRControl2));
 
     // Cut on disk well ahead of what has been read, as a recorder that is cleared out.
@@ -213,7 +187,7 @@ TEST_F(DamagedRecordingsRealTimeTest, unusualPairs_playEachCameraByItsOwnMeasure
     DamagedMedia::place(folder, "movie.asf", DamagedMedia::otherContainer());
     open(folder);
 
-    click("AB\tmismatch");
+    clickLine("AB\tmismatch");
     EXPECT_TRUE(playing(form->QVRControl1));
     EXPECT_TRUE(playing(form->QVRControl2));
     EXPECT_EQ(form->QVRControl1->engine()->orgmwidth, 352);
@@ -225,14 +199,14 @@ TEST_F(DamagedRecordingsRealTimeTest, unusualPairs_playEachCameraByItsOwnMeasure
     QTest::mouseRelease(form->P1, Qt::LeftButton, {}, QPoint(form->P1->width() / 2, y));
 
     // Sound only: nothing to show, nothing to complain about, and the sound runs.
-    click("AB\tsound");
+    clickLine("AB\tsound");
     EXPECT_TRUE(form->QVRControl1->engine()->IsAudioOnly);
     EXPECT_TRUE(playing(form->QVRControl1));
     EXPECT_TRUE(playing(form->QVRControl2));
     EXPECT_EQ(form->QVRControl1->notice(), "");
 
     // Another container named .asf plays by its content.
-    click("--\tmovie");
+    clickLine("--\tmovie");
     EXPECT_EQ(form->QVRControl1->engine()->orgmwidth, 320);
     EXPECT_TRUE(playing(form->QVRControl1));
     EXPECT_EQ(messages.count(), 0);
@@ -250,7 +224,7 @@ TEST_F(DamagedRecordingsRealTimeTest, oddNames_areListed_andOpenExactlyTheirFile
     for (const std::string& base : bases) {
         const QString name = QString::fromStdString(base);
         SCOPED_TRACE(base);
-        click("AB\t" + name);
+        clickLine("AB\t" + name);
         const QString prefix = QString::fromStdString(folder) + "/" + name;
         EXPECT_EQ(form->QVRControl1->engine()->MediaFile, prefix + "-1.asf");
         EXPECT_EQ(form->QVRControl2->engine()->MediaFile, prefix + "-2.asf");
@@ -269,7 +243,7 @@ TEST_F(DamagedRecordingsRealTimeTest, pathNearTheSystemLimit_opens) {
     DamagedMedia::placePair(folder, "deep", healthy, healthy);
     ASSERT_EQ((folder + "/deep-1.asf").size(), static_cast<std::size_t>(PATH_MAX - 1));
     open(folder);
-    click("AB\tdeep");
+    clickLine("AB\tdeep");
     EXPECT_TRUE(playing(form->QVRControl1));
     EXPECT_TRUE(playing(form->QVRControl2));
     EXPECT_EQ(messages.count(), 0);
@@ -282,7 +256,7 @@ TEST_F(DamagedRecordingsRealTimeTest, filesAndFoldersGoneAfterTheScan_areReporte
     open(folder);
     fs::remove(folder + "/gone-2.asf");
     before = test::FolderSnapshot::of(root);
-    click("AB\tgone");
+    clickLine("AB\tgone");
     ASSERT_EQ(messages.texts(), QStringList{kSecondPortMissing});
     // The list was read again: camera 1 alone is left of that recording.
     EXPECT_NE(line("A \tgone"), nullptr);
@@ -291,7 +265,7 @@ TEST_F(DamagedRecordingsRealTimeTest, filesAndFoldersGoneAfterTheScan_areReporte
     fs::remove_all(folder);
     before = test::FolderSnapshot::of(root);
     messages.clear();
-    click("AB\tkept");
+    clickLine("AB\tkept");
     EXPECT_GE(messages.count(), 1);
     EXPECT_FALSE(form->mnuPlay->isEnabled());
     EXPECT_EQ(form->QVRControl1->engine()->MediaFile, "");
@@ -310,10 +284,10 @@ TEST_F(DamagedRecordingsRealTimeTest, folderOfTwentyThousandFiles_isListed_andIt
     open(folder);
     EXPECT_LT(scan.elapsed(), 60000);
     ASSERT_EQ(form->lsASF->count(), 10001);
-    click("AB\tneedle");
+    clickLine("AB\tneedle");
     EXPECT_TRUE(playing(form->QVRControl1));
     EXPECT_TRUE(playing(form->QVRControl2));
-    click("--\tclip0");  // an empty file in the crowd
+    clickLine("--\tclip0");  // an empty file in the crowd
     EXPECT_TRUE(form->QVRControl1->notice().contains("cannot be played"));
 }
 
@@ -323,7 +297,7 @@ TEST_F(DamagedRecordingsRealTimeTest, symbolicLinkLoop_amongFolders_isFollowedOn
     fs::create_directory_symlink("..", folder + "/inner/up");
     fs::create_directory_symlink(folder + "/inner", folder + "/in");
     open(folder + "/inner/up/in/up/in");
-    click("AB\tlooped");
+    clickLine("AB\tlooped");
     EXPECT_TRUE(playing(form->QVRControl1));
     form->DirList->setPath(QString::fromStdString(folder + "/in/up/in/up"));
     QCoreApplication::processEvents();
@@ -353,7 +327,7 @@ TEST_F(DamagedRecordingsRealTimeTest, unreadableFolder_isReported_andTheWindowSt
 
     form->DirList->setPath(QString::fromStdString(readable));
     QCoreApplication::processEvents();
-    click("AB\tok");
+    clickLine("AB\tok");
     EXPECT_TRUE(playing(form->QVRControl1));
     EXPECT_TRUE(playing(form->QVRControl2));
 }

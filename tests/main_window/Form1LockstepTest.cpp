@@ -1,11 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QFile>
 #include <QLabel>
 #include <QListWidget>
 #include <QRadioButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 
@@ -14,67 +12,27 @@
 #include "platform/graph/GraphFactory.h"
 #include "player_control/QVRControl.h"
 #include "support/FakeFileChooser.h"
-#include "support/FakeGraphFactory.h"
-#include "support/MessageBoxRecorder.h"
+#include "support/FakeGraphWindowTest.h"
 
 namespace corvid {
 namespace {
 
 // How the main window ties its two panels to one clock, on fake graphs over a real folder
 // of empty recording files.
-class Form1LockstepTest : public ::testing::Test {
+class Form1LockstepTest : public test::FakeGraphWindowTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(folder.isValid());
-        for (const char* name : {"r-1.asf", "r-2.asf", "s-1.asf", "s-2.asf", "a-1.asf"})
-            touch(name);
+        touch({"r-1.asf", "r-2.asf", "s-1.asf", "s-2.asf", "a-1.asf"});
         media("r-1.asf", 600);
         media("r-2.asf", 500);
-        form = std::make_unique<Form1>();
-        form->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-        form->DirList->setPath(folder.path());
-        QCoreApplication::processEvents();
+        showWindow();
     }
 
-    void TearDown() override { form.reset(); }
-
-    void touch(const QString& name) {
-        QFile file(folder.filePath(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    }
-
-    void media(const QString& name, double seconds) {
-        factory->catalog().files[path(name)].duration = seconds;
-    }
-
-    std::string path(const QString& name) const { return folder.filePath(name).toStdString(); }
-
-    void load(const QString& line) {
-        const auto items = form->lsASF->findItems(line, Qt::MatchExactly);
-        ASSERT_EQ(items.size(), 1) << line.toStdString();
-        form->lsASF->setCurrentRow(-1);
-        form->lsASF->setCurrentItem(items[0]);
-    }
-
-    std::shared_ptr<FakeGraph> graphOf(const QString& name) const {
-        for (int n = factory->created(); n >= 1; --n) {
-            auto graph = factory->graph(n);
-            if (graph && graph->renderedFile == path(name)) return graph;
-        }
-        return nullptr;
-    }
-
-    QTemporaryDir folder;
-    std::shared_ptr<FakeGraphFactory> factory = std::make_shared<FakeGraphFactory>();
-    GraphFactory::Scoped scope{factory};
     test::ScopedFakeFileChooser chooser;
-    test::MessageBoxRecorder messages;
-    std::unique_ptr<Form1> form;
 };
 
 TEST_F(Form1LockstepTest, pair_followsOneNewClock_andCamera2StartsOpeningBeforeCamera1) {
-    load("AB\tr");
+    selectLine("AB\tr");
     auto camera1 = graphOf("r-1.asf");
     auto camera2 = graphOf("r-2.asf");
     ASSERT_TRUE(camera1 && camera2);
@@ -89,7 +47,7 @@ TEST_F(Form1LockstepTest, pair_followsOneNewClock_andCamera2StartsOpeningBeforeC
     // Each graph follows before it renders, so that it starts on the clock.
     EXPECT_LT(log.indexOf("FollowClock(1)"), log.indexOf("RenderFile(" + path("r-1.asf") + ")"));
 
-    load("AB\ts");
+    selectLine("AB\ts");
     EXPECT_EQ(factory->clocksCreated(), 2);
     EXPECT_EQ(graphOf("s-1.asf")->clock->number, 2);
     EXPECT_EQ(graphOf("s-2.asf")->clock->number, 2);
@@ -115,7 +73,7 @@ TEST_F(Form1LockstepTest, nextPair_startsOpeningBeforeTheRecordingOnShowIsClosed
 }
 
 TEST_F(Form1LockstepTest, singleCamera_playsOnAClockOfItsOwn) {
-    load("A \ta");
+    selectLine("A \ta");
     auto camera1 = graphOf("a-1.asf");
     ASSERT_TRUE(camera1);
     EXPECT_FALSE(camera1->clock);
@@ -123,7 +81,7 @@ TEST_F(Form1LockstepTest, singleCamera_playsOnAClockOfItsOwn) {
 }
 
 TEST_F(Form1LockstepTest, everyCommandToBothPanels_actsAtOneInstantOfTheClock) {
-    load("AB\tr");
+    selectLine("AB\tr");
     auto clock = graphOf("r-1.asf")->clock;
     for (int key : {Qt::Key_Space, Qt::Key_Right, Qt::Key_Left, Qt::Key_Period,
                     Qt::Key_BracketRight, Qt::Key_Backspace, Qt::Key_Space}) {
@@ -141,7 +99,7 @@ TEST_F(Form1LockstepTest, everyCommandToBothPanels_actsAtOneInstantOfTheClock) {
 }
 
 TEST_F(Form1LockstepTest, play_keepsTheCameraThatEndedFirstInStep_andStartsOverWhenBothEnded) {
-    load("AB\tr");
+    selectLine("AB\tr");
     auto camera1 = graphOf("r-1.asf");
     auto camera2 = graphOf("r-2.asf");
     form->mnuPlay->trigger();  // Pause
@@ -163,7 +121,7 @@ TEST_F(Form1LockstepTest, play_keepsTheCameraThatEndedFirstInStep_andStartsOverW
 }
 
 TEST_F(Form1LockstepTest, panelsOwnControls_moveBothCameras_whileThePanelPlaysAPairCamera) {
-    load("AB\tr");
+    selectLine("AB\tr");
     auto camera1 = graphOf("r-1.asf");
     auto camera2 = graphOf("r-2.asf");
     camera1->position = camera2->position = 100;
@@ -183,7 +141,7 @@ TEST_F(Form1LockstepTest, panelsOwnControls_moveBothCameras_whileThePanelPlaysAP
 }
 
 TEST_F(Form1LockstepTest, panelsOwnOpenDialog_takesThePanelOutOfThePair_andOpensOnAClockOfItsOwn) {
-    load("AB\tr");
+    selectLine("AB\tr");
     chooser->willConfirm(path("s-2.asf"));
     form->QVRControl2->OpenFile();
     auto opened = graphOf("s-2.asf");
@@ -203,7 +161,7 @@ TEST_F(Form1LockstepTest, panelsOwnOpenDialog_takesThePanelOutOfThePair_andOpens
 
 TEST_F(Form1LockstepTest, cameraThatCannotBeOpened_leavesTheOtherToPlayAlone) {
     factory->catalog().unplayable.insert(path("r-1.asf"));
-    load("AB\tr");
+    selectLine("AB\tr");
     auto camera2 = graphOf("r-2.asf");
     ASSERT_TRUE(camera2);
     EXPECT_TRUE(camera2->clock);
@@ -212,7 +170,7 @@ TEST_F(Form1LockstepTest, cameraThatCannotBeOpened_leavesTheOtherToPlayAlone) {
 }
 
 TEST_F(Form1LockstepTest, timeText_isRightAtOnce_whenPausedRightAfterABarClick) {
-    load("AB\tr");
+    selectLine("AB\tr");
     form->P1_MouseDown(1, 0, 2882.5f, 0);
     form->P1_MouseUp(1, 0, 2882.5f, 0);
     form->mnuPlay->trigger();  // Pause before the timer's next tick
@@ -222,7 +180,7 @@ TEST_F(Form1LockstepTest, timeText_isRightAtOnce_whenPausedRightAfterABarClick) 
 
 TEST_F(Form1LockstepTest, cameraHeard_isCamera2_whenCamera1HasNoSound_untilTheUserChooses) {
     factory->catalog().files[path("s-1.asf")].hasAudio = false;
-    load("AB\ts");
+    selectLine("AB\ts");
     EXPECT_TRUE(form->optRight->isChecked());
     EXPECT_GT(graphOf("s-2.asf")->volume, -10000);  // heard at the slider's volume
     QTest::mouseClick(form->optLeft, Qt::LeftButton);
@@ -231,7 +189,7 @@ TEST_F(Form1LockstepTest, cameraHeard_isCamera2_whenCamera1HasNoSound_untilTheUs
 
     // A camera-1 file that does not open at all leaves camera 2 heard.
     factory->catalog().unplayable.insert(path("r-1.asf"));
-    load("AB\tr");
+    selectLine("AB\tr");
     EXPECT_TRUE(form->optRight->isChecked());
     EXPECT_GT(graphOf("r-2.asf")->volume, -10000);
     EXPECT_EQ(messages.count(), 0);

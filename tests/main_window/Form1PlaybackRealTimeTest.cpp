@@ -10,7 +10,6 @@
 #include <QTest>
 #include <QTimer>
 #include <cstdio>
-#include <functional>
 #include <memory>
 
 #include "main_window/Form1.h"
@@ -29,23 +28,7 @@ namespace {
 constexpr std::uint32_t kCamera1Colour = 0xC03030;
 constexpr std::uint32_t kCamera2Colour = 0x3050D0;
 
-std::string camera(int number, double seconds) {
-    test::MediaRecipe recipe;
-    recipe.seconds = seconds;
-    recipe.colour = number == 1 ? kCamera1Colour : kCamera2Colour;
-    recipe.toneHz = number == 1 ? 440 : 880;
-    return test::TestMedia::make(recipe);
-}
-
-bool waitFor(const std::function<bool()>& condition, int milliseconds = 10000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > milliseconds) return false;
-        QTest::qWait(10);
-    }
-    return true;
-}
+using test::camera;
 
 // The background colour of the picture a panel shows, or an invalid colour for none.
 QColor pictureColour(QVRControl* panel) {
@@ -72,9 +55,7 @@ bool black(QVRControl* panel) {
 class Form1PlaybackRealTimeTest : public test::WindowTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(folder.isValid());
-        copy(camera(1, 6), "rec-1.asf");
-        copy(camera(2, 8), "rec-2.asf");
+        copyPair("rec", camera(1, 6), camera(2, 8));
         copy(camera(1, 6), "solo-1.asf");
         copy(camera(2, 8), "lone-2.asf");
         copy(camera(1, 6), "clip.asf");

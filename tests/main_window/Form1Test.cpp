@@ -9,7 +9,6 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QRadioButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
@@ -24,8 +23,7 @@
 #include "platform/widgets/ScrollBar.h"
 #include "player_control/QVRControl.h"
 #include "support/FakeFileSystem.h"
-#include "support/FakeGraphFactory.h"
-#include "support/MessageBoxRecorder.h"
+#include "support/FakeGraphWindowTest.h"
 
 namespace corvid {
 namespace {
@@ -77,30 +75,8 @@ int pixelsOfPrimary(QWidget* widget, int primary) {
 }
 
 // The main window on fake media graphs, over a real folder of empty recording files.
-class Form1Test : public ::testing::Test {
+class Form1Test : public test::FakeGraphWindowTest {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(folder.isValid());
-        factory = std::make_shared<FakeGraphFactory>();
-        scope = std::make_unique<GraphFactory::Scoped>(factory);
-    }
-
-    void TearDown() override {
-        form.reset();
-        scope.reset();
-    }
-
-    void touch(const QString& name) {
-        QFile file(folder.filePath(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    }
-
-    void media(const QString& name, double seconds) {
-        FakeMedia m;
-        m.duration = seconds;
-        factory->catalog().files[folder.filePath(name).toStdString()] = m;
-    }
-
     void open() {
         form = std::make_unique<Form1>();
         form->show();
@@ -119,31 +95,12 @@ protected:
         return -1;
     }
 
-    // Selects a line the way the keyboard or a click does, which runs the click handler.
-    void click(const QString& line) {
-        const int index = row(line);
-        ASSERT_GE(index, 0) << line.toStdString();
-        form->lsASF->setCurrentRow(-1);
-        form->lsASF->setCurrentRow(index);
-    }
-
-    // The live graph playing `name`, or null.
-    std::shared_ptr<FakeGraph> graphOf(const QString& name) const {
-        const std::string path = folder.filePath(name).toStdString();
-        for (int n = factory->created(); n >= 1; --n) {
-            auto graph = factory->graph(n);
-            if (graph && graph->renderedFile == path) return graph;
-        }
-        return nullptr;
-    }
-
     void loadPair(double seconds1 = 600, double seconds2 = 500) {
-        touch("r-1.asf");
-        touch("r-2.asf");
+        touch({"r-1.asf", "r-2.asf"});
         media("r-1.asf", seconds1);
         media("r-2.asf", seconds2);
         open();
-        click("AB\tr");
+        selectLine("AB\tr");
         ASSERT_TRUE(graphOf("r-1.asf"));
         ASSERT_TRUE(graphOf("r-2.asf"));
     }
@@ -152,12 +109,6 @@ protected:
         return form->mnuPlay->text() == "Play" && !form->mnuPlay->isEnabled() &&
                !form->mnuClose->isEnabled() && !form->timPS->isActive();
     }
-
-    QTemporaryDir folder;
-    std::shared_ptr<FakeGraphFactory> factory;
-    std::unique_ptr<GraphFactory::Scoped> scope;
-    test::MessageBoxRecorder messages;
-    std::unique_ptr<Form1> form;
 };
 
 // ---- Start-up and layout ----------------------------------------------------------------
@@ -195,7 +146,7 @@ TEST_F(Form1Test, start_showsDesignValues_andIdleCommandsWithRunningTimer) {
 }
 
 TEST_F(Form1Test, start_fillsRecordingList_whenFolderListAlreadyShowsStartFolder) {
-    touch("a-1.asf");
+    touch({"a-1.asf"});
     const QString before = QDir::currentPath();
     QDir::setCurrent(folder.path());
     form = std::make_unique<Form1>();
@@ -331,15 +282,13 @@ TEST_F(Form1Test, guard_showsFailureOfPanelCommand_andWindowStaysUsable) {
 // ---- Progress bar -----------------------------------------------------------------------
 
 TEST_F(Form1Test, progress_isShownAtOnce_afterALoadAndAStop) {
-    touch("r-1.asf");
-    touch("r-2.asf");
-    touch("c-2.asf");
+    touch({"r-1.asf", "r-2.asf", "c-2.asf"});
     media("r-1.asf", 600);
     media("r-2.asf", 500);
     media("c-2.asf", 90);
     open();
 
-    click("AB\tr");
+    selectLine("AB\tr");
     EXPECT_EQ(form->L1->text(), "00:00:00 / 00:10:00");
     EXPECT_FLOAT_EQ(form->S1Width(), 0);
 
@@ -350,7 +299,7 @@ TEST_F(Form1Test, progress_isShownAtOnce_afterALoadAndAStop) {
     EXPECT_EQ(form->L1->text(), "00:00:00 / 00:00:00");
     EXPECT_FLOAT_EQ(form->S1Width(), 0);
 
-    click(" B\tc");
+    selectLine(" B\tc");
     EXPECT_EQ(form->L1->text(), "00:00:00 / 00:01:30");
     EXPECT_EQ(messages.count(), 0);
 }
@@ -449,7 +398,7 @@ TEST_F(Form1Test, mouseOnBar_isConvertedToTwips_andIgnoredWhileBarDisabled) {
     // A missing file leaves the window idle with the bar disabled.
     QFile::remove(folder.filePath("r-1.asf"));
     form->lsASF->addItem("--\tgone");
-    click("--\tgone");
+    selectLine("--\tgone");
     ASSERT_EQ(messages.count(), 1);
     EXPECT_FALSE(form->P1->isEnabled());
     QTest::mousePress(form->P1, Qt::LeftButton, {}, QPoint(10, 5));
@@ -495,25 +444,22 @@ TEST_F(Form1Test, progressText_isWhiteOverTheFill_andDarkBesideIt) {
 // ---- Volume -----------------------------------------------------------------------------
 
 TEST_F(Form1Test, cameraOptions_greyTheirCaptionWhenDisabled_andKeepTheirColourWhenEnabled) {
-    touch("right-2.asf");
-    touch("left-1.asf");
-    touch("pair-1.asf");
-    touch("pair-2.asf");
+    touch({"right-2.asf", "left-1.asf", "pair-1.asf", "pair-2.asf"});
     open();
     constexpr int red = 0;
     constexpr int blue = 2;
 
-    click(" B\tright");
+    selectLine(" B\tright");
     ASSERT_FALSE(form->optLeft->isEnabled());
     EXPECT_EQ(pixelsOfPrimary(form->optLeft, blue), 0);
     EXPECT_GT(pixelsOfPrimary(form->optRight, red), 0);
 
-    click("A \tleft");
+    selectLine("A \tleft");
     ASSERT_FALSE(form->optRight->isEnabled());
     EXPECT_GT(pixelsOfPrimary(form->optLeft, blue), 0);
     EXPECT_EQ(pixelsOfPrimary(form->optRight, red), 0);
 
-    click("AB\tpair");
+    selectLine("AB\tpair");
     EXPECT_GT(pixelsOfPrimary(form->optLeft, blue), 0);
     EXPECT_GT(pixelsOfPrimary(form->optRight, red), 0);
 }
@@ -537,23 +483,17 @@ TEST_F(Form1Test, volume_goesToSelectedCamera_andSilencesTheOther) {
 }
 
 TEST_F(Form1Test, load_readsSliderBackFromHeardPanel) {
-    touch("r-1.asf");
-    touch("r-2.asf");
+    touch({"r-1.asf", "r-2.asf"});
     open();
     form->hsVol->SetValue(120);
-    click("AB\tr");
+    selectLine("AB\tr");
     EXPECT_EQ(form->hsVol->Value(), 100);
     EXPECT_EQ(form->QVRControl1->GetVol(), 100);
     EXPECT_EQ(form->QVRControl2->GetVol(), 0);
 }
 
 TEST_F(Form1Test, load_keepsTheSlider_whenTheHeardCameraHasNoSound_forTheNextRecordings) {
-    touch("mute-1.asf");
-    touch("mute-2.asf");
-    touch("dead-1.asf");
-    touch("dead-2.asf");
-    touch("r-1.asf");
-    touch("r-2.asf");
+    touch({"mute-1.asf", "mute-2.asf", "dead-1.asf", "dead-2.asf", "r-1.asf", "r-2.asf"});
     FakeMedia silent;
     silent.hasAudio = false;
     factory->catalog().files[folder.filePath("mute-1.asf").toStdString()] = silent;
@@ -566,9 +506,9 @@ TEST_F(Form1Test, load_keepsTheSlider_whenTheHeardCameraHasNoSound_forTheNextRec
     // A camera 1 without sound, or one that does not open, reads back a volume of 0 that
     // nobody chose; the next healthy pair plays at the slider's volume.
     for (const QString& silentLine : {QStringLiteral("AB\tmute"), QStringLiteral("AB\tdead")}) {
-        click(silentLine);
+        selectLine(silentLine);
         EXPECT_EQ(form->hsVol->Value(), 60) << silentLine.toStdString();
-        click("AB\tr");
+        selectLine("AB\tr");
         EXPECT_EQ(form->hsVol->Value(), 60);
         EXPECT_EQ(graphOf("r-1.asf")->volume, 60 * 100 - 10000);
         EXPECT_EQ(graphOf("r-2.asf")->volume, -10000);
@@ -578,14 +518,10 @@ TEST_F(Form1Test, load_keepsTheSlider_whenTheHeardCameraHasNoSound_forTheNextRec
 // ---- Loading ----------------------------------------------------------------------------
 
 TEST_F(Form1Test, load_followsMarkerTable_forEveryKindOfLine) {
-    touch("pair-1.asf");
-    touch("pair-2.asf");
-    touch("left-1.asf");
-    touch("right-2.asf");
-    touch("clip.asf");
+    touch({"pair-1.asf", "pair-2.asf", "left-1.asf", "right-2.asf", "clip.asf"});
     open();
 
-    click("AB\tpair");
+    selectLine("AB\tpair");
     EXPECT_TRUE(graphOf("pair-1.asf"));
     EXPECT_TRUE(graphOf("pair-2.asf"));
     EXPECT_EQ(form->QVRControl1->engine()->MediaFile, folder.filePath("pair-1.asf"));
@@ -593,7 +529,7 @@ TEST_F(Form1Test, load_followsMarkerTable_forEveryKindOfLine) {
     EXPECT_TRUE(form->optLeft->isChecked() && form->optLeft->isEnabled());
     EXPECT_TRUE(form->optRight->isEnabled());
 
-    click(" B\tright");
+    selectLine(" B\tright");
     EXPECT_EQ(factory->alive(), 1);
     EXPECT_TRUE(graphOf("right-2.asf"));
     EXPECT_EQ(form->QVRControl1->engine()->MediaFile, "");
@@ -603,13 +539,13 @@ TEST_F(Form1Test, load_followsMarkerTable_forEveryKindOfLine) {
     EXPECT_EQ(form->QVRControl1->GetVol(), 0);
     EXPECT_EQ(form->QVRControl2->GetVol(), 75);
 
-    click("A \tleft");
+    selectLine("A \tleft");
     EXPECT_EQ(form->QVRControl1->engine()->MediaFile, folder.filePath("left-1.asf"));
     EXPECT_EQ(form->QVRControl2->engine()->MediaFile, "");
     EXPECT_TRUE(form->optLeft->isChecked());
     EXPECT_FALSE(form->optRight->isEnabled());
 
-    click("--\tclip");
+    selectLine("--\tclip");
     EXPECT_EQ(form->QVRControl1->engine()->MediaFile, folder.filePath("clip.asf"));
     EXPECT_EQ(factory->alive(), 1);
     EXPECT_EQ(form->mnuPlay->text(), "Pause");
@@ -617,8 +553,7 @@ TEST_F(Form1Test, load_followsMarkerTable_forEveryKindOfLine) {
 }
 
 TEST_F(Form1Test, mouseClickOnLine_loadsOnce_andReloadsTheSelectedLine) {
-    touch("r-1.asf");
-    touch("r-2.asf");
+    touch({"r-1.asf", "r-2.asf"});
     open();
     const QRect place = form->lsASF->visualItemRect(form->lsASF->item(row("AB\tr")));
     QTest::mouseClick(form->lsASF->viewport(), Qt::LeftButton, {}, place.center());
@@ -629,30 +564,24 @@ TEST_F(Form1Test, mouseClickOnLine_loadsOnce_andReloadsTheSelectedLine) {
 }
 
 TEST_F(Form1Test, load_opensFileAsNamedOnDisk_andNeverSplitsATabInAName) {
-    touch("Run-1.ASF");
-    touch("RUN-2.asf");
-    touch("a\tb-1.asf");
-    touch("a\tb-2.asf");
-    touch("a-1.asf");
-    touch("a-2.asf");
+    touch({"Run-1.ASF", "RUN-2.asf", "a\tb-1.asf", "a\tb-2.asf", "a-1.asf", "a-2.asf"});
     open();
 
-    click("AB\tRun");
+    selectLine("AB\tRun");
     EXPECT_TRUE(graphOf("Run-1.ASF"));
     EXPECT_TRUE(graphOf("RUN-2.asf"));
 
-    click("AB\ta\tb");
+    selectLine("AB\ta\tb");
     EXPECT_TRUE(graphOf("a\tb-1.asf"));
     EXPECT_TRUE(graphOf("a\tb-2.asf"));
     EXPECT_FALSE(graphOf("a-1.asf"));
 }
 
 TEST_F(Form1Test, load_reportsUnplayableFileInsideItsPanel_whileOtherCameraPlays) {
-    touch("r-1.asf");
-    touch("r-2.asf");
+    touch({"r-1.asf", "r-2.asf"});
     factory->catalog().unplayable.insert(folder.filePath("r-1.asf").toStdString());
     open();
-    click("AB\tr");
+    selectLine("AB\tr");
     EXPECT_FALSE(form->QVRControl1->notice().isEmpty());
     EXPECT_TRUE(form->QVRControl2->notice().isEmpty());
     auto g2 = graphOf("r-2.asf");
@@ -661,20 +590,16 @@ TEST_F(Form1Test, load_reportsUnplayableFileInsideItsPanel_whileOtherCameraPlays
     EXPECT_EQ(messages.count(), 0);
 
     factory->catalog().unplayable.clear();
-    click("AB\tr");
+    selectLine("AB\tr");
     EXPECT_TRUE(form->QVRControl1->notice().isEmpty());
 }
 
 TEST_F(Form1Test, load_showsFixedMessages_andLeavesWindowIdleOrStopped) {
-    touch("pair-1.asf");
-    touch("pair-2.asf");
-    touch("half-1.asf");
-    touch("half-2.asf");
-    touch("clip.asf");
+    touch({"pair-1.asf", "pair-2.asf", "half-1.asf", "half-2.asf", "clip.asf"});
     open();
 
     QFile::remove(folder.filePath("clip.asf"));
-    click("--\tclip");
+    selectLine("--\tclip");
     ASSERT_EQ(messages.texts(), QStringList{"文件不存在"});
     EXPECT_TRUE(idle());
     EXPECT_FALSE(form->P1->isEnabled());
@@ -682,7 +607,7 @@ TEST_F(Form1Test, load_showsFixedMessages_andLeavesWindowIdleOrStopped) {
 
     messages.clear();
     QFile::remove(folder.filePath("pair-1.asf"));
-    click("AB\tpair");
+    selectLine("AB\tpair");
     ASSERT_EQ(messages.texts(), QStringList{"第一个端口文件不存在，点确定刷列文件列表"});
     EXPECT_TRUE(idle());
     EXPECT_GE(row(" B\tpair"), 0);
@@ -690,16 +615,16 @@ TEST_F(Form1Test, load_showsFixedMessages_andLeavesWindowIdleOrStopped) {
 
     messages.clear();
     QFile::remove(folder.filePath("half-2.asf"));
-    click("AB\thalf");
+    selectLine("AB\thalf");
     ASSERT_EQ(messages.texts(), QStringList{"第二个端口文件不存在，点确定刷列文件列表"});
     EXPECT_TRUE(idle());
     EXPECT_GE(row("A \thalf"), 0);
 
     // An unknown marker: stopped, bar still enabled.
-    click("A \thalf");
+    selectLine("A \thalf");
     messages.clear();
     form->lsASF->addItem("ab\thalf");
-    click("ab\thalf");
+    selectLine("ab\thalf");
     ASSERT_EQ(messages.texts(), QStringList{"文件信息不正确"});
     EXPECT_TRUE(idle());
     EXPECT_TRUE(form->P1->isEnabled());
@@ -708,7 +633,7 @@ TEST_F(Form1Test, load_showsFixedMessages_andLeavesWindowIdleOrStopped) {
     // A line without a tab: stopped, no message.
     messages.clear();
     form->lsASF->addItem("no tab");
-    click("no tab");
+    selectLine("no tab");
     EXPECT_EQ(messages.count(), 0);
 }
 
@@ -731,10 +656,7 @@ TEST_F(Form1Test, load_changesNothing_whenFolderPathIsBlank) {
 }
 
 TEST_F(Form1Test, selectRecording_selectsAndPlaysTheLineOfTheFileNamed_inAnyCameraOrCase) {
-    touch("pair-1.asf");
-    touch("pair-2.asf");
-    touch("Right-2.asf");
-    touch("clip.asf");
+    touch({"pair-1.asf", "pair-2.asf", "Right-2.asf", "clip.asf"});
     open();
 
     EXPECT_TRUE(form->SelectRecording("pair-2.asf"));
@@ -758,8 +680,7 @@ TEST_F(Form1Test, selectRecording_selectsAndPlaysTheLineOfTheFileNamed_inAnyCame
 }
 
 TEST_F(Form1Test, selectRecording_prefersTheNameAsWritten_whenTwoDifferOnlyInCase) {
-    touch("a-1.asf");
-    touch("A-1.asf");
+    touch({"a-1.asf", "A-1.asf"});
     open();
     ASSERT_EQ(form->lsASF->count(), 2);
     EXPECT_TRUE(form->SelectRecording("A-1.asf"));
@@ -769,9 +690,7 @@ TEST_F(Form1Test, selectRecording_prefersTheNameAsWritten_whenTwoDifferOnlyInCas
 }
 
 TEST_F(Form1Test, selectRecording_saysSoAndChangesNothing_whenNoLinePlaysTheName) {
-    touch("r-1.asf");
-    touch("notes.txt");
-    touch(".hidden-1.asf");
+    touch({"r-1.asf", "notes.txt", ".hidden-1.asf"});
     open();
     form->SelectRecording("r-1.asf");
     const int selected = form->lsASF->currentRow();
@@ -790,14 +709,12 @@ TEST_F(Form1Test, selectRecording_saysSoAndChangesNothing_whenNoLinePlaysTheName
 
 TEST_F(Form1Test, load_saysSoAndShowsTheNearestParent_whenFolderWentAwaySinceTheScan) {
     ASSERT_TRUE(QDir(folder.path()).mkpath("cams/day"));
-    touch("cams/day/r-1.asf");
-    touch("cams/day/r-2.asf");
-    touch("p-1.asf");
+    touch({"cams/day/r-1.asf", "cams/day/r-2.asf", "p-1.asf"});
     open();
     form->DirList->setPath(folder.filePath("cams/day"));
     ASSERT_GE(row("AB\tr"), 0);
     ASSERT_TRUE(QDir(folder.filePath("cams")).removeRecursively());
-    click("AB\tr");
+    selectLine("AB\tr");
     ASSERT_EQ(messages.count(), 1);
     EXPECT_TRUE(messages.texts()[0].startsWith("The recording cannot be loaded."));
     EXPECT_TRUE(idle());

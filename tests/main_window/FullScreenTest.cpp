@@ -14,11 +14,9 @@
 #include "player_control/VideoSurface.h"
 #include "player_output/VideoWindowWidget.h"
 #include "support/Eventually.h"
-#include "support/ManualClockGraphFactory.h"
-#include "support/MessageBoxRecorder.h"
+#include "support/ManualClockWindowTest.h"
 #include "support/PictureReader.h"
 #include "support/TestMedia.h"
-#include "support/WindowTest.h"
 
 namespace corvid {
 namespace {
@@ -57,25 +55,19 @@ void PrintTo(const Placement& p, std::ostream* out) {
 
 // Full screen entered and left from the main window on real media graphs, by the mouse
 // and by the keys, at the window's sizes.
-class FullScreenTest : public test::WindowTest {
+class FullScreenTest : public test::ManualClockWindowTest {
 protected:
     void SetUp() override {
-        copy(camera(1), "day-1.asf");
-        copy(camera(2), "day-2.asf");
+        copyPair("day", camera(1), camera(2));
         showOnFolder(1);
-        clickLine(form->lsASF->item(0)->text());
-        ASSERT_TRUE(eventually([&] { return frame(1) >= 0 && frame(2) >= 0; }, 10000));
+        load(form->lsASF->item(0)->text());
         // The time written over the picture would reach into the bars of full screen.
         for (int number : {1, 2}) panel(number)->SetTimeOverlay(false);
     }
 
-    QVRControl* panel(int number) const {
-        return number == 1 ? form->QVRControl1 : form->QVRControl2;
-    }
     VideoWindowWidget* video(int number) const {
         return panel(number)->PicVid->findChild<VideoWindowWidget*>();
     }
-    int frame(int number) const { return test::PictureReader::frameShownIn(panel(number)->PicVid); }
     Placement placement(const VideoWindowWidget* v) const {
         return {v->parentWidget(), v->geometry(), v->mapTo(form.get(), QPoint(0, 0)),
                 v->zoomView()};
@@ -173,10 +165,6 @@ protected:
                           Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(v, &event);
     }
-
-    std::shared_ptr<ManualClockGraphFactory> graphs = std::make_shared<ManualClockGraphFactory>();
-    GraphFactory::Scoped installed{graphs};
-    test::MessageBoxRecorder messages;
 };
 
 TEST_F(FullScreenTest,

@@ -26,13 +26,7 @@ namespace {
 
 using test::eventually;
 
-std::string camera(int number) {
-    test::MediaRecipe recipe;
-    recipe.seconds = 20;
-    recipe.colour = number == 1 ? 0xC03030 : 0x3050D0;
-    recipe.toneHz = number == 1 ? 440 : 880;
-    return test::TestMedia::make(recipe);
-}
+using test::camera;
 
 // A whole review on real media graphs in real time with the keyboard alone, from the
 // folder above the recordings to full screen and back.
@@ -64,8 +58,7 @@ protected:
 
 TEST_F(KeyboardReviewRealTimeTest, wholeReview_isDrivenFromTheKeyboardAlone) {
     ASSERT_TRUE(QDir(folder.path()).mkdir("day"));
-    copy(camera(1), "day/run-1.asf");
-    copy(camera(2), "day/run-2.asf");
+    copyPair("day/run", camera(1, 20), camera(2, 20));
     showOnFolder(0);
     QVRControl* one = form->QVRControl1;
     QVRControl* two = form->QVRControl2;

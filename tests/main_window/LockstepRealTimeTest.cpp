@@ -18,14 +18,11 @@
 #include "player_control/QVRControl.h"
 #include "support/Eventually.h"
 #include "support/MessageBoxRecorder.h"
-#include "support/PictureReader.h"
 #include "support/TestMedia.h"
 #include "support/WindowTest.h"
 
 namespace corvid {
 namespace {
-
-using test::PictureReader;
 
 // The picture numbers the two panels show, read back from their pixels; -1 for none.
 struct Shown {
@@ -44,8 +41,7 @@ class LockstepRealTimeTest : public test::WindowTest, public ::testing::WithPara
 protected:
     void SetUp() override {
         ASSERT_TRUE(folder.isValid());
-        copy(camera(1, true), "pair-1.asf");
-        copy(camera(2, GetParam()), "pair-2.asf");
+        copyPair("pair", camera(1, true), camera(2, GetParam()));
         showOnFolder(1);
     }
 
@@ -67,10 +63,7 @@ protected:
         QTest::mouseRelease(form->P1, Qt::LeftButton, {}, at);
     }
 
-    Shown shown() {
-        return {PictureReader::frameShownIn(form->QVRControl1->PicVid),
-                PictureReader::frameShownIn(form->QVRControl2->PicVid)};
-    }
+    Shown shown() { return {frame(1), frame(2)}; }
 
     // Both panels' pictures move on, once the pictures of the last action are shown.
     bool moving() {
@@ -100,9 +93,9 @@ protected:
         QElapsedTimer wall;
         wall.start();
         while (wall.elapsed() < 1000) {
-            const int before = PictureReader::frameShownIn(form->QVRControl1->PicVid);
-            const int second = PictureReader::frameShownIn(form->QVRControl2->PicVid);
-            const int after = PictureReader::frameShownIn(form->QVRControl1->PicVid);
+            const int before = frame(1);
+            const int second = frame(2);
+            const int after = frame(1);
             if (before >= 0 && second >= 0 && after >= 0) {
                 ++samples;
                 const int apart = std::max({0, before - second, second - after});

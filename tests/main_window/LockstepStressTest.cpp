@@ -1,10 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QFile>
 #include <QListWidget>
 #include <QRadioButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <chrono>
 #include <memory>
@@ -19,8 +17,7 @@
 #include "platform/widgets/ScrollBar.h"
 #include "player_control/QVRControl.h"
 #include "support/Eventually.h"
-#include "support/ManualClockGraphFactory.h"
-#include "support/MessageBoxRecorder.h"
+#include "support/ManualClockWindowTest.h"
 #include "support/TestMedia.h"
 
 namespace corvid {
@@ -34,11 +31,11 @@ using test::TestMedia;
 // end, stopping and loading again) on real graphs over the manual clock, with sound
 // devices that drive the clock and now and then stop taking sound. After every Play both
 // cameras must move, together.
-class LockstepStressTest : public ::testing::TestWithParam<unsigned> {
+class LockstepStressTest : public test::ManualClockWindowTest,
+                           public ::testing::WithParamInterface<unsigned> {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(folder.isValid());
-        factory->soundDevices = true;
+        graphs->soundDevices = true;
         for (int camera : {1, 2}) {
             MediaRecipe recipe;
             recipe.width = 128;
@@ -46,18 +43,11 @@ protected:
             recipe.seconds = 6;
             recipe.colour = camera == 1 ? 0x4060C0 : 0xC06040;
             recipe.toneHz = camera == 1 ? 440 : 660;
-            const QString name = folder.filePath(QString("p-%1.asf").arg(camera));
-            ASSERT_TRUE(QFile::copy(QString::fromStdString(TestMedia::make(recipe)), name));
+            copy(TestMedia::make(recipe), QString("p-%1.asf").arg(camera));
         }
-        form = std::make_unique<Form1>();
-        form->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-        form->DirList->setPath(folder.path());
-        QCoreApplication::processEvents();
+        showWindow();
         load();
     }
-
-    void TearDown() override { form.reset(); }
 
     void load() {
         form->lsASF->setCurrentRow(-1);
@@ -71,7 +61,7 @@ protected:
     // Waits until every camera shows the first picture of its latest seek, so that the
     // clock moves again: seeks are decoded in real time, which a busy machine slows down.
     void settle() {
-        const std::shared_ptr<FfmpegPlaybackClock> shared = factory->playbackClock.lock();
+        const std::shared_ptr<FfmpegPlaybackClock> shared = graphs->playbackClock.lock();
         if (!shared) return;
         EXPECT_TRUE(test::eventually([&] { return !shared->clock()->held(); }, 30000))
             << "a camera never showed the first picture of its seek";
@@ -83,25 +73,24 @@ protected:
         constexpr double kStep = 0.01;
         bool fed = true;
         for (double done = 0; done < seconds - 1e-9; done += kStep) {
-            if (fed) fed = factory->devices->waitUntilFed(kStep, 200);
-            factory->clock->advance(kStep);
+            if (fed) fed = graphs->devices->waitUntilFed(kStep, 200);
+            time->advance(kStep);
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
         QCoreApplication::processEvents();
     }
 
-    double position(QVRControl* panel) { return panel->engine()->DS_GetPosition(); }
     double duration(QVRControl* panel) { return panel->engine()->DS_GetDuration(); }
 
     // Both cameras move on after a Play, at one position (the files are alike); a sound
     // device that stopped may hold them for the stall limit at most.
     void checkBothMove(const std::string& history) {
         play(0.25);
-        const double a1 = position(form->QVRControl1);
-        const double a2 = position(form->QVRControl2);
+        const double a1 = position(1);
+        const double a2 = position(2);
         play(0.12);
-        const double b1 = position(form->QVRControl1);
-        const double b2 = position(form->QVRControl2);
+        const double b1 = position(1);
+        const double b2 = position(2);
         const bool ended = b1 >= duration(form->QVRControl1) - 0.01;
         EXPECT_TRUE(ended || (b1 > a1 && b2 > a2))
             << "a camera stood still after Play: " << a1 << " -> " << b1 << ", " << a2 << " -> "
@@ -109,12 +98,6 @@ protected:
             << history;
         EXPECT_NEAR(b1, b2, 1e-6) << history;
     }
-
-    QTemporaryDir folder;
-    std::shared_ptr<ManualClockGraphFactory> factory = std::make_shared<ManualClockGraphFactory>();
-    GraphFactory::Scoped scope{factory};
-    test::MessageBoxRecorder messages;
-    std::unique_ptr<Form1> form;
 };
 
 TEST_P(LockstepStressTest, afterEveryPlay_bothCamerasMoveTogether) {
@@ -189,7 +172,7 @@ TEST_P(LockstepStressTest, afterEveryPlay_bothCamerasMoveTogether) {
             }
             case 17:
                 stalled = !stalled;
-                factory->devices->setStalled(stalled);
+                graphs->devices->setStalled(stalled);
                 break;
             default:
                 play(0.1);

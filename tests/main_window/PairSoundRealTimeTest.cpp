@@ -27,17 +27,13 @@
 namespace corvid {
 namespace {
 
+using test::ToneMeter;
+
 constexpr int kRecordRate = 44100;
 // The sound must play at the new speed this soon after the key.
 constexpr int kSettleMs = 150;
 // How long each speed is recorded.
 constexpr int kListenMs = 1000;
-
-double rms(const std::vector<float>& samples, std::size_t from, std::size_t to) {
-    double sum = 0;
-    for (std::size_t i = from * 2; i < to * 2; ++i) sum += double(samples[i]) * samples[i];
-    return to > from ? std::sqrt(sum / double((to - from) * 2)) : 0.0;
-}
 
 // The level of most of the sound: the middle one of its levels over 20 ms, which a dropout
 // of the device does not move.
@@ -45,7 +41,7 @@ double typicalRms(const std::vector<float>& samples, std::size_t from, std::size
     std::vector<double> levels;
     const std::size_t block = kRecordRate / 50;
     for (std::size_t at = from; at + block <= to; at += block)
-        levels.push_back(rms(samples, at, at + block));
+        levels.push_back(ToneMeter::rms(samples, at, at + block));
     if (levels.empty()) return 0.0;
     std::nth_element(levels.begin(), levels.begin() + levels.size() / 2, levels.end());
     return levels[levels.size() / 2];
@@ -83,9 +79,7 @@ protected:
         if (!recorder.waitForStarted(3000)) GTEST_SKIP() << "cannot record the device";
         if (!test::eventually([&] { return !raw.isEmpty(); }, 5000))
             GTEST_SKIP() << "the monitor is mute";
-        ASSERT_TRUE(folder.isValid());
-        copy(camera(1), "pair-1.asf");
-        copy(camera(2), "pair-2.asf");
+        copyPair("pair", test::TestMedia::soundCamera(1, 30), test::TestMedia::soundCamera(2, 30));
         showOnFolder(1);
     }
 
@@ -96,19 +90,6 @@ protected:
             recorder.waitForFinished(3000);
         }
     }
-
-    static std::string camera(int number) {
-        test::MediaRecipe recipe;
-        recipe.width = 176;
-        recipe.height = 144;
-        recipe.seconds = 30;
-        recipe.colour = number == 1 ? 0xC03030 : 0x3050D0;
-        recipe.toneHz = number == 1 ? 440 : 1000;
-        recipe.picturesFromZero = true;
-        return test::TestMedia::make(recipe);
-    }
-
-    double position() const { return form->QVRControl1->engine()->DS_GetPosition(); }
 
     std::size_t recordedFrames() const {
         return static_cast<std::size_t>(raw.size()) / (2 * sizeof(float));
@@ -136,10 +117,10 @@ protected:
         Heard heard;
         heard.rate = form->QVRControl1->engine()->DS_GetRate();
         heard.start = now();
-        const double start = position();
+        const double start = position(1);
         QTest::qWait(ms);
         heard.end = now();
-        heard.moved = position() - start;
+        heard.moved = position(1) - start;
         heard.seconds = heard.end - heard.start;
         return heard;
     }
@@ -186,7 +167,7 @@ protected:
 TEST_F(PairSoundRealTimeTest, speedKeysWhilePlaying_theCameraHeardPlaysAtItsPitch_from8thTo2x) {
     clickLine("AB\tpair");
     // The sound server may start a stream late; the clock waits for it, at most 2.5 s.
-    ASSERT_TRUE(test::eventually([&] { return position() > 1.0; }, 8000));
+    ASSERT_TRUE(test::eventually([&] { return position(1) > 1.0; }, 8000));
 
     atSpeed({}, 1.0);
     atSpeed({Qt::Key_BracketRight}, 2.0);
@@ -201,14 +182,15 @@ TEST_F(PairSoundRealTimeTest, speedKeysWhilePlaying_theCameraHeardPlaysAtItsPitc
     const std::vector<float> samples = stopRecording(spans);
     form.reset();
     const Heard& normal = spans.front();
-    const double level = rms(samples, normal.from, normal.to);
+    const double level = ToneMeter::rms(samples, normal.from, normal.to);
     std::ostringstream report;
     report << "[ heard    ]";
     for (const Heard& span : spans) {
         SCOPED_TRACE(testing::Message() << span.rate << "x");
         ASSERT_LE(span.to, samples.size() / 2);
         ASSERT_GT(span.to, span.from + kRecordRate / 2) << "the recording fell behind";
-        const double relative = decibels(rms(samples, span.from, span.to)) - decibels(level);
+        const double relative =
+            decibels(ToneMeter::rms(samples, span.from, span.to)) - decibels(level);
         // The pitch of each 100 ms, its median: a busy machine may let the device run dry
         // for a moment, which breaks a cycle without changing the tone.
         const auto pitchOf = [&](int channel) {
@@ -217,8 +199,9 @@ TEST_F(PairSoundRealTimeTest, speedKeysWhilePlaying_theCameraHeardPlaysAtItsPitc
             for (std::size_t at = span.from; at + window <= span.to; at += window) {
                 const std::vector<float> piece(samples.begin() + at * 2,
                                                samples.begin() + (at + window) * 2);
-                if (decibels(rms(samples, at, at + window)) < decibels(level) - 10) continue;
-                found.push_back(test::ToneMeter::frequency(piece, channel, kRecordRate));
+                if (decibels(ToneMeter::rms(samples, at, at + window)) < decibels(level) - 10)
+                    continue;
+                found.push_back(ToneMeter::frequency(piece, channel, kRecordRate));
             }
             if (found.empty()) return 0.0;
             std::nth_element(found.begin(), found.begin() + found.size() / 2, found.end());
@@ -230,12 +213,12 @@ TEST_F(PairSoundRealTimeTest, speedKeysWhilePlaying_theCameraHeardPlaysAtItsPitc
         int quiet = 0;
         std::ostringstream where;
         for (std::size_t at = span.from; at + block <= span.to; at += block) {
-            if (decibels(rms(samples, at, at + block)) < decibels(level) - 10) {
+            if (decibels(ToneMeter::rms(samples, at, at + block)) < decibels(level) - 10) {
                 ++quiet;
                 where << " " << (at - span.from) * 1000 / kRecordRate;
             }
         }
-        report << " " << span.rate << "x: " << decibels(rms(samples, span.from, span.to))
+        report << " " << span.rate << "x: " << decibels(ToneMeter::rms(samples, span.from, span.to))
                << " dBFS " << pitch << " Hz " << quiet << " quiet";
         if (quiet > 0 && span.rate <= 2.0) report << " (at ms" << where.str() << ")";
         report << ";";
@@ -265,7 +248,7 @@ TEST_F(PairSoundRealTimeTest, speedKeysWhilePlaying_theCameraHeardPlaysAtItsPitc
 // gains, sound server) takes off more.
 TEST_F(PairSoundRealTimeTest, volumeSlider_attenuatesOnce_byItsValueLess100dB_atEverySpeed) {
     clickLine("AB\tpair");
-    ASSERT_TRUE(test::eventually([&] { return position() > 1.0; }, 8000));
+    ASSERT_TRUE(test::eventually([&] { return position(1) > 1.0; }, 8000));
     // The tone is made at 1/8 of full scale and each channel of the stereo file gets it
     // 3 dB down: -24.1 dBFS.
     const double file = decibels(0.125 / std::sqrt(2.0) / std::sqrt(2.0));

@@ -13,30 +13,23 @@
 
 #include "main_window/Form1.h"
 #include "media_engine/clsDShowControl.h"
-#include "platform/graph/GraphFactory.h"
 #include "player_control/QVRControl.h"
 #include "support/Eventually.h"
-#include "support/ManualClockGraphFactory.h"
+#include "support/ManualClockWindowTest.h"
 #include "support/ManualSoundOutput.h"
-#include "support/MessageBoxRecorder.h"
 #include "support/TestMedia.h"
 #include "support/ToneMeter.h"
-#include "support/WindowTest.h"
 
 namespace corvid {
 namespace {
+
+using test::ToneMeter;
 
 // The sound server's own buffer that the devices play through: a stream on a real server
 // holds about as much that a discard cannot take back.
 constexpr double kServerSeconds = 0.1;
 // How soon after a speed change the sound must play at the new speed.
 constexpr double kSettle = 0.15;
-
-double rms(const std::vector<float>& samples, std::size_t from, std::size_t to) {
-    double sum = 0;
-    for (std::size_t i = from * 2; i < to * 2; ++i) sum += double(samples[i]) * samples[i];
-    return to > from ? std::sqrt(sum / double((to - from) * 2)) : 0.0;
-}
 
 // The window on a pair whose cameras carry a 440 Hz and a 1000 Hz tone, on the manual
 // clock, with sound devices that take the sound at its pace, drive the shared clock and
@@ -47,31 +40,14 @@ double rms(const std::vector<float>& samples, std::size_t from, std::size_t to) 
 // the sound was dropped again and again from the change on, as the speed it was made for
 // was only noted once the new tempo filter gave sound, which a filter that has taken a
 // single piece of sound does not.)
-class PairSoundSpeedsTest : public test::WindowTest {
+class PairSoundSpeedsTest : public test::ManualClockWindowTest {
 protected:
     void SetUp() override {
         graphs->soundDevices = true;
         graphs->soundServerSeconds = kServerSeconds;
         graphs->recordSound = true;
-        ASSERT_TRUE(folder.isValid());
-        copy(camera(1), "pair-1.asf");
-        copy(camera(2), "pair-2.asf");
+        copyPair("pair", test::TestMedia::soundCamera(1, 14), test::TestMedia::soundCamera(2, 14));
         showOnFolder(1);
-    }
-
-    static std::string camera(int number) {
-        test::MediaRecipe recipe;
-        recipe.width = 176;
-        recipe.height = 144;
-        recipe.seconds = 14;
-        recipe.colour = number == 1 ? 0xC03030 : 0x3050D0;
-        recipe.toneHz = number == 1 ? 440 : 1000;
-        recipe.picturesFromZero = true;
-        return test::TestMedia::make(recipe);
-    }
-
-    double position(int number) const {
-        return (number == 1 ? form->QVRControl1 : form->QVRControl2)->engine()->DS_GetPosition();
     }
 
     // Moves the manual clock on in 10 ms steps, each once the device heard holds the sound
@@ -111,10 +87,6 @@ protected:
         spans.push_back(span);
     }
 
-    std::shared_ptr<ManualClockGraphFactory> graphs = std::make_shared<ManualClockGraphFactory>();
-    std::shared_ptr<ManualClock> time = graphs->clock;
-    GraphFactory::Scoped installed{graphs};
-    test::MessageBoxRecorder messages;
     std::vector<Span> spans;
 };
 
@@ -154,7 +126,8 @@ TEST_F(PairSoundSpeedsTest, speedKeysWhilePlaying_theSoundHeardGoesOnAtEverySpee
         return std::min(samples.size() / 2, static_cast<std::size_t>(std::max(0.0, frame)));
     };
     const Span& normal = spans.front();
-    const double level = rms(samples, frameAt(normal.from + kSettle), frameAt(normal.to));
+    const double level =
+        ToneMeter::rms(samples, frameAt(normal.from + kSettle), frameAt(normal.to));
     ASSERT_GT(level, 0.01) << "nothing heard at 1x";
     std::ostringstream report;
     report << "[ heard    ]";
@@ -170,25 +143,25 @@ TEST_F(PairSoundSpeedsTest, speedKeysWhilePlaying_theSoundHeardGoesOnAtEverySpee
         int quiet = 0;
         double first = -1;
         for (std::size_t at = from; at + block <= to; at += block) {
-            if (rms(samples, at, at + block) < level * 0.7) {
+            if (ToneMeter::rms(samples, at, at + block) < level * 0.7) {
                 ++quiet;
                 if (first < 0) first = span.from + kSettle + double(at - from) / sampleRate;
             }
         }
         const std::vector<float> part(samples.begin() + from * 2, samples.begin() + to * 2);
         report << " " << span.rate
-               << "x: " << 20 * std::log10(rms(samples, from, to) / level + 1e-12) << " dB "
-               << test::ToneMeter::frequency(part, 0, sampleRate) << " Hz " << quiet << "/"
+               << "x: " << 20 * std::log10(ToneMeter::rms(samples, from, to) / level + 1e-12)
+               << " dB " << ToneMeter::frequency(part, 0, sampleRate) << " Hz " << quiet << "/"
                << (to - from) / block << " quiet, moved " << span.moved << " s;";
         if (span.rate > 2.0) {
-            EXPECT_LT(rms(samples, from, to), level * 0.01) << "sound above 2x";
+            EXPECT_LT(ToneMeter::rms(samples, from, to), level * 0.01) << "sound above 2x";
             continue;
         }
         EXPECT_EQ(quiet, 0) << quiet << " of " << (to - from) / block
                             << " blocks of 10 ms quiet, the first at " << first << " s";
-        EXPECT_NEAR(20 * std::log10(rms(samples, from, to) / level), 0.0, 1.0);
-        EXPECT_NEAR(test::ToneMeter::frequency(part, 0, sampleRate), 440.0, 440.0 * 0.02);
-        EXPECT_NEAR(test::ToneMeter::frequency(part, 1, sampleRate), 440.0, 440.0 * 0.02);
+        EXPECT_NEAR(20 * std::log10(ToneMeter::rms(samples, from, to) / level), 0.0, 1.0);
+        EXPECT_NEAR(ToneMeter::frequency(part, 0, sampleRate), 440.0, 440.0 * 0.02);
+        EXPECT_NEAR(ToneMeter::frequency(part, 1, sampleRate), 440.0, 440.0 * 0.02);
     }
     std::cout << report.str() << "\n";
     EXPECT_EQ(messages.count(), 0);

@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -31,8 +30,7 @@
 #include "player_control/QVRControl.h"
 #include "player_output/VideoWindowWidget.h"
 #include "support/FakeFileChooser.h"
-#include "support/ManualClockGraphFactory.h"
-#include "support/MessageBoxRecorder.h"
+#include "support/ManualClockWindowTest.h"
 #include "support/PictureReader.h"
 #include "support/TestMedia.h"
 #include "support/WindowTest.h"
@@ -57,16 +55,6 @@ std::string camera(int number, double seconds) {
     return TestMedia::make(recipe);
 }
 
-bool waitFor(const std::function<bool()>& condition, int milliseconds = 10000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > milliseconds) return false;
-        QTest::qWait(10);
-    }
-    return true;
-}
-
 // The picture the ffmpeg tool decodes at media time `t` of a file, as RGB.
 QImage toolPicture(const std::string& file, double t, const QString& out) {
     QProcess ffmpeg;
@@ -78,37 +66,16 @@ QImage toolPicture(const std::string& file, double t, const QString& out) {
 
 // Evidence from the main window on real media graphs: each camera's time over its
 // picture, zoom, stills and clips of both cameras.
-class ReviewEvidenceTest : public test::WindowTest {
+class ReviewEvidenceTest : public test::ManualClockWindowTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(folder.isValid());
-        copy(camera(1, 12), "day1-1.asf");
-        copy(camera(2, 12), "day1-2.asf");
-        copy(camera(1, 4), "day2-1.asf");
-        copy(camera(2, 4), "day2-2.asf");
+        copyPair("day1", camera(1, 12), camera(2, 12));
+        copyPair("day2", camera(1, 4), camera(2, 4));
         showOnFolder(2);
     }
 
-    void load(const QString& line) {
-        clickLine(line);
-        ASSERT_TRUE(waitFor([&] { return frame(1) >= 0 && frame(2) >= 0; }));
-    }
-
-    QVRControl* panel(int number) const {
-        return number == 1 ? form->QVRControl1 : form->QVRControl2;
-    }
     VideoWindowWidget* video(int number) const {
         return panel(number)->PicVid->findChild<VideoWindowWidget*>();
-    }
-    int frame(int number) const { return PictureReader::frameShownIn(panel(number)->PicVid); }
-    double position(int number) const { return panel(number)->engine()->DS_GetPosition(); }
-
-    // Moves time on until both panels have left `seconds` behind.
-    void playTo(double seconds) {
-        ASSERT_TRUE(waitFor([&] {
-            time->advance(0.02);
-            return position(1) >= seconds && position(2) >= seconds;
-        }));
     }
 
     void wheel(int number, QPointF at, int delta) {
@@ -132,13 +99,9 @@ protected:
         return index;
     }
 
-    std::shared_ptr<ManualClockGraphFactory> graphs = std::make_shared<ManualClockGraphFactory>();
-    std::shared_ptr<ManualClock> time = graphs->clock;
-    GraphFactory::Scoped installed{graphs};
     QTemporaryDir stills;
     QTemporaryDir work;
     test::ScopedFakeFileChooser chooser;
-    test::MessageBoxRecorder messages;
 };
 
 TEST_F(ReviewEvidenceTest, ctrlS_savesEachCamerasPictureOnShow_asTheToolDecodesIt) {
@@ -314,8 +277,7 @@ TEST_F(ReviewEvidenceTest, ctrlE_refusesMarksThatMakeNoClip_withAClearMessage) {
 }
 
 TEST_F(ReviewEvidenceTest, ctrlE_exportsOnlyTheCamerasStillRecording_atTheClipsStart) {
-    copy(camera(1, 6), "odd-1.asf");
-    copy(camera(2, 3), "odd-2.asf");
+    copyPair("odd", camera(1, 6), camera(2, 3));
     form->DirList_Change();
     load("AB\todd");
     const auto camera1At = [&](double seconds) {

@@ -1,12 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QListWidget>
 #include <QTemporaryDir>
 #include <QTest>
-#include <functional>
 #include <memory>
 
 #include "main_window/Form1.h"
@@ -15,11 +13,9 @@
 #include "platform/graph/GraphFactory.h"
 #include "player_control/QVRControl.h"
 #include "recording_pair/RecordingPair.h"
-#include "support/ManualClockGraphFactory.h"
-#include "support/MessageBoxRecorder.h"
+#include "support/ManualClockWindowTest.h"
 #include "support/PictureReader.h"
 #include "support/TestMedia.h"
-#include "support/WindowTest.h"
 
 namespace corvid {
 namespace {
@@ -27,47 +23,18 @@ namespace {
 using test::PictureReader;
 using test::TestMedia;
 
-std::string camera(int number, double seconds) {
-    test::MediaRecipe recipe;
-    recipe.seconds = seconds;
-    recipe.colour = number == 1 ? 0xC03030 : 0x3050D0;
-    recipe.toneHz = number == 1 ? 440 : 880;
-    return TestMedia::make(recipe);
-}
-
-bool waitFor(const std::function<bool()>& condition, int milliseconds = 10000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > milliseconds) return false;
-        QTest::qWait(10);
-    }
-    return true;
-}
+using test::camera;
 
 // The window's keys on real media graphs, over generated two-camera recordings whose
 // pictures carry their frame numbers. Time moves only when the test moves it.
-class ReviewKeysPlaybackTest : public test::WindowTest {
+class ReviewKeysPlaybackTest : public test::ManualClockWindowTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(folder.isValid());
-        copy(camera(1, 30), "long-1.asf");
-        copy(camera(2, 30), "long-2.asf");
-        copy(camera(1, 6), "short-1.asf");
-        copy(camera(2, 8), "short-2.asf");
+        copyPair("long", camera(1, 30), camera(2, 30));
+        copyPair("short", camera(1, 6), camera(2, 8));
         showOnFolder(2);
     }
 
-    void load(const QString& line) {
-        clickLine(line);
-        ASSERT_TRUE(waitFor([&] { return frame(1) >= 0 && frame(2) >= 0; }));
-    }
-
-    QVRControl* panel(int number) const {
-        return number == 1 ? form->QVRControl1 : form->QVRControl2;
-    }
-    int frame(int number) const { return PictureReader::frameShownIn(panel(number)->PicVid); }
-    double position(int number) const { return panel(number)->engine()->DS_GetPosition(); }
     double rate(int number) const { return panel(number)->engine()->DS_GetRate(); }
 
     // Waits until both panels show the given frames, and says what they show.
@@ -78,17 +45,6 @@ protected:
                << "wanted " << frame1 << "/" << frame2 << ", shown " << frame(1) << "/" << frame(2);
     }
 
-    // Lets time pass in small steps until both panels run: a seek holds a panel's clock
-    // until its first picture is ready.
-    void untilBothRun() {
-        ASSERT_TRUE(waitFor([&] {
-            const double start1 = position(1);
-            const double start2 = position(2);
-            time->advance(0.01);
-            return position(1) > start1 && position(2) > start2;
-        }));
-    }
-
     // How far each panel moves in `seconds` of time.
     std::pair<double, double> advanceOver(double seconds) {
         untilBothRun();
@@ -97,11 +53,6 @@ protected:
         time->advance(seconds);
         return {position(1) - start1, position(2) - start2};
     }
-
-    std::shared_ptr<ManualClockGraphFactory> graphs = std::make_shared<ManualClockGraphFactory>();
-    std::shared_ptr<ManualClock> time = graphs->clock;
-    GraphFactory::Scoped installed{graphs};
-    test::MessageBoxRecorder messages;
 };
 
 TEST_F(ReviewKeysPlaybackTest, frameKeys_showTheNextAndPreviousPictures_inBothPanels) {

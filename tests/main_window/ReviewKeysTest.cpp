@@ -5,7 +5,6 @@
 #include <QAccessible>
 #include <QAction>
 #include <QDialog>
-#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,7 +12,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QRadioButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <map>
@@ -27,8 +25,7 @@
 #include "platform/widgets/ScrollBar.h"
 #include "player_control/QVRControl.h"
 #include "player_control/VideoSurface.h"
-#include "support/FakeGraphFactory.h"
-#include "support/MessageBoxRecorder.h"
+#include "support/FakeGraphWindowTest.h"
 
 namespace corvid {
 namespace {
@@ -53,57 +50,13 @@ void PrintTo(const Snapshot& s, std::ostream* out) {
 }
 
 // The main window's keys on fake media graphs, over a real folder of empty recording files.
-class ReviewKeysTest : public ::testing::Test {
+class ReviewKeysTest : public test::FakeGraphWindowTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(folder.isValid());
-        for (const char* name : {"r-1.asf", "r-2.asf", "s-1.asf", "s-2.asf"}) touch(name);
+        touch({"r-1.asf", "r-2.asf", "s-1.asf", "s-2.asf"});
         media("r-1.asf", 600);
         media("r-2.asf", 500);
-        form = std::make_unique<Form1>();
-        form->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-        form->DirList->setPath(folder.path());
-        QCoreApplication::processEvents();
-    }
-
-    void TearDown() override { form.reset(); }
-
-    void touch(const QString& name) {
-        QFile file(folder.filePath(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    }
-
-    FakeMedia& media(const QString& name, double seconds) {
-        FakeMedia& m = factory->catalog().files[folder.filePath(name).toStdString()];
-        m.duration = seconds;
-        return m;
-    }
-
-    void load(const QString& line) {
-        for (int i = 0; i < form->lsASF->count(); ++i) {
-            if (form->lsASF->item(i)->text() != line) continue;
-            form->lsASF->setCurrentRow(-1);
-            form->lsASF->setCurrentRow(i);
-            return;
-        }
-        FAIL() << line.toStdString();
-    }
-
-    std::shared_ptr<FakeGraph> graphOf(const QString& name) const {
-        const std::string path = folder.filePath(name).toStdString();
-        for (int n = factory->created(); n >= 1; --n) {
-            auto graph = factory->graph(n);
-            if (graph && graph->renderedFile == path) return graph;
-        }
-        return nullptr;
-    }
-
-    // Presses a key on the control that has the focus, as the keyboard would.
-    void press(int key, Qt::KeyboardModifiers modifiers = {}) {
-        QWidget* focus = QApplication::focusWidget();
-        QTest::keyClick(focus != nullptr ? focus : form.get(), static_cast<Qt::Key>(key),
-                        modifiers);
+        showWindow();
     }
 
     Snapshot snapshot() const {
@@ -117,12 +70,6 @@ protected:
     }
 
     QLabel* speedLabel() const { return form->fraPlay->findChild<QLabel*>("lblSpeed"); }
-
-    QTemporaryDir folder;
-    std::shared_ptr<FakeGraphFactory> factory = std::make_shared<FakeGraphFactory>();
-    GraphFactory::Scoped scope{factory};
-    test::MessageBoxRecorder messages;
-    std::unique_ptr<Form1> form;
 };
 
 TEST_F(ReviewKeysTest, space_changesExactlyWhatTheMenuCommandChanges_andNothingWhenDisabled) {
@@ -132,7 +79,7 @@ TEST_F(ReviewKeysTest, space_changesExactlyWhatTheMenuCommandChanges_andNothingW
     press(Qt::Key_Space);
     EXPECT_EQ(snapshot(), before);  // nothing loaded: the command is disabled
 
-    load("AB\tr");
+    selectLine("AB\tr");
     for (const char* from : {"playing", "paused"}) {
         SCOPED_TRACE(from);
         factory->log().clear();
@@ -154,7 +101,7 @@ TEST_F(ReviewKeysTest, space_changesExactlyWhatTheMenuCommandChanges_andNothingW
 }
 
 TEST_F(ReviewKeysTest, arrows_seekEachPanelByItsOwnSeconds_clamped_whateverControlHasFocus) {
-    load("AB\tr");
+    selectLine("AB\tr");
     auto camera1 = graphOf("r-1.asf");
     auto camera2 = graphOf("r-2.asf");
     camera1->position = camera2->position = 100;
@@ -206,7 +153,7 @@ TEST_F(ReviewKeysTest, arrows_seekEachPanelByItsOwnSeconds_clamped_whateverContr
 }
 
 TEST_F(ReviewKeysTest, keys_areLeftToTextFieldsAndModalBoxes) {
-    load("AB\tr");
+    selectLine("AB\tr");
     auto camera1 = graphOf("r-1.asf");
     camera1->position = 100;
 
@@ -234,7 +181,7 @@ TEST_F(ReviewKeysTest, keys_areLeftToTextFieldsAndModalBoxes) {
 }
 
 TEST_F(ReviewKeysTest, seekKeys_redrawTheProgressAtOnce_whilePaused) {
-    load("AB\tr");
+    selectLine("AB\tr");
     form->mnuPlay->trigger();  // paused: the timer no longer redraws
     graphOf("r-1.asf")->position = 100;
     form->lsASF->setFocus();
@@ -250,7 +197,7 @@ TEST_F(ReviewKeysTest, seekKeys_redrawTheProgressAtOnce_whilePaused) {
 }
 
 TEST_F(ReviewKeysTest, frameKeys_pauseThroughThePauseCommand_thenStepBothPanels) {
-    load("AB\tr");
+    selectLine("AB\tr");
     auto camera1 = graphOf("r-1.asf");
     auto camera2 = graphOf("r-2.asf");
     camera1->position = camera2->position = 10;
@@ -283,7 +230,7 @@ TEST_F(ReviewKeysTest, frameKeys_pauseThroughThePauseCommand_thenStepBothPanels)
 
 TEST_F(ReviewKeysTest, frameKeys_stepTheOtherCamera_whenOneHasNoPicturesOrFails) {
     media("s-2.asf", 300).height = 0;  // camera 2 recorded sound only
-    load("AB\ts");
+    selectLine("AB\ts");
     auto camera1 = graphOf("s-1.asf");
     camera1->position = 5;
     form->lsASF->setFocus();
@@ -294,7 +241,7 @@ TEST_F(ReviewKeysTest, frameKeys_stepTheOtherCamera_whenOneHasNoPicturesOrFails)
               (std::vector<std::string>{"put_CurrentPosition(5.04)", "put_CurrentPosition(5.04)"}));
     EXPECT_EQ(messages.count(), 0);
 
-    load("AB\tr");
+    selectLine("AB\tr");
     factory->log().clear();
     factory->log().failOn("put_CurrentPosition", 1);
     press(Qt::Key_Period);
@@ -313,7 +260,7 @@ TEST_F(ReviewKeysTest, frameKeys_stepTheOtherCamera_whenOneHasNoPicturesOrFails)
 }
 
 TEST_F(ReviewKeysTest, speedKeys_halveAndDoubleWithinRange_andShowTheSpeedUnlessNormal) {
-    load("AB\tr");
+    selectLine("AB\tr");
     auto camera1 = graphOf("r-1.asf");
     auto camera2 = graphOf("r-2.asf");
     form->lsASF->setFocus();
@@ -345,7 +292,7 @@ TEST_F(ReviewKeysTest, speedKeys_halveAndDoubleWithinRange_andShowTheSpeedUnless
 }
 
 TEST_F(ReviewKeysTest, speed_staysLinkedThroughDragsStopAndLoads_untilChanged) {
-    load("AB\tr");
+    selectLine("AB\tr");
     form->lsASF->setFocus();
     press(Qt::Key_BracketRight);
     press(Qt::Key_BracketRight);
@@ -358,7 +305,7 @@ TEST_F(ReviewKeysTest, speed_staysLinkedThroughDragsStopAndLoads_untilChanged) {
     EXPECT_EQ(graphOf("r-2.asf")->rate, 4.0);
 
     form->mnuClose->trigger();
-    load("AB\ts");
+    selectLine("AB\ts");
     EXPECT_EQ(graphOf("s-1.asf")->rate, 4.0);
     EXPECT_EQ(graphOf("s-2.asf")->rate, 4.0);
     EXPECT_EQ(speedLabel()->text(), "Speed 4x");
@@ -368,7 +315,7 @@ TEST_F(ReviewKeysTest, speed_staysLinkedThroughDragsStopAndLoads_untilChanged) {
 }
 
 TEST_F(ReviewKeysTest, fullScreenKey_takesThePanelUnderThePointer_andEscBringsItBack) {
-    load("AB\tr");
+    selectLine("AB\tr");
     auto camera1 = graphOf("r-1.asf");
     auto camera2 = graphOf("r-2.asf");
     form->lsASF->setFocus();
@@ -432,7 +379,7 @@ TEST_F(ReviewKeysTest, tab_visitsEveryControlInTheDesignsOrder_andTheListLoadsOn
 }
 
 TEST_F(ReviewKeysTest, menuKeyAndShiftF10_openTheFocusedPanelsMenu) {
-    load("AB\tr");
+    selectLine("AB\tr");
     for (const auto& [key, modifiers] :
          {std::pair{Qt::Key_Menu, Qt::KeyboardModifiers{}},
           std::pair{Qt::Key_F10, Qt::KeyboardModifiers{Qt::ShiftModifier}}}) {
@@ -478,7 +425,7 @@ TEST_F(ReviewKeysTest, accessibleTree_namesEveryControlWithItsRoleAndState) {
     EXPECT_EQ(camera1->text(QAccessible::Description), "No recording");
     EXPECT_TRUE(camera1->state().focusable);
 
-    load("AB\tr");
+    selectLine("AB\tr");
     EXPECT_EQ(camera1->text(QAccessible::Description), "r-1.asf, playing");
     EXPECT_EQ(camera2->text(QAccessible::Description), "r-2.asf, playing");
     form->mnuPlay->trigger();
@@ -545,7 +492,7 @@ TEST_F(ReviewKeysTest, helpMenu_followsTheTwoCommands_andListsEveryBinding) {
     }
 
     // An entry runs what its key runs.
-    load("AB\tr");
+    selectLine("AB\tr");
     for (QAction* entry : help->actions()) {
         if (entry->text().endsWith("\t]")) entry->trigger();
     }

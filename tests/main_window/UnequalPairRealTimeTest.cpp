@@ -39,8 +39,7 @@ MediaRecipe camera(double seconds, double fps, int gop, std::uint32_t colour) {
 class UnequalPairRealTimeTest : public test::WindowTest {
 protected:
     void load(const MediaRecipe& first, const MediaRecipe& second) {
-        copy(test::TestMedia::make(first), "pair-1.asf");
-        copy(test::TestMedia::make(second), "pair-2.asf");
+        copyPair("pair", test::TestMedia::make(first), test::TestMedia::make(second));
         showOnFolder(1);
         clickLine("AB\tpair");
         fps_ = {first.fps, second.fps};

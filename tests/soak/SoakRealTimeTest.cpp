@@ -3,10 +3,8 @@
 #include <QAction>
 #include <QElapsedTimer>
 #include <QListWidget>
-#include <QTemporaryDir>
 #include <QTest>
 #include <fstream>
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -17,6 +15,7 @@
 #include "support/DamagedMedia.h"
 #include "support/FolderSnapshot.h"
 #include "support/MessageBoxRecorder.h"
+#include "support/WindowTest.h"
 #include "util/AllocatorPolicy.h"
 
 namespace corvid {
@@ -26,16 +25,6 @@ using test::DamagedMedia;
 
 constexpr int kCycles = 500;
 constexpr int kWarmUp = 20;
-
-bool waitFor(const std::function<bool()>& condition, int milliseconds = 5000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > milliseconds) return false;
-        QTest::qWait(2);
-    }
-    return true;
-}
 
 long residentKb() {
     std::ifstream status("/proc/self/status");
@@ -47,34 +36,23 @@ long residentKb() {
 
 // One process going through what a user does with recordings, many times over, healthy
 // and damaged recordings in turn, on the real player core.
-class SoakRealTimeTest : public ::testing::Test {
+class SoakRealTimeTest : public test::WindowTest {
 protected:
     void SetUp() override {
         AllocatorPolicy::shareOneArena();  // as the program does at its start
-        ASSERT_TRUE(temporary.isValid());
-        folder = temporary.path().toStdString();
+        ASSERT_TRUE(folder.isValid());
+        root = folder.path().toStdString();
         const std::string healthy = DamagedMedia::healthy();
-        DamagedMedia::placePair(folder, "good", healthy, healthy);
-        DamagedMedia::placePair(folder, "cut", DamagedMedia::cutAt(50),
+        DamagedMedia::placePair(root, "good", healthy, healthy);
+        DamagedMedia::placePair(root, "cut", DamagedMedia::cutAt(50),
                                 DamagedMedia::mismatchedPartner());
-        DamagedMedia::placePair(folder, "noise", DamagedMedia::randomBytes(), healthy);
-        DamagedMedia::placePair(folder, "empty", DamagedMedia::zeroBytes(),
+        DamagedMedia::placePair(root, "noise", DamagedMedia::randomBytes(), healthy);
+        DamagedMedia::placePair(root, "empty", DamagedMedia::zeroBytes(),
                                 DamagedMedia::headerOnly());
-        before = test::FolderSnapshot::of(folder);
+        before = test::FolderSnapshot::of(root);
 
-        form = std::make_unique<Form1>();
-        form->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-        form->DirList->setPath(QString::fromStdString(folder));
-        QCoreApplication::processEvents();
+        showWindow();
         ASSERT_EQ(form->lsASF->count(), 4);
-    }
-
-    void click(const QString& text) {
-        const auto items = form->lsASF->findItems(text, Qt::MatchExactly);
-        ASSERT_EQ(items.size(), 1) << text.toStdString();
-        const QRect place = form->lsASF->visualItemRect(items[0]);
-        QTest::mouseClick(form->lsASF->viewport(), Qt::LeftButton, {}, place.center());
     }
 
     void drag(double from, double to, int moves) {
@@ -89,10 +67,12 @@ protected:
     }
 
     bool bothRunning() {
-        return waitFor([&] {
-            return form->QVRControl1->engine()->DS_GetPosition() > 0 &&
-                   form->QVRControl2->engine()->DS_GetPosition() > 0;
-        });
+        return waitFor(
+            [&] {
+                return form->QVRControl1->engine()->DS_GetPosition() > 0 &&
+                       form->QVRControl2->engine()->DS_GetPosition() > 0;
+            },
+            5000);
     }
 
     // Load, play, seek by drag, pause, play, stop. Returns false when a healthy pair did
@@ -100,7 +80,7 @@ protected:
     bool cycle(int index) {
         static const QString damaged[] = {"AB\tcut", "AB\tnoise", "AB\tempty"};
         const bool healthy = index % 2 == 0;
-        click(healthy ? QString("AB\tgood") : damaged[(index / 2) % 3]);
+        clickLineWithoutWaiting(healthy ? QString("AB\tgood") : damaged[(index / 2) % 3]);
         const bool played = !healthy || bothRunning();
         drag(0.2, 0.7, 5);
         form->mnuPlay->trigger();  // pause
@@ -110,11 +90,9 @@ protected:
         return played;
     }
 
-    QTemporaryDir temporary;
-    std::string folder;
+    std::string root;
     test::FolderSnapshot before;
     test::MessageBoxRecorder messages;
-    std::unique_ptr<Form1> form;
 };
 
 TEST_F(SoakRealTimeTest, manyCyclesOverHealthyAndDamagedPairs_keepTheWindowWorkingWithoutGrowing) {
@@ -136,9 +114,9 @@ TEST_F(SoakRealTimeTest, manyCyclesOverHealthyAndDamagedPairs_keepTheWindowWorki
     // A graph, its decoders or a picture kept per cycle would add tens of MB.
     EXPECT_LT(growth, 16 * 1024);
 #endif
-    click("AB\tgood");
+    clickLineWithoutWaiting("AB\tgood");
     EXPECT_TRUE(bothRunning());
-    EXPECT_EQ(test::FolderSnapshot::of(folder), before);
+    EXPECT_EQ(test::FolderSnapshot::of(root), before);
 }
 
 }  // namespace

@@ -249,6 +249,25 @@ std::string TestMedia::tenHourRecording() {
     return make(r);
 }
 
+std::string camera(int number, double seconds) {
+    MediaRecipe recipe;
+    recipe.seconds = seconds;
+    recipe.colour = number == 1 ? 0xC03030 : 0x3050D0;
+    recipe.toneHz = number == 1 ? 440 : 880;
+    return TestMedia::make(recipe);
+}
+
+std::string TestMedia::soundCamera(int number, double seconds) {
+    MediaRecipe recipe;
+    recipe.width = 176;
+    recipe.height = 144;
+    recipe.seconds = seconds;
+    recipe.colour = number == 1 ? 0xC03030 : 0x3050D0;
+    recipe.toneHz = number == 1 ? 440 : 1000;
+    recipe.picturesFromZero = true;
+    return make(recipe);
+}
+
 std::vector<double> TestMedia::videoPacketTimes(const std::string& path) {
     const std::string out = run({"ffprobe", "-v", "error", "-select_streams", "v:0",
                                  "-show_entries", "packet=pts_time", "-of", "csv=p=0", path},

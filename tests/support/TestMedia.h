@@ -39,6 +39,9 @@ struct MediaRecipe {
     double startTime = 0;
 };
 
+// A camera of a generated pair: camera 1 red with a 440 Hz tone, camera 2 blue with 880 Hz.
+std::string camera(int number, double seconds);
+
 // Test media generated with the ffmpeg command-line tool into CORVID_TEST_MEDIA_DIR.
 // Files are cached by recipe and written under a temporary name first, so several test
 // binaries may ask for the same file at once. Every call throws std::runtime_error when
@@ -65,6 +68,9 @@ public:
     static std::string killedRecording();
     // Ten hours of 128x96 video at 1 fps, no audio.
     static std::string tenHourRecording();
+    // A camera of a pair whose sound tells the cameras apart: 176x144, camera 1 red with a
+    // 440 Hz tone, camera 2 blue with 1 kHz, both on one time base (picturesFromZero).
+    static std::string soundCamera(int number, double seconds);
 
     // Presentation times in seconds of the video packets, in file order (ffprobe).
     static std::vector<double> videoPacketTimes(const std::string& path);

@@ -35,4 +35,10 @@ double ToneMeter::frequency(const std::vector<float>& samples, int channel, int 
     return (rises - 1) * static_cast<double>(sampleRate) / static_cast<double>(last - first);
 }
 
+double ToneMeter::rms(const std::vector<float>& samples, std::size_t from, std::size_t to) {
+    double sum = 0;
+    for (std::size_t i = from * 2; i < to * 2; ++i) sum += double(samples[i]) * samples[i];
+    return to > from ? std::sqrt(sum / double((to - from) * 2)) : 0.0;
+}
+
 }  // namespace corvid::test
