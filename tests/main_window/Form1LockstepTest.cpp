@@ -54,12 +54,12 @@ TEST_F(Form1LockstepTest, pair_followsOneNewClock_andCamera2StartsOpeningBeforeC
 }
 
 TEST_F(Form1LockstepTest, nextPair_startsOpeningBeforeTheRecordingOnShowIsClosed) {
-    load("AB\tr");
+    selectLine("AB\tr");
     auto camera1 = graphOf("r-1.asf");
     ASSERT_TRUE(camera1);
     const int before = static_cast<int>(factory->log().entries().size());
     camera1.reset();  // the window holds the last reference
-    load("AB\ts");
+    selectLine("AB\ts");
     const FakeCallLog& log = factory->log();
     const int closed = log.indexOf("Destroyed()", before);
     ASSERT_GE(closed, 0);
