@@ -258,7 +258,7 @@ bool ClipExporter::copy(double start, double end, const Progress& progress,
                           "Cannot write " + target_ + ": " + errorText(result));
         begun = true;
     };
-    const auto emit = [&](PacketHandle& item) {
+    const auto write = [&](PacketHandle& item) {
         const int source = item->stream_index;
         const AVStream* to = pass.output->streams[pass.outputIndex[source]];
         const AVRational from = input->streams[source]->time_base;
@@ -279,7 +279,7 @@ bool ClipExporter::copy(double start, double end, const Progress& progress,
         beginOutput();
         for (PacketHandle& item : pending) {
             if (cancelled_) return;
-            emit(item);
+            write(item);
         }
         pending.clear();
     };
@@ -338,7 +338,7 @@ bool ClipExporter::copy(double start, double end, const Progress& progress,
         } else {
             PacketHandle item = makePacket();
             av_packet_move_ref(item.get(), packet.get());
-            emit(item);
+            write(item);
         }
         bool all = true;
         for (unsigned i = 0; i < input->nb_streams; ++i)

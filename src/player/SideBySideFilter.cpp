@@ -9,11 +9,15 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
+#include "player/AvError.h"
 #include "util/Failure.h"
 
 namespace corvid {
 
 namespace {
+
+// What a failed FFmpeg call of this file stops.
+constexpr const char* kVideoFilters = "The video filters cannot be set up";
 
 // The picture's caption travels with it, as frame metadata that drawtext expands.
 constexpr const char* kCaptionKey = "corvid.caption";
@@ -24,14 +28,6 @@ constexpr const char* kText = "0xEBEBEB";
 
 int even(double value) {
     return std::max(2, 2 * static_cast<int>(std::lround(value / 2)));
-}
-
-void check(int result, const std::string& step) {
-    if (result >= 0) return;
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(result, text, sizeof text);
-    throw Failure(Failure::Unspecified,
-                  "The video filters cannot be set up: " + step + ": " + text);
 }
 
 std::string rational(AVRational value) {
@@ -101,7 +97,7 @@ SideBySideFilter::SideBySideFilter(const std::vector<Input>& inputs, AVRational 
       dimmed_(inputs.size(), false) {
     if (inputs.empty() || inputs.size() > 2)
         throw Failure(Failure::InvalidArgument, "One or two cameras are put side by side");
-    if (!graph_) check(AVERROR(ENOMEM), "graph");
+    if (!graph_) throwOnAvError(AVERROR(ENOMEM), kVideoFilters, "graph");
 
     AVFilterInOut* open = nullptr;  // the graph's open ends, in the description's terms
     AVFilterInOut* sinks = avfilter_inout_alloc();
@@ -126,30 +122,31 @@ SideBySideFilter::SideBySideFilter(const std::vector<Input>& inputs, AVRational 
                                  ":pixel_aspect=" + rational(aspect);
         AVFilterContext* source = nullptr;
         const std::string name = "in" + std::to_string(i);
-        check(avfilter_graph_create_filter(&source, avfilter_get_by_name("buffer"), name.c_str(),
-                                           args.c_str(), nullptr, graph_.get()),
-              "camera " + std::to_string(i + 1));
+        throwOnAvError(
+            avfilter_graph_create_filter(&source, avfilter_get_by_name("buffer"), name.c_str(),
+                                         args.c_str(), nullptr, graph_.get()),
+            kVideoFilters, "camera " + std::to_string(i + 1));
         sources_.push_back(source);
         AVFilterInOut* end = avfilter_inout_alloc();
-        if (end == nullptr) check(AVERROR(ENOMEM), "graph");
+        if (end == nullptr) throwOnAvError(AVERROR(ENOMEM), kVideoFilters, "graph");
         end->name = av_strdup(name.c_str());
         end->filter_ctx = source;
         end->pad_idx = 0;
         end->next = open;
         open = end;
     }
-    check(avfilter_graph_create_filter(&sink_, avfilter_get_by_name("buffersink"), "out", nullptr,
-                                       nullptr, graph_.get()),
-          "output");
-    if (sinks == nullptr) check(AVERROR(ENOMEM), "graph");
+    throwOnAvError(avfilter_graph_create_filter(&sink_, avfilter_get_by_name("buffersink"), "out",
+                                                nullptr, nullptr, graph_.get()),
+                   kVideoFilters, "output");
+    if (sinks == nullptr) throwOnAvError(AVERROR(ENOMEM), kVideoFilters, "graph");
     sinks->name = av_strdup("out");
     sinks->filter_ctx = sink_;
     sinks->pad_idx = 0;
     sinks->next = nullptr;
-    check(
+    throwOnAvError(
         avfilter_graph_parse_ptr(graph_.get(), description(inputs).c_str(), &sinks, &open, nullptr),
-        "graph");
-    check(avfilter_graph_config(graph_.get(), nullptr), "configuration");
+        kVideoFilters, "graph");
+    throwOnAvError(avfilter_graph_config(graph_.get(), nullptr), kVideoFilters, "configuration");
     width_ = av_buffersink_get_w(sink_);
     height_ = av_buffersink_get_h(sink_);
 }
@@ -157,7 +154,7 @@ SideBySideFilter::SideBySideFilter(const std::vector<Input>& inputs, AVRational 
 void SideBySideFilter::push(std::size_t input, const AVFrame& picture, std::int64_t index,
                             const std::string& caption, bool outside) {
     FrameHandle copy(av_frame_clone(&picture));
-    if (!copy) check(AVERROR(ENOMEM), "picture");
+    if (!copy) throwOnAvError(AVERROR(ENOMEM), kVideoFilters, "picture");
     copy->pts = index;
     // The source's key frames are no reason for the encoder to make its own there.
     copy->pict_type = AV_PICTURE_TYPE_NONE;
@@ -169,23 +166,24 @@ void SideBySideFilter::push(std::size_t input, const AVFrame& picture, std::int6
         // at or after it.
         const double at = (static_cast<double>(index) - 0.5) * av_q2d(timeBase_);
         for (const std::string& filter : {dimName(input), noticeName(input)})
-            check(avfilter_graph_queue_command(graph_.get(), filter.c_str(), "enable",
-                                               outside ? "1" : "0", 0, at),
-                  "dimming");
+            throwOnAvError(avfilter_graph_queue_command(graph_.get(), filter.c_str(), "enable",
+                                                        outside ? "1" : "0", 0, at),
+                           kVideoFilters, "dimming");
     }
-    check(av_buffersrc_add_frame(sources_[input], copy.get()), "picture");
+    throwOnAvError(av_buffersrc_add_frame(sources_[input], copy.get()), kVideoFilters, "picture");
 }
 
 void SideBySideFilter::finish() {
-    for (AVFilterContext* source : sources_) check(av_buffersrc_add_frame(source, nullptr), "end");
+    for (AVFilterContext* source : sources_)
+        throwOnAvError(av_buffersrc_add_frame(source, nullptr), kVideoFilters, "end");
 }
 
 FrameHandle SideBySideFilter::pull() {
     FrameHandle frame = makeFrame();
-    if (!frame) check(AVERROR(ENOMEM), "picture");
+    if (!frame) throwOnAvError(AVERROR(ENOMEM), kVideoFilters, "picture");
     const int result = av_buffersink_get_frame(sink_, frame.get());
     if (result == AVERROR(EAGAIN) || result == AVERROR_EOF) return {};
-    check(result, "picture");
+    throwOnAvError(result, kVideoFilters, "picture");
     return frame;
 }
 

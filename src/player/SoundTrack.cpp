@@ -8,24 +8,20 @@ extern "C" {
 #include <libavutil/channel_layout.h>
 }
 
+#include "player/AvError.h"
 #include "util/Failure.h"
 
 namespace corvid {
 
 namespace {
 
+// What a failed FFmpeg call of this file stops.
+constexpr const char* kSoundConversion = "The sound cannot be converted";
+
 // Sound this far from where the timeline expects it is a gap or an overlap in the
 // recording; nearer, it is timestamp rounding and plays on without a seam.
 constexpr double kSeamSeconds = 0.03;
 constexpr int kSilenceChunk = 4096;
-
-void check(int result, const char* step) {
-    if (result >= 0) return;
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(result, text, sizeof text);
-    throw Failure(Failure::Unspecified,
-                  std::string("The sound cannot be converted: ") + step + ": " + text);
-}
 
 }  // namespace
 
@@ -51,26 +47,28 @@ SoundTrack::SoundTrack(FrameReader& sound, double shift, double length, Mp4Write
       resampler_(swr_alloc()),
       fifo_(av_audio_fifo_alloc(AV_SAMPLE_FMT_FLTP, writer.soundLayout().nb_channels,
                                 writer.soundFrameSize() * 4)) {
-    if (!resampler_ || !fifo_) check(AVERROR(ENOMEM), "no memory");
+    if (!resampler_ || !fifo_) throwOnAvError(AVERROR(ENOMEM), kSoundConversion, "no memory");
     sound_.start(-shift_);
 }
 
 void SoundTrack::append(uint8_t* const* planes, std::int64_t samples) {
     samples = std::min(samples, length_ - laid_);
     if (samples <= 0) return;
-    check(av_audio_fifo_write(fifo_.get(), reinterpret_cast<void**>(const_cast<uint8_t**>(planes)),
-                              static_cast<int>(samples)),
-          "buffer");
+    throwOnAvError(
+        av_audio_fifo_write(fifo_.get(), reinterpret_cast<void**>(const_cast<uint8_t**>(planes)),
+                            static_cast<int>(samples)),
+        kSoundConversion, "buffer");
     laid_ += samples;
 }
 
 void SoundTrack::appendSilence(std::int64_t samples) {
     FrameHandle silence = makeFrame();
-    if (!silence) check(AVERROR(ENOMEM), "no memory");
+    if (!silence) throwOnAvError(AVERROR(ENOMEM), kSoundConversion, "no memory");
     silence->format = AV_SAMPLE_FMT_FLTP;
     silence->nb_samples = kSilenceChunk;
-    check(av_channel_layout_copy(&silence->ch_layout, &writer_.soundLayout()), "layout");
-    check(av_frame_get_buffer(silence.get(), 0), "no memory");
+    throwOnAvError(av_channel_layout_copy(&silence->ch_layout, &writer_.soundLayout()),
+                   kSoundConversion, "layout");
+    throwOnAvError(av_frame_get_buffer(silence.get(), 0), kSoundConversion, "no memory");
     av_samples_set_silence(silence->extended_data, 0, kSilenceChunk, silence->ch_layout.nb_channels,
                            AV_SAMPLE_FMT_FLTP);
     while (samples > 0 && laid_ < length_) {
@@ -90,19 +88,21 @@ void SoundTrack::place(const FrameReader::Frame& sound) {
         av_channel_layout_default(&layout, channels);
     }
     FrameHandle converted = makeFrame();
-    if (!converted) check(AVERROR(ENOMEM), "no memory");
+    if (!converted) throwOnAvError(AVERROR(ENOMEM), kSoundConversion, "no memory");
     converted->format = AV_SAMPLE_FMT_FLTP;
     converted->sample_rate = rate_;
-    check(av_channel_layout_copy(&converted->ch_layout, &writer_.soundLayout()), "layout");
+    throwOnAvError(av_channel_layout_copy(&converted->ch_layout, &writer_.soundLayout()),
+                   kSoundConversion, "layout");
     int result = swr_convert_frame(resampler_.get(), converted.get(), sound.frame.get());
     if (result == AVERROR_INPUT_CHANGED || result == AVERROR_OUTPUT_CHANGED) {
         // A recording whose sound changed its format on the way.
         swr_close(resampler_.get());
-        check(swr_config_frame(resampler_.get(), converted.get(), sound.frame.get()), "setup");
-        check(swr_init(resampler_.get()), "setup");
+        throwOnAvError(swr_config_frame(resampler_.get(), converted.get(), sound.frame.get()),
+                       kSoundConversion, "setup");
+        throwOnAvError(swr_init(resampler_.get()), kSoundConversion, "setup");
         result = swr_convert_frame(resampler_.get(), converted.get(), sound.frame.get());
     }
-    check(result, "samples");
+    throwOnAvError(result, kSoundConversion, "samples");
 
     const auto at = std::llround((sound.time + shift_) * rate_);
     const auto seam = std::llround(kSeamSeconds * rate_);
@@ -142,15 +142,16 @@ void SoundTrack::encode(bool all) {
            (all && av_audio_fifo_size(fifo_.get()) > 0)) {
         const int samples = std::min(size, av_audio_fifo_size(fifo_.get()));
         FrameHandle frame = makeFrame();
-        if (!frame) check(AVERROR(ENOMEM), "no memory");
+        if (!frame) throwOnAvError(AVERROR(ENOMEM), kSoundConversion, "no memory");
         frame->format = AV_SAMPLE_FMT_FLTP;
         frame->sample_rate = rate_;
         frame->nb_samples = samples;
-        check(av_channel_layout_copy(&frame->ch_layout, &writer_.soundLayout()), "layout");
-        check(av_frame_get_buffer(frame.get(), 0), "no memory");
-        check(av_audio_fifo_read(fifo_.get(), reinterpret_cast<void**>(frame->extended_data),
-                                 samples),
-              "buffer");
+        throwOnAvError(av_channel_layout_copy(&frame->ch_layout, &writer_.soundLayout()),
+                       kSoundConversion, "layout");
+        throwOnAvError(av_frame_get_buffer(frame.get(), 0), kSoundConversion, "no memory");
+        throwOnAvError(av_audio_fifo_read(fifo_.get(),
+                                          reinterpret_cast<void**>(frame->extended_data), samples),
+                       kSoundConversion, "buffer");
         frame->pts = encoded_;
         encoded_ += samples;
         writer_.writeSound(*frame);

@@ -10,6 +10,7 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
+#include "player/AvError.h"
 #include "player/AvHandles.h"
 #include "util/Failure.h"
 
@@ -17,15 +18,11 @@ namespace corvid {
 
 namespace {
 
+// What a failed FFmpeg call of this file stops.
+constexpr const char* kSpeedFilter = "The sound speed filter cannot be set up";
+
 // The slowest tempo one stage of the filter accepts.
 constexpr double kSlowestStage = 0.5;
-
-void check(int result, const char* step) {
-    if (result < 0) {
-        throw Failure(Failure::Unspecified,
-                      std::string("The sound speed filter cannot be set up: ") + step);
-    }
-}
 
 // The tempo of each stage of the chain for an overall tempo.
 std::vector<double> stages(double tempo) {
@@ -42,23 +39,23 @@ std::vector<double> stages(double tempo) {
 
 TempoFilter::TempoFilter(int sampleRate, double tempo)
     : sampleRate_(sampleRate), tempo_(tempo), graph_(avfilter_graph_alloc()) {
-    if (!graph_) check(AVERROR(ENOMEM), "no memory");
+    if (!graph_) throwOnAvError(AVERROR(ENOMEM), kSpeedFilter, "no memory");
     // One thread: the filter is cheap, and the sound thread must not start others.
     graph_->nb_threads = 1;
 
     const std::string sourceArgs = "sample_rate=" + std::to_string(sampleRate) +
                                    ":sample_fmt=flt:channel_layout=stereo:time_base=1/" +
                                    std::to_string(sampleRate);
-    check(avfilter_graph_create_filter(&source_, avfilter_get_by_name("abuffer"), "in",
-                                       sourceArgs.c_str(), nullptr, graph_.get()),
-          "source");
-    check(avfilter_graph_create_filter(&sink_, avfilter_get_by_name("abuffersink"), "out", nullptr,
-                                       nullptr, graph_.get()),
-          "sink");
+    throwOnAvError(avfilter_graph_create_filter(&source_, avfilter_get_by_name("abuffer"), "in",
+                                                sourceArgs.c_str(), nullptr, graph_.get()),
+                   kSpeedFilter, "source");
+    throwOnAvError(avfilter_graph_create_filter(&sink_, avfilter_get_by_name("abuffersink"), "out",
+                                                nullptr, nullptr, graph_.get()),
+                   kSpeedFilter, "sink");
     const AVSampleFormat formats[] = {AV_SAMPLE_FMT_FLT, AV_SAMPLE_FMT_NONE};
-    check(av_opt_set_int_list(sink_, "sample_fmts", formats, AV_SAMPLE_FMT_NONE,
-                              AV_OPT_SEARCH_CHILDREN),
-          "sink format");
+    throwOnAvError(av_opt_set_int_list(sink_, "sample_fmts", formats, AV_SAMPLE_FMT_NONE,
+                                       AV_OPT_SEARCH_CHILDREN),
+                   kSpeedFilter, "sink format");
 
     AVFilterContext* previous = source_;
     int index = 0;
@@ -66,14 +63,15 @@ TempoFilter::TempoFilter(int sampleRate, double tempo)
         AVFilterContext* filter = nullptr;
         const std::string name = "tempo" + std::to_string(index++);
         const std::string args = "tempo=" + std::to_string(stage);
-        check(avfilter_graph_create_filter(&filter, avfilter_get_by_name("atempo"), name.c_str(),
-                                           args.c_str(), nullptr, graph_.get()),
-              "tempo stage");
-        check(avfilter_link(previous, 0, filter, 0), "link");
+        throwOnAvError(
+            avfilter_graph_create_filter(&filter, avfilter_get_by_name("atempo"), name.c_str(),
+                                         args.c_str(), nullptr, graph_.get()),
+            kSpeedFilter, "tempo stage");
+        throwOnAvError(avfilter_link(previous, 0, filter, 0), kSpeedFilter, "link");
         previous = filter;
     }
-    check(avfilter_link(previous, 0, sink_, 0), "link");
-    check(avfilter_graph_config(graph_.get(), nullptr), "configuration");
+    throwOnAvError(avfilter_link(previous, 0, sink_, 0), kSpeedFilter, "link");
+    throwOnAvError(avfilter_graph_config(graph_.get(), nullptr), kSpeedFilter, "configuration");
 }
 
 bool TempoFilter::push(const float* samples, std::size_t frames) {

@@ -23,15 +23,14 @@ namespace {
 using test::PictureReader;
 using test::TestMedia;
 
-using test::camera;
 
 // The window's keys on real media graphs, over generated two-camera recordings whose
 // pictures carry their frame numbers. Time moves only when the test moves it.
 class ReviewKeysPlaybackTest : public test::ManualClockWindowTest {
 protected:
     void SetUp() override {
-        copyPair("long", camera(1, 30), camera(2, 30));
-        copyPair("short", camera(1, 6), camera(2, 8));
+        copyPair("long", test::camera(1, 30), test::camera(2, 30));
+        copyPair("short", test::camera(1, 6), test::camera(2, 8));
         showOnFolder(2);
     }
 
@@ -57,7 +56,7 @@ protected:
 
 TEST_F(ReviewKeysPlaybackTest, frameKeys_showTheNextAndPreviousPictures_inBothPanels) {
     load("AB\tlong");
-    const auto times = TestMedia::videoPacketTimes(camera(1, 30));
+    const auto times = TestMedia::videoPacketTimes(test::camera(1, 30));
     const double halfFrame = (times[1] - times[0]) / 2;
     untilBothRun();
     time->advance(1.0);
