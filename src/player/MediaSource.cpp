@@ -4,6 +4,7 @@
 #include <climits>
 #include <cmath>
 
+#include "player/DecoderBuffers.h"
 #include "player/PacketReader.h"
 #include "player/ThreadName.h"
 #include "util/Failure.h"
@@ -174,6 +175,8 @@ void MediaSource::openDecoder(int index, CodecContextHandle& codec) {
     if (!context || avcodec_parameters_to_context(context.get(), parameters) < 0) return;
     context->thread_count = 1;  // one decoding thread per stream is ours
     context->pkt_timebase = format_->streams[index]->time_base;
+    context->thread_type = FF_THREAD_SLICE;  // FFmpeg lends its frame threads only its own buffers
+    context->get_buffer2 = DecoderBuffers::getBuffer;
     if (avcodec_open2(context.get(), decoder, nullptr) < 0) return;
     codec = std::move(context);
 }
