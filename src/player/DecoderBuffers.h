@@ -11,9 +11,10 @@ namespace corvid {
 // fault in and later spread fresh ones.
 class DecoderBuffers {
 public:
-    // Planes of one size kept for the next decoders: for each of two cameras, the pictures
-    // queued ahead, the one on show and the decoder's references. More are freed.
-    static constexpr int kSparePerSize = 16;
+    // Planes of one size kept for the next decoders: what two cameras' first pictures take,
+    // the references and the pictures queued ahead. More are freed, so a closed recording
+    // leaves a few megabytes at most.
+    static constexpr int kSparePerSize = 8;
 
     // For AVCodecContext::get_buffer2; other than planar video it leaves to FFmpeg.
     static int getBuffer(AVCodecContext* context, AVFrame* frame, int flags);
