@@ -19,8 +19,9 @@ public:
     // memory after 250 load/stop cycles, in use flat. With the thresholds fixed, a buffer of
     // 64 kB or more is mapped on its own and given back when freed, and the heap's free top
     // is returned past 64 kB: the same cycles grew 0.3-0.4 MB, none of it over their second
-    // 250, and nothing is trimmed by hand. Buffers used for every picture shown are kept for
-    // the next rather than mapped anew (PictureBuffers).
+    // 250, and nothing is trimmed by hand. Buffers used for every picture are kept for the
+    // next rather than mapped anew: the decoders' planes (DecoderBuffers, which also spares a
+    // new recording's opens from mapping them) and the pictures shown (PictureBuffers).
     //
     // Call it first thing in main. (The benchmarks call it by this name on earlier commits
     // too, which is why it keeps it.)
