@@ -12,10 +12,10 @@ namespace {
 // Opening a file and finding its end may take this long on slow storage.
 constexpr std::chrono::seconds kOpenTimeout{30};
 // A frame this close after a time counts as at it (timestamp rounding).
-constexpr double kSlack = 0.001;
+constexpr double kPictureSlack = 0.001;
 // How many times a seek that lands after the start is retried, each twice as far back,
 // before reading from the file's beginning.
-constexpr int kSeekRetries = 6;
+constexpr int kReadSeekRetries = 6;
 
 }  // namespace
 
@@ -65,14 +65,14 @@ void FrameReader::start(double time) {
         seek(from);
         std::optional<Frame> first = decode();
         // Late: a key frame after the start, where an earlier one exists.
-        if (first && first->time > time + kSlack && from > 0) {
-            from = attempt < kSeekRetries ? std::max(0.0, from - double(1 << attempt)) : 0;
+        if (first && first->time > time + kPictureSlack && from > 0) {
+            from = attempt < kReadSeekRetries ? std::max(0.0, from - double(1 << attempt)) : 0;
             continue;
         }
         // The last frame at or before the start is the first one kept.
         while (first) {
             std::optional<Frame> after = decode();
-            if (!after || after->time > time + kSlack) {
+            if (!after || after->time > time + kPictureSlack) {
                 held_.push_back(std::move(*first));
                 if (after) held_.push_back(std::move(*after));
                 break;
