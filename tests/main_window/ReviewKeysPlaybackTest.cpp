@@ -23,7 +23,6 @@ namespace {
 using test::PictureReader;
 using test::TestMedia;
 
-
 // The window's keys on real media graphs, over generated two-camera recordings whose
 // pictures carry their frame numbers. Time moves only when the test moves it.
 class ReviewKeysPlaybackTest : public test::ManualClockWindowTest {
