@@ -213,8 +213,10 @@ TEST_F(ReviewEvidenceTest, t_togglesBothOverlays_andTheSettingOutlivesALoad) {
 TEST_F(ReviewEvidenceTest, iAndO_markTheBar_andCtrlE_exportsBothCamerasAsANewRecording) {
     load("AB\tday1");
     playTo(3.3);
+    settle();
     press(Qt::Key_I);
     playTo(6.5);
+    settle();
     press(Qt::Key_O);
     const ClipMarks* found = form->P1->findChild<ClipMarks*>();
     ASSERT_NE(found, nullptr);
@@ -313,8 +315,10 @@ TEST_F(ReviewEvidenceTest, ctrlShiftE_exportsTheMarkedSpanAsOneVideo_cancelledLe
     EXPECT_TRUE(messages.texts()[0].contains("with I and its end with O"))
         << messages.texts()[0].toStdString();
     playTo(3.3);
+    settle();
     press(Qt::Key_I);
     playTo(6.5);
+    settle();
     press(Qt::Key_O);
     const auto files = [&] { return QDir(folder.path()).entryList(QDir::Files | QDir::Hidden); };
 

@@ -17,6 +17,9 @@ protected:
     void untilBothRun();
     // Moves time on until both panels have left `seconds` behind.
     void playTo(double seconds);
+    // Holds time still until each panel shows the picture due at its position: on a busy
+    // machine the decoders may trail a clock the test moved faster than real time.
+    void settle();
 
     std::shared_ptr<ManualClockGraphFactory> graphs = std::make_shared<ManualClockGraphFactory>();
     std::shared_ptr<ManualClock> time = graphs->clock;
