@@ -34,6 +34,7 @@
 #include "player_control/QVRControl.h"
 #include "player_control/VideoSurface.h"
 #include "recording_pair/RecordingPair.h"
+#include "util/AllocatorPolicy.h"
 #include "util/Attempt.h"
 #include "util/Failure.h"
 #include "util/Numeric.h"
@@ -54,6 +55,9 @@ const QString kBadLine = QStringLiteral("文件信息不正确");
 // The captions of the play command: what a click does next.
 const QString kPlayCaption = QStringLiteral("Play");
 const QString kPauseCaption = QStringLiteral("Pause");
+
+// Long enough after a click that its opens and first pictures are done with the allocator.
+constexpr int kIdleBeforeTrim = 2000;
 
 // The colour is for an enabled control; a disabled one keeps the style's grey, so that it
 // shows that it cannot be chosen.
@@ -191,6 +195,10 @@ void Form1::createControls() {
     timPS->setInterval(1000);
     timPS->start();
 
+    idleTrim_ = new QTimer(this);
+    idleTrim_->setSingleShot(true);
+    idleTrim_->setInterval(kIdleBeforeTrim);
+
     layout_ = designLayout();
     applyLayout();
 }
@@ -232,6 +240,7 @@ void Form1::connectHandlers() {
     connect(mnuClose, &QAction::triggered, this,
             [this] { guarded(this, [this] { mnuClose_Click(); }); });
     connect(timPS, &QTimer::timeout, this, [this] { guarded(this, [this] { timPS_Timer(); }); });
+    connect(idleTrim_, &QTimer::timeout, this, [] { AllocatorPolicy::returnFreedMemory(); });
     connect(optLeft, &QRadioButton::clicked, this,
             [this] { guarded(this, [this] { optLeft_Click(); }); });
     connect(optRight, &QRadioButton::clicked, this,
@@ -599,6 +608,7 @@ void Form1::mnuClose_Click() {
     setS1Width(0);
     L1->setText(QString());
     ShowProgressNow();
+    idleTrim_->start();
 }
 
 // ---- Audio source and volume -----------------------------------------------------------
@@ -703,6 +713,7 @@ void Form1::FinishLoading() {
     // or every later recording would play silent.
     if (heard->HasSound()) hsVol->SetValue(toInt16(heard->GetVol()));
     ShowProgressNow();
+    idleTrim_->start();
 }
 
 bool Form1::SelectRecording(const QString& fileName) {

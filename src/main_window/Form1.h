@@ -55,6 +55,8 @@ public:
     QLabel* L1;
     QFrame* S1;
     QTimer* timPS;
+    // Restarted by every load and stop: once it runs out, the memory freed since goes back.
+    QTimer* idleTrim_;
     QAction* mnuPlay;
     QAction* mnuClose;
 
