@@ -22,8 +22,12 @@ constexpr Guid kFilePropertiesObject = {0xA1, 0xDC, 0xAB, 0x8C, 0x47, 0xA9, 0xCF
 constexpr std::size_t kObjectPreamble = 24;
 // Header object: preamble, 32-bit object count, two reserved bytes, then its objects.
 constexpr std::size_t kHeaderPreamble = kObjectPreamble + 4 + 2;
-// File Properties: preamble, file GUID (16), file size (8), then the creation date.
-constexpr std::size_t kCreationDateOffset = kObjectPreamble + 16 + 8;
+// File Properties: preamble, file GUID (16), file size (8), creation date (8), packet count,
+// play and send durations and preroll (8 each), then 32 bits of flags.
+constexpr std::size_t kFileSizeOffset = kObjectPreamble + 16;
+constexpr std::size_t kCreationDateOffset = kFileSizeOffset + 8;
+constexpr std::size_t kFlagsOffset = kCreationDateOffset + 8 * 5;
+constexpr std::uint8_t kBroadcastFlag = 0x01;
 // The fixed part of a File Properties object; a smaller one is damaged.
 constexpr std::size_t kFilePropertiesSize = 104;
 
@@ -60,7 +64,7 @@ std::optional<AsfHeaderReader::TimePoint> plausible(std::uint64_t ticks,
 
 }  // namespace
 
-std::optional<AsfHeaderReader::TimePoint> AsfHeaderReader::creationTime(
+std::optional<AsfHeaderReader::FileProperties> AsfHeaderReader::fileProperties(
     std::span<const std::uint8_t> bytes, TimePoint now) {
     if (bytes.size() < kHeaderPreamble || !isGuid(bytes.data(), kHeaderObject)) return std::nullopt;
     const std::uint64_t headerSize = readLe64(bytes.data() + 16);
@@ -76,15 +80,26 @@ std::optional<AsfHeaderReader::TimePoint> AsfHeaderReader::creationTime(
         if (size < kObjectPreamble || size > end - at) return std::nullopt;
         if (isGuid(bytes.data() + at, kFilePropertiesObject)) {
             if (size < kFilePropertiesSize) return std::nullopt;
-            return plausible(readLe64(bytes.data() + at + kCreationDateOffset), now);
+            const std::uint8_t* object = bytes.data() + at;
+            FileProperties properties;
+            properties.created = plausible(readLe64(object + kCreationDateOffset), now);
+            properties.size = readLe64(object + kFileSizeOffset);
+            properties.broadcast = (object[kFlagsOffset] & kBroadcastFlag) != 0;
+            return properties;
         }
         at += static_cast<std::size_t>(size);
     }
     return std::nullopt;
 }
 
-std::optional<AsfHeaderReader::TimePoint> AsfHeaderReader::creationTime(const ReadAt& read,
-                                                                        TimePoint now) {
+std::optional<AsfHeaderReader::TimePoint> AsfHeaderReader::creationTime(
+    std::span<const std::uint8_t> bytes, TimePoint now) {
+    const auto properties = fileProperties(bytes, now);
+    return properties ? properties->created : std::nullopt;
+}
+
+std::optional<AsfHeaderReader::FileProperties> AsfHeaderReader::fileProperties(const ReadAt& read,
+                                                                               TimePoint now) {
     std::vector<std::uint8_t> bytes(kHeaderPreamble);
     if (read(0, bytes) != bytes.size() || !isGuid(bytes.data(), kHeaderObject)) return std::nullopt;
     const std::uint64_t headerSize = readLe64(bytes.data() + 16);
@@ -92,7 +107,13 @@ std::optional<AsfHeaderReader::TimePoint> AsfHeaderReader::creationTime(const Re
     bytes.resize(static_cast<std::size_t>(headerSize));
     const std::size_t rest = read(kHeaderPreamble, std::span(bytes).subspan(kHeaderPreamble));
     bytes.resize(kHeaderPreamble + std::min(rest, bytes.size() - kHeaderPreamble));
-    return creationTime(bytes, now);
+    return fileProperties(bytes, now);
+}
+
+std::optional<AsfHeaderReader::TimePoint> AsfHeaderReader::creationTime(const ReadAt& read,
+                                                                        TimePoint now) {
+    const auto properties = fileProperties(read, now);
+    return properties ? properties->created : std::nullopt;
 }
 
 std::optional<AsfHeaderReader::TimePoint> AsfHeaderReader::creationTime(const std::string& path) {

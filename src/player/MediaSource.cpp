@@ -18,6 +18,8 @@ constexpr std::int64_t kEndScanBytes = 512 * 1024;
 constexpr std::int64_t kLongEndScanBytes = 8 * 1024 * 1024;
 // A header duration this far from the packets is not believed.
 constexpr double kDurationTolerance = 1.0;
+// Packets that start this near zero leave a finished header's duration within the tolerance.
+constexpr double kHeaderCountsFromStart = kDurationTolerance / 2;
 constexpr int kFirstPicturePacketLimit = 20000;
 
 std::int64_t nowNs() {
@@ -68,8 +70,8 @@ bool MediaSource::openContainer(MediaInput& input, FormatContextHandle& format) 
     return true;
 }
 
-// The date is read with the open: off the user's thread, within the open's time limit.
-void MediaSource::readRecordingDate() {
+// The header is read with the open: off the user's thread, within the open's time limit.
+void MediaSource::readFileProperties() {
     const AsfHeaderReader::ReadAt read = [this](std::uint64_t offset,
                                                 std::span<std::uint8_t> into) -> std::size_t {
         std::size_t done = 0;
@@ -82,7 +84,26 @@ void MediaSource::readRecordingDate() {
         }
         return done;
     };
-    recordedAt_ = AsfHeaderReader::creationTime(read, std::chrono::system_clock::now());
+    const auto properties = AsfHeaderReader::fileProperties(read, std::chrono::system_clock::now());
+    if (!properties) return;
+    recordedAt_ = properties->created;
+    writerFinished_ = !properties->broadcast && openedSize_ > 0 &&
+                      properties->size == static_cast<std::uint64_t>(openedSize_);
+}
+
+void MediaSource::startEndScan(std::shared_ptr<IFileStorage> storage,
+                               std::chrono::steady_clock::time_point deadline) {
+    {
+        std::lock_guard lock(readersMutex_);
+        scanReader_ =
+            std::make_unique<FileReader>(std::move(storage), path_, IFileStorage::Use::EndScan);
+        scanReader_->setDeadline(deadline);
+        if (interrupted_) scanReader_->interrupt();
+    }
+    lastPacketEnd_ = std::async(std::launch::async, [this] {
+        nameThisThread("corvid-scan");
+        return scanEnd();
+    });
 }
 
 MediaSource::MediaSource(std::shared_ptr<IFileStorage> storage, const std::string& path,
@@ -92,12 +113,11 @@ MediaSource::MediaSource(std::shared_ptr<IFileStorage> storage, const std::strin
     {
         std::lock_guard lock(readersMutex_);
         reader_ = std::make_unique<FileReader>(storage, path, IFileStorage::Use::Playing);
-        scanReader_ = std::make_unique<FileReader>(storage, path, IFileStorage::Use::EndScan);
     }
     setDeadline(deadline);
     reader_->waitUntilOpen();
     openedSize_ = std::max<std::int64_t>(-1, reader_->size());
-    readRecordingDate();
+    readFileProperties();
     input_ = std::make_unique<MediaInput>(*reader_);
     if (!openContainer(*input_, format_)) throw Failure(Failure::CannotOpen, "Cannot open " + path);
     AVFormatContext* raw = format_.get();
@@ -120,11 +140,6 @@ MediaSource::MediaSource(std::shared_ptr<IFileStorage> storage, const std::strin
     if (!audioCodec_) audioIndex_ = -1;
     if (videoIndex_ < 0 && audioIndex_ < 0)
         throw Failure(Failure::CannotOpen, "No stream that can be decoded in " + path);
-    // Reading the tail takes as long as opening and decoding the first picture: both at once.
-    lastPacketEnd_ = std::async(std::launch::async, [this] {
-        nameThisThread("corvid-scan");
-        return scanEnd();
-    });
 
     if (videoIndex_ >= 0) {
         const AVRational rate = raw->streams[videoIndex_]->avg_frame_rate.num > 0
@@ -139,6 +154,12 @@ MediaSource::MediaSource(std::shared_ptr<IFileStorage> storage, const std::strin
     headerKnown_ = raw->duration != AV_NOPTS_VALUE && raw->duration > 0 &&
                    raw->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE;
     headerDuration_ = headerKnown_ ? static_cast<double>(raw->duration) / AV_TIME_BASE : 0.0;
+    // A header its writer finished gives the length, when the packets start near zero (the
+    // header counts from zero). Any other (a recording cut short, one still being written,
+    // packets starting later, another container) has the end of its packets looked for,
+    // while the first picture is decoded: reading the tail takes as long.
+    if (!writerFinished_ || !headerKnown_ || start_ > kHeaderCountsFromStart)
+        startEndScan(storage, deadline);
 }
 
 MediaSource::~MediaSource() {

@@ -85,7 +85,9 @@ private:
     // Opens the container over `input`, bounded as the file's reads are; false when the
     // bytes are no container the libraries know.
     bool openContainer(MediaInput& input, FormatContextHandle& format) const;
-    void readRecordingDate();
+    void readFileProperties();
+    void startEndScan(std::shared_ptr<IFileStorage> storage,
+                      std::chrono::steady_clock::time_point deadline);
     void openDecoder(int index, CodecContextHandle& codec);
     double scanEnd() const;
     void settleDuration() const;
@@ -95,8 +97,9 @@ private:
     std::function<bool()> cancelled_;
     std::atomic<bool> interrupted_{false};
     std::atomic<std::int64_t> deadlineNs_{0};  // 0: none
-    // The two readers, each with the libraries' view of it; the end scan's goes once the
-    // duration is settled. Under readersMutex_ where another thread may interrupt them.
+    // The two readers, each with the libraries' view of it; the end scan's, where there is
+    // one, goes once the duration is settled. Under readersMutex_ where another thread may
+    // interrupt them.
     mutable std::mutex readersMutex_;
     std::unique_ptr<FileReader> reader_;
     std::unique_ptr<FileReader> scanReader_;
@@ -108,6 +111,8 @@ private:
     int audioIndex_ = -1;
     std::int64_t openedSize_ = -1;
     std::optional<AsfHeaderReader::TimePoint> recordedAt_;
+    // The header's sizes hold: its writer closed the file and nothing was cut off since.
+    bool writerFinished_ = false;
     double start_ = 0;
     bool headerKnown_ = false;
     double headerDuration_ = 0;

@@ -16,6 +16,7 @@
 #include "platform/graph/GraphNotice.h"
 #include "platform/widgets/WindowHandles.h"
 #include "support/CapturingAudioOutput.h"
+#include "support/DamagedMedia.h"
 #include "support/Eventually.h"
 #include "support/FaultyStorage.h"
 #include "support/ManualClock.h"
@@ -105,7 +106,7 @@ protected:
 
 TEST_F(FailingStorageGraphTest, renderFile_givesUpWithinItsLimit_whenTheStorageStopsAnswering) {
     // At the open, and at the scan of the end for the duration, while the first picture is
-    // decoded.
+    // decoded: a recording cut short has its end looked for.
     for (const Use use : {Use::Playing, Use::EndScan}) {
         SCOPED_TRACE(static_cast<int>(use));
         storage->set(FaultyStorage::Mode::Hangs, use);
@@ -113,7 +114,8 @@ TEST_F(FailingStorageGraphTest, renderFile_givesUpWithinItsLimit_whenTheStorageS
         QElapsedTimer waited;
         waited.start();
         try {
-            hanging->RenderFile(TestMedia::wmv2WithAudio());
+            hanging->RenderFile(use == Use::EndScan ? test::DamagedMedia::cutAt(80)
+                                                    : TestMedia::wmv2WithAudio());
             ADD_FAILURE() << "opened on storage that does not answer";
         } catch (const Failure& failure) {
             EXPECT_EQ(failure.code(), Failure::Timeout) << failure.what();
@@ -131,6 +133,12 @@ TEST_F(FailingStorageGraphTest, renderFile_givesUpWithinItsLimit_whenTheStorageS
         expectAllFreedOnceTheStorageAnswers();
         storage = FaultyStorage::local();
     }
+    // A recording its writer finished gives its length in its header: its tail is not read.
+    storage->set(FaultyStorage::Mode::Hangs, Use::EndScan);
+    auto finished = graphOn(storage, kShortOpenLimit);
+    finished->RenderFile(TestMedia::wmv2WithAudio());
+    EXPECT_EQ(storage->hung(), 0);
+    EXPECT_NEAR(finished->get_Duration(), test::MediaRecipe{}.seconds, 0.1);
 }
 
 TEST_F(FailingStorageGraphTest, playback_endsInErrorAbort_whenTheFileIsCutShortWhilePlaying) {

@@ -5,6 +5,7 @@
 #include <array>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <vector>
 
 #include "support/TestMedia.h"
@@ -163,6 +164,35 @@ TEST_F(AsfHeaderReaderTest, creationTime_isEmpty_whenObjectSizesLie) {
     Bytes longer = good;
     putLe64(longer, 16, ~std::uint64_t{0});
     EXPECT_EQ(read(longer), recorded);
+}
+
+// Whether the writer finished the file: the size it recorded, and whether it was a live
+// stream's header (whose sizes do not hold).
+TEST_F(AsfHeaderReaderTest, fileProperties_readsTheRecordedSizeAndBroadcastFlag) {
+    Bytes properties = fileProperties(ticksOf(recorded));
+    putLe64(properties, 40, 6007475);
+    properties[88] = 0x02;  // seekable only
+    auto read = AsfHeaderReader::fileProperties(header({object(kOtherGuid, 40), properties}), now);
+    ASSERT_TRUE(read.has_value());
+    EXPECT_EQ(read->size, 6007475u);
+    EXPECT_FALSE(read->broadcast);
+    EXPECT_EQ(read->created, recorded);
+
+    properties[88] = 0x03;
+    read = AsfHeaderReader::fileProperties(header({properties}), now);
+    ASSERT_TRUE(read.has_value());
+    EXPECT_TRUE(read->broadcast);
+
+    // A generated recording's header holds its own size.
+    MediaRecipe recipe;
+    recipe.seconds = 1;
+    const std::string path = TestMedia::make(recipe);
+    std::ifstream in(path, std::ios::binary);
+    const Bytes head((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    read = AsfHeaderReader::fileProperties(head, now);
+    ASSERT_TRUE(read.has_value());
+    EXPECT_EQ(read->size, std::filesystem::file_size(path));
+    EXPECT_FALSE(read->broadcast);
 }
 
 TEST_F(AsfHeaderReaderTest, creationTime_isEmpty_whenTheBytesAreNoAsfHeader) {
