@@ -158,7 +158,7 @@ MediaSource::MediaSource(std::shared_ptr<IFileStorage> storage, const std::strin
     // header counts from zero). Any other (a recording cut short, one still being written,
     // packets starting later, another container) has the end of its packets looked for,
     // while the first picture is decoded: reading the tail takes as long.
-    if (!writerFinished_ || !headerKnown_ || start_ > kHeaderCountsFromStart)
+    if (!writerFinished_ || !headerKnown_ || std::abs(start_) > kHeaderCountsFromStart)
         startEndScan(storage, deadline);
 }
 
