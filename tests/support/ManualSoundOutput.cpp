@@ -121,6 +121,12 @@ void ManualSoundOutput::discard() {
     consumeLocked();
     buffered_ = 0;
     pending_.clear();
+    ++discards_;
+}
+
+int ManualSoundOutput::discards() const {
+    std::lock_guard lock(mutex_);
+    return discards_;
 }
 
 void ManualSoundOutput::setGains(float left, float) {

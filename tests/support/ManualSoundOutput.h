@@ -65,6 +65,8 @@ public:
     double writtenSeconds() const;
     double heardSeconds();
     float leftGain() const;
+    // How often the sound not yet taken was dropped.
+    int discards() const;
 
 private:
     void consumeLocked();
@@ -83,6 +85,7 @@ private:
     float left_ = 1;
     bool playing_ = false;
     bool stalled_ = false;
+    int discards_ = 0;
     bool blockArmed_ = false;
     bool blocked_ = false;
     double server_ = 0;
