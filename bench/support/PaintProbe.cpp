@@ -9,6 +9,7 @@
 #include <type_traits>
 
 #include "platform/graph/FfmpegGraph.h"
+#include "player_output/VideoWindowWidget.h"
 
 namespace corvid::bench {
 
@@ -140,9 +141,12 @@ bool PaintProbe::eventFilter(QObject* watched, QEvent* event) {
     for (Watched& w : watched_) {
         auto graph = w.graph.lock();
         if (!graph || graph->videoWidget() != watched) continue;
+        ++paints_;
+        // A paint counts once it draws a picture made for the window: before the first
+        // one is scaled, a new window paints black.
+        if (!static_cast<VideoWindowWidget*>(watched)->pictureFitsView()) break;
         if (w.paints.size() >= kPaintsKept) w.paints.erase(w.paints.begin());
         w.paints.push_back(Paint{now(), graph->shownPictureTime()});
-        ++paints_;
         break;
     }
     return false;

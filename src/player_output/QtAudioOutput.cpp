@@ -43,28 +43,23 @@ QtAudioOutput::QtAudioOutput() {
     context_ = new QObject;
     context_->moveToThread(&thread_);
     thread_.start();
-    bool started = false;
-    onSinkThread(
-        [&] {
-            sink_ = new QAudioSink(device, format, context_);
-            sink_->setBufferSize(static_cast<qsizetype>(0.1 * sampleRate_) * kChannels *
-                                 sizeof(float));
-            device_ = new AudioRingDevice(ring_, gains_, context_);
-            sink_->start(device_);
-            sink_->suspend();
-            started = sink_->error() == QAudio::NoError;
-            probe_ = new QTimer(context_);
-            probe_->setTimerType(Qt::PreciseTimer);
-            QObject::connect(probe_, &QTimer::timeout, context_, [this] { probeHeard(); });
-            probeHeard();
-        },
-        true);
-    if (!started) {
-        onSinkThread([&] { delete context_; }, true);
-        thread_.quit();
-        thread_.wait();
-        throw Failure(Failure::CannotOpen, "The audio device cannot be started");
-    }
+    // The stream starts on its own thread while the caller goes on: the sound server's
+    // round trips stay off a click's path. Sound written meanwhile waits in the ring.
+    onSinkThread([this, device, format] { startStream(device, format); }, false);
+}
+
+void QtAudioOutput::startStream(const QAudioDevice& device, const QAudioFormat& format) {
+    sink_ = new QAudioSink(device, format, context_);
+    sink_->setBufferSize(static_cast<qsizetype>(0.1 * sampleRate_) * kChannels * sizeof(float));
+    device_ = new AudioRingDevice(ring_, gains_, context_);
+    sink_->start(device_);
+    sink_->suspend();
+    // A stream the server refuses is a device that stopped working: the player says so.
+    if (sink_->error() != QAudio::NoError) failed_ = true;
+    probe_ = new QTimer(context_);
+    probe_->setTimerType(Qt::PreciseTimer);
+    QObject::connect(probe_, &QTimer::timeout, context_, [this] { probeHeard(); });
+    probeHeard();
 }
 
 QtAudioOutput::~QtAudioOutput() {

@@ -9,6 +9,8 @@
 #include "player/ChannelGains.h"
 #include "player/IAudioOutput.h"
 
+class QAudioDevice;
+class QAudioFormat;
 class QAudioSink;
 class QObject;
 class QTimer;
@@ -21,7 +23,8 @@ class AudioRingDevice;
 // own so that a busy or blocked GUI thread never starves it.
 class QtAudioOutput : public IAudioOutput {
 public:
-    // Throws Failure(CannotOpen) when there is no device or it refuses the format.
+    // Throws Failure(CannotOpen) when there is no device or it refuses the format; a stream
+    // the server then refuses shows as failed().
     QtAudioOutput();
     ~QtAudioOutput() override;
     QtAudioOutput(const QtAudioOutput&) = delete;
@@ -39,6 +42,7 @@ public:
     bool failed() const override { return failed_.load(); }
 
 private:
+    void startStream(const QAudioDevice& device, const QAudioFormat& format);
     void onSinkThread(std::function<void()> work, bool wait);
     // On the sink thread: how much of the sound handed to the server is not heard yet.
     void probeHeard();

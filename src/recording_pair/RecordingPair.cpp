@@ -54,13 +54,11 @@ RecordingPair::RecordingPair(QVRControl& camera1, QVRControl& camera2)
     openTimer_->setInterval(kOpenTickMs);
     connect(openTimer_, &QTimer::timeout, this, [this] {
         // The opens give up within their own time limit, so this wait ends too.
-        if (!opening_ || !filesReady(opening_->files, {})) return;
-        openTimer_->stop();
-        Opening opening = std::move(*opening_);
-        opening_.reset();
+        if (!opening_) return;
         guarded(panels_[0]->window(), [&] {
-            finishLoad(opening.files);
-            if (opening.then) opening.then();
+            if (!setUpOpened({})) return;
+            openTimer_->stop();
+            finishLoad();
         });
     });
     hintTimer_ = new QTimer(this);
@@ -88,58 +86,75 @@ void RecordingPair::load(const QString& camera1, const QString& camera2,
     const std::array<QString, kCameras> files{camera1, camera2};
     for (int camera = 0; camera < kCameras; ++camera) panels_[camera]->PrepareFile(files[camera]);
     if (meanwhile) meanwhile();
-    if (!filesReady(files, std::chrono::steady_clock::now() + kOpenGrace)) {
-        for (int camera = 0; camera < kCameras; ++camera) {
-            if (!files[camera].isEmpty())
-                panels_[camera]->PicVid->setHint(
-                    tr("Opening %1").arg(files[camera].section('/', -1)));
-        }
-        opening_ = Opening{files, then};
-        openTimer_->start();
-        return;
-    }
-    finishLoad(files);
-    if (then) then();
-}
-
-bool RecordingPair::filesReady(const std::array<QString, kCameras>& files,
-                               std::chrono::steady_clock::time_point until) const {
-    // Both must be ready, so each is waited for until the same instant.
-    for (int camera = 0; camera < kCameras; ++camera) {
-        if (!panels_[camera]->FileReady(files[camera], until)) return false;
-    }
-    return true;
-}
-
-void RecordingPair::finishLoad(const std::array<QString, kCameras>& files) {
-    for (QVRControl* panel : panels_) panel->PicVid->setHint({});
     const bool pair = !files[0].isEmpty() && !files[1].isEmpty();
     // The two cameras follow one clock that stands still until both are in place; then it
     // starts once each shows its first picture.
     if (pair) clock_ = panels_[0]->NewClock();
-    const ClockHold hold(clock_);
+    opening_ = Opening{files, then, {false, false}, std::make_shared<ClockHold>(clock_)};
     if (pair) {
         for (QVRControl* panel : panels_) panel->FollowClock(clock_);
     }
+    if (setUpOpened(std::chrono::steady_clock::now() + kOpenGrace)) return finishLoad();
+    if (!opening_) return;
     for (int camera = 0; camera < kCameras; ++camera) {
-        if (files[camera].isEmpty()) continue;
-        QVRControl& panel = *panels_[camera];
-        // A file that cannot be played is the panel's to report; the other camera plays on.
-        try {
-            panel.OpenFile2(files[camera]);
-            loaded_[camera] = true;
-        } catch (const Failure& failure) {
-            if (panel.notice().isEmpty()) {
-                panel.setNotice(tr("%1\n%2").arg(files[camera].section('/', -1),
-                                                 QString::fromStdString(failure.what())));
-            }
-        }
-        panel.SetPairMember(pair && loaded_[camera]);
+        if (!files[camera].isEmpty() && !opening_->settingUp[camera])
+            panels_[camera]->PicVid->setHint(tr("Opening %1").arg(files[camera].section('/', -1)));
     }
-    if (!clock_) return;
-    defaultOffsets();
-    applyOffsets(start());
-    hintTimer_->start();
+    openTimer_->start();
+}
+
+bool RecordingPair::setUpOpened(std::chrono::steady_clock::time_point until) {
+    // A camera is set up while the other still opens: its set-up takes the time that
+    // open would have kept the window waiting.
+    using namespace std::chrono_literals;
+    for (;;) {
+        std::optional<int> waiting;
+        for (int camera = 0; camera < kCameras; ++camera) {
+            if (opening_->settingUp[camera]) continue;
+            const QString& file = opening_->files[camera];
+            if (!panels_[camera]->FileReady(file, {})) {
+                if (!waiting) waiting = camera;
+                continue;
+            }
+            opening_->settingUp[camera] = true;
+            setUpCamera(camera);
+            if (!opening_) return false;  // stopped meanwhile
+        }
+        if (!waiting) return true;
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= until) return false;
+        // Woken by the first file, or soon after the second is ready.
+        panels_[*waiting]->FileReady(opening_->files[*waiting], std::min(until, now + 250us));
+    }
+}
+
+void RecordingPair::setUpCamera(int camera) {
+    QVRControl& panel = *panels_[camera];
+    const QString& file = opening_->files[camera];
+    panel.PicVid->setHint({});
+    if (file.isEmpty()) return;
+    // A file that cannot be played is the panel's to report; the other camera plays on.
+    try {
+        panel.OpenFile2(file);
+        loaded_[camera] = true;
+    } catch (const Failure& failure) {
+        if (panel.notice().isEmpty())
+            panel.setNotice(
+                tr("%1\n%2").arg(file.section('/', -1), QString::fromStdString(failure.what())));
+    }
+    const bool pair = !opening_->files[0].isEmpty() && !opening_->files[1].isEmpty();
+    panel.SetPairMember(pair && loaded_[camera]);
+}
+
+void RecordingPair::finishLoad() {
+    const std::function<void()> then = opening_->then;
+    if (clock_) {
+        defaultOffsets();
+        applyOffsets(start());
+        hintTimer_->start();
+    }
+    opening_.reset();  // the clock goes once both cameras are in place
+    if (then) then();
 }
 
 void RecordingPair::cancelSteps() {

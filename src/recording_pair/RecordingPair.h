@@ -12,6 +12,7 @@ class QTimer;
 
 namespace corvid {
 
+class ClockHold;
 class IPlaybackClock;
 class QVRControl;
 
@@ -123,15 +124,19 @@ signals:
     void timelineChanged();
 
 private:
-    // A load waiting on its files.
+    // A load under way: its files, the cameras set up so far, the clock held meanwhile.
     struct Opening {
         std::array<QString, kCameras> files;
         std::function<void()> then;
+        std::array<bool, kCameras> settingUp{false, false};
+        std::shared_ptr<ClockHold> hold;
     };
 
-    bool filesReady(const std::array<QString, kCameras>& files,
-                    std::chrono::steady_clock::time_point until) const;
-    void finishLoad(const std::array<QString, kCameras>& files);
+    // Sets up each camera whose file is open, as soon as it is, until `until`; true once
+    // every camera is.
+    bool setUpOpened(std::chrono::steady_clock::time_point until);
+    void setUpCamera(int camera);
+    void finishLoad();
     double duration(int camera) const;
     // Puts one camera at media time `seconds`, also outside its file.
     void place(int camera, double seconds);

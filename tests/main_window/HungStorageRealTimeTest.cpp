@@ -206,6 +206,13 @@ TEST_F(HungStorageRealTimeTest, openingAFileThatDoesNotAnswer_holdsNothing_until
     expectNoLongStall();
     EXPECT_TRUE(form->pair().opening());
     EXPECT_EQ(form->QVRControl2->PicVid->hint(), "Opening hung-2.asf");
+    // Camera 1 opened: it is set up meanwhile and shows its first picture, held there
+    // until camera 2 is in place.
+    EXPECT_EQ(form->QVRControl1->PicVid->hint(), "");
+    EXPECT_TRUE(test::eventually([&] { return frame(form->QVRControl1) == 0; }, 5000));
+    QTest::qWait(300);
+    EXPECT_EQ(frame(form->QVRControl1), 0);
+    EXPECT_EQ(position(form->QVRControl1), 0.0);
 
     // Stop drops the load: nothing starts once the open gives up.
     form->mnuClose->trigger();
