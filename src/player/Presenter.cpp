@@ -241,7 +241,9 @@ void Presenter::render() {
     const ZoomView::Crop crop =
         fits ? view.crop(window, 1 << format->log2_chroma_w, 1 << format->log2_chroma_h)
              : ZoomView::Crop{QRect(0, 0, current_->width, current_->height), window, QPoint(0, 0)};
-    const QSize size = crop.scaled;
+    // The converter takes lines in pairs on its fast path: at an odd height it goes line by
+    // line at five times the cost. The extra line lies past the window, which clips it.
+    const QSize size(crop.scaled.width(), crop.scaled.height() + crop.scaled.height() % 2);
     const bool injected = failures_.injected != nullptr &&
                           failures_.injected->fails(InjectedFaults::Worker::Scaler, failures_.path);
     if (injected || !prepareScaling(crop.source.size(), size)) {
