@@ -2,16 +2,19 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRegion>
+#include <QStringList>
 #include <QStyleHints>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
 #include <utility>
+#include <vector>
 
 #include "platform/widgets/FocusMark.h"
 #include "player/TimeCaption.h"
@@ -190,31 +193,48 @@ void VideoWindowWidget::paintOverlay(QPainter& painter, const QString& text) {
     for (QChar& c : shape)
         if (c.isDigit()) c = QLatin1Char('0');
     OverlayLayout& layout = overlayLayout_;
+    const int margin = pixelSize / 2;
     if (layout.pixelSize != pixelSize || layout.shape != shape || layout.base != painter.font()) {
         layout.base = painter.font();
         layout.pixelSize = pixelSize;
         layout.shape = shape;
-        layout.font = layout.base;
-        layout.font.setPixelSize(pixelSize);
-        layout.font.setStyleHint(QFont::Monospace);
-        layout.font.setFamily(QStringLiteral("monospace"));
-        painter.setFont(layout.font);
-        const int margin = pixelSize / 2;
-        layout.box = painter.fontMetrics()
-                         .boundingRect(QRect(0, 0, width(), height()), Qt::AlignLeft, text)
+        QFont font = layout.base;
+        font.setPixelSize(pixelSize);
+        font.setStyleHint(QFont::Monospace);
+        font.setFamily(QStringLiteral("monospace"));
+        if (!layout.glyphs || layout.glyphs->font() != font) layout.glyphs.emplace(font);
+        const QFontMetrics metrics(font);
+        layout.ascent = metrics.ascent();
+        layout.lineHeight = metrics.height();
+        layout.box = metrics.boundingRect(QRect(0, 0, width(), height()), Qt::AlignLeft, text)
                          .adjusted(-margin, -margin / 2, margin, margin / 2);
-    } else {
-        painter.setFont(layout.font);
     }
-    const int margin = pixelSize / 2;
     const QRect box = layout.box;
     // Top right: recorders burn their own captions into the other corners most often.
     const QRect placed =
         box.translated(width() - margin - box.width() - box.left(), margin - box.top());
     painter.fillRect(placed, QColor(0, 0, 0, 140));
     painter.setPen(QColor(235, 235, 235));
-    painter.drawText(placed.adjusted(margin, margin / 2, -margin, -margin / 2), Qt::AlignRight,
-                     text);
+    const QRect textRect = placed.adjusted(margin, margin / 2, -margin, -margin / 2);
+    // The time changes with every picture: its glyphs are placed, not shaped again.
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    std::vector<GlyphCache::Line> made;
+    for (const QString& line : lines) {
+        std::optional<GlyphCache::Line> glyphs = layout.glyphs->line(line);
+        if (!glyphs) break;
+        made.push_back(std::move(*glyphs));
+    }
+    if (made.size() != static_cast<std::size_t>(lines.size())) {
+        painter.setFont(layout.glyphs->font());
+        painter.drawText(textRect, Qt::AlignRight, text);
+        return;
+    }
+    for (std::size_t i = 0; i < made.size(); ++i) {
+        const QPointF baseline(
+            textRect.x() + textRect.width() - made[i].width,
+            textRect.y() + layout.ascent + static_cast<int>(i) * layout.lineHeight);
+        painter.drawGlyphRun(baseline, made[i].glyphs);
+    }
 }
 
 void VideoWindowWidget::resizeEvent(QResizeEvent* event) {

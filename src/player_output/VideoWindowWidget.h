@@ -10,6 +10,7 @@
 
 #include "player/FrameSlot.h"
 #include "player/ZoomView.h"
+#include "player_output/GlyphCache.h"
 
 namespace corvid {
 
@@ -102,8 +103,10 @@ private:
         QFont base;
         int pixelSize = 0;
         QString shape;
-        QFont font;
         QRect box;
+        int ascent = 0;
+        int lineHeight = 0;
+        std::optional<GlyphCache> glyphs;
     };
     OverlayLayout overlayLayout_;
 };
