@@ -80,9 +80,14 @@ struct Lags {
 
 void measure(BenchWindow& window, const Size& size, double seconds) {
     window.clickLine(QString("AB\t") + size.name);
-    auto g1 = window.probe().graphIn(&window.camera1());
-    auto g2 = window.probe().graphIn(&window.camera2());
-    if (!g1 || !g2 || !window.waitUntil([&] {
+    // Large files may open after the click returns, each camera as soon as its file is open.
+    std::shared_ptr<FfmpegGraph> g1, g2;
+    const bool opened = window.waitUntil([&] {
+        g1 = window.probe().graphIn(&window.camera1());
+        g2 = window.probe().graphIn(&window.camera2());
+        return g1 && g2;
+    });
+    if (!opened || !window.waitUntil([&] {
             return g1->shownPictureTime() > 0.2 && g2->shownPictureTime() > 0.2;
         })) {
         std::printf("  %-10s n/a (the pair did not play)\n", size.name);
