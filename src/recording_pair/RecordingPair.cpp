@@ -97,7 +97,7 @@ void RecordingPair::load(const QString& camera1, const QString& camera2,
     if (setUpOpened(std::chrono::steady_clock::now() + kOpenGrace)) return finishLoad();
     if (!opening_) return;
     for (int camera = 0; camera < kCameras; ++camera) {
-        if (!files[camera].isEmpty() && !opening_->settingUp[camera])
+        if (!files[camera].isEmpty() && !opening_->setUp[camera])
             panels_[camera]->PicVid->setHint(tr("Opening %1").arg(files[camera].section('/', -1)));
     }
     openTimer_->start();
@@ -110,13 +110,13 @@ bool RecordingPair::setUpOpened(std::chrono::steady_clock::time_point until) {
     for (;;) {
         std::optional<int> waiting;
         for (int camera = 0; camera < kCameras; ++camera) {
-            if (opening_->settingUp[camera]) continue;
+            if (opening_->setUp[camera]) continue;
             const QString& file = opening_->files[camera];
             if (!panels_[camera]->FileReady(file, {})) {
                 if (!waiting) waiting = camera;
                 continue;
             }
-            opening_->settingUp[camera] = true;
+            opening_->setUp[camera] = true;
             setUpCamera(camera);
             if (!opening_) return false;  // stopped meanwhile
         }

@@ -51,13 +51,14 @@ public:
     // once off the window's thread, and places them on the timeline by their first
     // timestamps; then runs `then`. Files that take longer than a moment to open (slow or
     // stalled storage) are waited for without holding up the window: load returns at
-    // once and `then` runs when they are open or have failed. A camera whose file does not
-    // open is named on its panel; the other plays on. `meanwhile`, when given, runs once the
-    // opens have started and before they are waited for: the window's own work (closing the
-    // recording on show) then costs no time of the load's.
+    // once and `then` runs when they are open or have failed. Each camera is set up as soon
+    // as its file is open, held on its first picture until the other is in place. A camera
+    // whose file does not open is named on its panel; the other plays on. `meanwhile`, when given,
+    // runs once the opens have started and before they are waited for: the window's own work
+    // (closing the recording on show) then costs no time of the load's.
     void load(const QString& camera1, const QString& camera2,
               const std::function<void()>& then = {}, const std::function<void()>& meanwhile = {});
-    // Whether a load is waiting on its files.
+    // Whether a load is under way: waiting on its files or setting up its cameras.
     bool opening() const { return opening_.has_value(); }
     // Resets both panels and drops a load still waiting; nothing is loaded after it.
     void stop();
@@ -128,7 +129,7 @@ private:
     struct Opening {
         std::array<QString, kCameras> files;
         std::function<void()> then;
-        std::array<bool, kCameras> settingUp{false, false};
+        std::array<bool, kCameras> setUp{false, false};
         std::shared_ptr<ClockHold> hold;
     };
 
