@@ -30,6 +30,11 @@ std::optional<double> FrameQueue::frontTime(int generation, bool& end) const {
     return frames_.front().time;
 }
 
+std::size_t FrameQueue::size() const {
+    std::lock_guard lock(mutex_);
+    return frames_.size();
+}
+
 std::optional<VideoFrame> FrameQueue::pop(int generation) {
     std::optional<VideoFrame> frame;
     {

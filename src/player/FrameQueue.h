@@ -35,6 +35,8 @@ public:
     std::optional<double> frontTime(int generation, bool& end) const;
     // The first frame when it belongs to `generation`.
     std::optional<VideoFrame> pop(int generation);
+    // The frames waiting, of any generation.
+    std::size_t size() const;
     // Wakes a waiting push so it can see a new generation or the abort.
     void wake();
     void abort();

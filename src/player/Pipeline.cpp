@@ -152,6 +152,10 @@ std::uint64_t Pipeline::skippingPackets() const {
     return videoDecoder_ ? videoDecoder_->skippingPackets() : 0;
 }
 
+std::size_t Pipeline::picturesAhead() const {
+    return frames_ ? frames_->size() : 0;
+}
+
 void Pipeline::stop() {
     clock_->pause();
     running_ = false;

@@ -107,6 +107,8 @@ public:
     double frameInterval() const;
     // The video packets decoded with pictures left out to keep up with the clock.
     std::uint64_t skippingPackets() const;
+    // The pictures decoded and waiting to be shown.
+    std::size_t picturesAhead() const;
 
 private:
     void startThreads();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <limits>
+#include <thread>
 
 namespace corvid {
 
@@ -13,6 +14,8 @@ using namespace std::chrono_literals;
 // A picture this close after the target counts as at the target (timestamp rounding).
 constexpr double kTargetSlack = 0.001;
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
+// How soon a decoder waiting on a held clock sees it let go: well within a picture.
+constexpr auto kHeldNap = 2ms;
 
 }  // namespace
 
@@ -50,6 +53,15 @@ void VideoDecoder::observeLateness(double time) {
     }
     const double rate = clock_.rate();
     catchUp_.observe((clock_.position() - time) / std::max(rate, 1e-3), rate);
+}
+
+void VideoDecoder::waitWhileHeld() {
+    // A held clock (a pair still loading or seeking) shows nothing new: the picture ready
+    // is enough, and decoding further ahead would take the cores the other camera needs.
+    bool end = false;
+    while (!worker_.stopping() && generation_.load() == decoding_ && !seeking_ && clock_.held() &&
+           frames_.frontTime(decoding_, end))
+        std::this_thread::sleep_for(kHeldNap);
 }
 
 void VideoDecoder::chooseDiscard(const AVPacket* packet) {
@@ -170,6 +182,7 @@ void VideoDecoder::run() {
                 if (item->generation != decoding_) break;
                 if (needKeyFrame_ && !(item->packet->flags & AV_PKT_FLAG_KEY)) break;
                 needKeyFrame_ = false;
+                waitWhileHeld();
                 send(item->packet.get());
                 break;
         }

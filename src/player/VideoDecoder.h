@@ -21,7 +21,8 @@ namespace corvid {
 // decodes forward from the key frame and passes on only the picture due at the target:
 // the last one that starts at or before it. While the clock runs ahead of the pictures it
 // decodes it leaves pictures out (see CatchUpPolicy); never while a seek looks for its
-// picture. A decoder that keeps refusing the packets is reported to `fault`.
+// picture. While the clock is held it keeps one picture ready and waits. A decoder that
+// keeps refusing the packets is reported to `fault`.
 class VideoDecoder {
 public:
     // `faults` may be null.
@@ -42,6 +43,7 @@ public:
 private:
     void run();
     void abortQueues();
+    void waitWhileHeld();
     void send(const AVPacket* packet);
     void receiveFrames();
     // Tells the fault once the decoder refused too much in a row.

@@ -131,6 +131,25 @@ TEST_F(LockstepGraphTest, load_startsBothAtOneInstant_andTheCameraNotHeardPlaysN
     EXPECT_EQ(device2->writtenSeconds(), written2);  // nothing decoded for it while playing
 }
 
+TEST_F(LockstepGraphTest, heldClock_keepsOnePictureReady_andDecodingGoesOnOnceLetGo) {
+    {
+        const ClockHold hold(clock);
+        camera1 = openOnClock(camera(0x4060C0, 440), device1);
+        camera2 = openOnClock(camera(0xC06040, 660), device2);
+        // While the pair loads, each camera shows its first picture and decodes one more.
+        ASSERT_TRUE(eventually([&] { return camera1->picturesAhead() == 1; }, 5000));
+        ASSERT_TRUE(eventually([&] { return camera2->picturesAhead() == 1; }, 5000));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        EXPECT_EQ(camera1->picturesAhead(), 1u);
+        EXPECT_EQ(camera2->picturesAhead(), 1u);
+    }
+    // Let go, both decode ahead of the clock (which stands still) until their queues fill.
+    both([](FfmpegGraph& g) { g.Run(); });
+    EXPECT_TRUE(eventually([&] { return camera1->picturesAhead() > 2; }, 5000));
+    EXPECT_TRUE(eventually([&] { return camera2->picturesAhead() > 2; }, 5000));
+    EXPECT_TRUE(samePicture());
+}
+
 TEST_F(LockstepGraphTest, lateSoundDevice_delaysBothCamerasAlike) {
     {
         const ClockHold hold(clock);

@@ -416,4 +416,8 @@ std::uint64_t FfmpegGraph::skippingPackets() const {
     return pipeline_ ? pipeline_->skippingPackets() : 0;
 }
 
+std::size_t FfmpegGraph::picturesAhead() const {
+    return pipeline_ ? pipeline_->picturesAhead() : 0;
+}
+
 }  // namespace corvid

@@ -119,6 +119,8 @@ public:
     // The video packets decoded with pictures left out to keep up with a fast clock (tests
     // and benchmarks).
     std::uint64_t skippingPackets() const;
+    // The pictures decoded and waiting to be shown.
+    std::size_t picturesAhead() const;
 
 private:
     void load(const std::string& fileName);
