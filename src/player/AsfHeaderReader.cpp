@@ -110,12 +110,6 @@ std::optional<AsfHeaderReader::FileProperties> AsfHeaderReader::fileProperties(c
     return fileProperties(bytes, now);
 }
 
-std::optional<AsfHeaderReader::TimePoint> AsfHeaderReader::creationTime(const ReadAt& read,
-                                                                        TimePoint now) {
-    const auto properties = fileProperties(read, now);
-    return properties ? properties->created : std::nullopt;
-}
-
 std::optional<AsfHeaderReader::TimePoint> AsfHeaderReader::creationTime(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     const ReadAt read = [&](std::uint64_t offset, std::span<std::uint8_t> into) -> std::size_t {
@@ -123,7 +117,8 @@ std::optional<AsfHeaderReader::TimePoint> AsfHeaderReader::creationTime(const st
         in.read(reinterpret_cast<char*>(into.data()), static_cast<std::streamsize>(into.size()));
         return static_cast<std::size_t>(in.gcount());
     };
-    return creationTime(read, std::chrono::system_clock::now());
+    const auto properties = fileProperties(read, std::chrono::system_clock::now());
+    return properties ? properties->created : std::nullopt;
 }
 
 }  // namespace corvid

@@ -45,9 +45,8 @@ public:
 
     // The same for the file that `read` reads: only its header is read.
     static std::optional<FileProperties> fileProperties(const ReadAt& read, TimePoint now);
-    static std::optional<TimePoint> creationTime(const ReadAt& read, TimePoint now);
 
-    // The same for a file; nothing when it cannot be read.
+    // The creation date in a file's header; nothing when it cannot be read.
     static std::optional<TimePoint> creationTime(const std::string& path);
 };
 
