@@ -2,6 +2,8 @@
 
 #include <QList>
 #include <QPointF>
+#include <QStringList>
+#include <utility>
 
 namespace corvid {
 
@@ -39,6 +41,16 @@ std::optional<GlyphCache::Line> GlyphCache::line(const QString& text) {
     line.glyphs.setPositions(positions);
     line.width = x;
     return line;
+}
+
+std::optional<std::vector<GlyphCache::Line>> GlyphCache::lines(const QString& text) {
+    std::vector<Line> made;
+    for (const QString& part : text.split(QLatin1Char('\n'))) {
+        std::optional<Line> glyphs = line(part);
+        if (!glyphs) return std::nullopt;
+        made.push_back(std::move(*glyphs));
+    }
+    return made;
 }
 
 }  // namespace corvid

@@ -6,6 +6,7 @@
 #include <QRawFont>
 #include <QString>
 #include <optional>
+#include <vector>
 
 namespace corvid {
 
@@ -25,6 +26,8 @@ public:
     // None when a character has no glyph in the font: the caller draws it as text, which
     // finds another font for it.
     std::optional<Line> line(const QString& text);
+    // Each line of `text`, split at its line breaks; none when a character has no glyph.
+    std::optional<std::vector<Line>> lines(const QString& text);
 
 private:
     struct Glyph {

@@ -8,13 +8,11 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRegion>
-#include <QStringList>
 #include <QStyleHints>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
 #include <utility>
-#include <vector>
 
 #include "platform/widgets/FocusMark.h"
 #include "player/TimeCaption.h"
@@ -217,23 +215,17 @@ void VideoWindowWidget::paintOverlay(QPainter& painter, const QString& text) {
     painter.setPen(QColor(235, 235, 235));
     const QRect textRect = placed.adjusted(margin, margin / 2, -margin, -margin / 2);
     // The time changes with every picture: its glyphs are placed, not shaped again.
-    const QStringList lines = text.split(QLatin1Char('\n'));
-    std::vector<GlyphCache::Line> made;
-    for (const QString& line : lines) {
-        std::optional<GlyphCache::Line> glyphs = layout.glyphs->line(line);
-        if (!glyphs) break;
-        made.push_back(std::move(*glyphs));
-    }
-    if (made.size() != static_cast<std::size_t>(lines.size())) {
+    const std::optional<std::vector<GlyphCache::Line>> lines = layout.glyphs->lines(text);
+    if (!lines) {
         painter.setFont(layout.glyphs->font());
         painter.drawText(textRect, Qt::AlignRight, text);
         return;
     }
-    for (std::size_t i = 0; i < made.size(); ++i) {
-        const QPointF baseline(
-            textRect.x() + textRect.width() - made[i].width,
-            textRect.y() + layout.ascent + static_cast<int>(i) * layout.lineHeight);
-        painter.drawGlyphRun(baseline, made[i].glyphs);
+    int baseline = textRect.y() + layout.ascent;
+    for (const GlyphCache::Line& line : *lines) {
+        painter.drawGlyphRun(QPointF(textRect.x() + textRect.width() - line.width, baseline),
+                             line.glyphs);
+        baseline += layout.lineHeight;
     }
 }
 

@@ -61,12 +61,16 @@ TEST(GlyphCacheTest, line_drawsWhereShapedTextDraws_forTimesAndDates) {
     }
 }
 
-TEST(GlyphCacheTest, line_isNone_whenACharacterHasNoGlyphInTheFont) {
+TEST(GlyphCacheTest, lineAndLines_areNone_whenACharacterHasNoGlyphInTheFont) {
     GlyphCache cache(overlayFont());
     EXPECT_TRUE(cache.line(QStringLiteral("12:00")));
     // An unassigned code point: no font has it, so the line is left to shaped text.
     EXPECT_FALSE(cache.line(QStringLiteral("12") + QChar(0x0378)));
     EXPECT_TRUE(cache.line(QString()));
+    const auto lines = cache.lines(QStringLiteral("12:00:00.000\n2022-02-03 04:05:06"));
+    ASSERT_TRUE(lines);
+    EXPECT_EQ(lines->size(), 2u);
+    EXPECT_FALSE(cache.lines(QStringLiteral("12:00\n") + QChar(0x0378)));
 }
 
 }  // namespace
