@@ -56,6 +56,7 @@ int main(int argc, char** argv) {
     const double position0 = engine1.DS_GetPosition();
     const double cpu0 = ProcessStats::cpuSeconds();
     const auto threads0 = ProcessStats::cpuSecondsByThread();
+    const auto switches0 = ProcessStats::switchesByThread();
     const long paints0 = probe.paints();
     const qint64 wall0 = probe.now();
 
@@ -82,11 +83,21 @@ int main(int argc, char** argv) {
     std::printf("surface_height %d\n", window.camera1().PicVid->height());
     std::printf("peak_rss_kb %ld\n", ProcessStats::peakResidentKb());
     std::printf("zoom %.2f %.2f\n", window.camera1().Zoom(), window.camera2().Zoom());
-    // Per thread name, CPU seconds per media second (threads of a name summed).
-    for (const auto& [name, seconds] : ProcessStats::cpuSecondsByThread()) {
-        const auto before = threads0.find(name);
-        const double spent = seconds - (before == threads0.end() ? 0.0 : before->second);
-        std::printf("thread_cpu %s %.4f\n", name.c_str(), media > 0 ? spent / media : 0.0);
-    }
+    // Per thread name, CPU seconds and wake-ups per media second (threads of a name summed).
+    const auto perMediaSecond = [&](const char* label, const auto& now, const auto& before,
+                                    const char* format) {
+        double total = 0;
+        for (const auto& [name, value] : now) {
+            const auto then = before.find(name);
+            const double spent = value - (then == before.end() ? 0.0 : then->second);
+            total += spent;
+            std::printf(format, label, name.c_str(), media > 0 ? spent / media : 0.0);
+        }
+        return media > 0 ? total / media : 0.0;
+    };
+    perMediaSecond("thread_cpu", ProcessStats::cpuSecondsByThread(), threads0, "%s %s %.4f\n");
+    const double wakeups = perMediaSecond("thread_wakeups", ProcessStats::switchesByThread(),
+                                          switches0, "%s %s %.1f\n");
+    std::printf("wakeups_per_media_second %.1f\n", wakeups);
     return 0;
 }

@@ -57,6 +57,26 @@ std::map<std::string, double> ProcessStats::cpuSecondsByThread() {
     return byName;
 }
 
+std::map<std::string, double> ProcessStats::switchesByThread() {
+    std::map<std::string, double> byName;
+    std::error_code error;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task", error)) {
+        std::ifstream status(task.path() / "status");
+        std::string name;
+        double switches = 0;
+        for (std::string line; std::getline(status, line);) {
+            if (line.rfind("Name:", 0) == 0) {
+                name = line.substr(line.find_first_not_of(" \t", 5));
+                std::replace(name.begin(), name.end(), ' ', '_');  // as cpuSecondsByThread
+            } else if (line.find("voluntary_ctxt_switches:") != std::string::npos) {
+                switches += std::stod(line.substr(line.find(':') + 1));  // both kinds
+            }
+        }
+        byName[name] += switches;
+    }
+    return byName;
+}
+
 long ProcessStats::residentKb() {
     return statusField("VmRSS");
 }

@@ -12,6 +12,9 @@ public:
     static double cpuSeconds();
     // CPU time of the live threads, in seconds, summed by thread name.
     static std::map<std::string, double> cpuSecondsByThread();
+    // Times the live threads were switched out (slept, waited or were preempted), summed by
+    // thread name: each is a wake-up, which costs more than the work of many a one.
+    static std::map<std::string, double> switchesByThread();
     // Resident size now and at its peak, in kB.
     static long residentKb();
     static long peakResidentKb();

@@ -18,7 +18,10 @@ bool FrameQueue::push(VideoFrame frame, const std::atomic<int>& current) {
 void FrameQueue::dropOlder(int generation) {
     {
         std::lock_guard lock(mutex_);
-        std::erase_if(frames_, [&](const VideoFrame& f) { return f.generation < generation; });
+        // Called at every look of the presenter: a wake for nothing costs the decoder a switch.
+        if (std::erase_if(frames_,
+                          [&](const VideoFrame& f) { return f.generation < generation; }) == 0)
+            return;
     }
     room_.notify_all();
 }

@@ -18,9 +18,13 @@ using namespace std::chrono_literals;
 
 // How often the clock is looked at while a seek's first picture or a step is awaited.
 constexpr auto kTick = 4ms;
-// The longest sleep during playback: pictures are shown when due, not on a fixed tick,
-// yet an injected clock moved by hand or a resize is still seen soon.
+// The longest sleep while the clock stands: a resize or an injected clock moved by hand is
+// still seen soon.
 constexpr auto kLongestWait = 20ms;
+// The longest sleep while playing. The presenter sleeps until the next picture is due: a
+// seek, a run, a pause and a new speed wake it, and a resize is seen with the next picture.
+// Waking in between cost two panels more than scaling their pictures.
+constexpr auto kLongestPlayingWait = 100ms;
 // A picture this close before its time is shown now rather than a tick late.
 constexpr double kEarly = 0.002;
 constexpr int kLineAlignment = 64;
@@ -109,7 +113,6 @@ void Presenter::run() {
 }
 
 std::chrono::microseconds Presenter::nextWait(int generation) {
-    // Waking every few milliseconds for two panels cost more than scaling their pictures.
     if (streams_.frames == nullptr || shownGeneration_.load() != generation) return kTick;
     {
         std::lock_guard lock(mutex_);
@@ -121,7 +124,7 @@ std::chrono::microseconds Presenter::nextWait(int generation) {
     if (!due || end) return kTick;  // the decoder is behind, or the end is near
     const double seconds = (*due - kEarly - clock_.position()) / std::max(clock_.rate(), 1e-3);
     const auto until = std::chrono::microseconds(static_cast<long long>(seconds * 1e6));
-    return std::clamp<std::chrono::microseconds>(until, kTick / 4, kLongestWait);
+    return std::clamp<std::chrono::microseconds>(until, kTick / 4, kLongestPlayingWait);
 }
 
 void Presenter::presentVideo(int generation) {
