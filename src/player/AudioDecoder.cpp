@@ -32,6 +32,11 @@ constexpr double kKeptSeconds = 3.0;
 // A full output holds a tenth of a second or more: looking for room every 20 ms keeps it
 // full without waking the thread hundreds of times a second.
 constexpr auto kFullOutputNap = 20ms;
+// Naps waiting for the clock: long enough not to wake for nothing, short enough that a
+// clock bent towards another camera's sound is not missed by much. A standing clock is
+// woken for (a run, a seek, a new speed), and then looked at seldom.
+constexpr auto kShortestClockNap = 2ms;
+constexpr auto kLongestClockNap = 100ms;
 
 }  // namespace
 
@@ -71,13 +76,20 @@ void AudioDecoder::nap(std::chrono::milliseconds duration) {
     woken_ = false;
 }
 
+void AudioDecoder::napUntilClock(double time) {
+    if (!clock_.running()) return nap(kLongestClockNap);
+    const double seconds = (time - clock_.position()) / std::max(clock_.rate(), 1e-3);
+    const auto until = std::chrono::milliseconds(static_cast<long long>(seconds * 1e3));
+    nap(std::clamp<std::chrono::milliseconds>(until, kShortestClockNap, kLongestClockNap));
+}
+
 bool AudioDecoder::superseded() const {
     return worker_.stopping() || generation_.load() != decoding_;
 }
 
 void AudioDecoder::run() {
     while (!worker_.stopping()) {
-        std::optional<PacketItem> item = packets_.pop(50ms);
+        std::optional<PacketItem> item = packets_.pop(PacketQueue::kDecoderWait);
         if (!item) continue;
         switch (item->kind) {
             case PacketItem::Kind::Flush:
@@ -135,7 +147,8 @@ void AudioDecoder::passUnheard(const AVPacket& packet) {
     waitWhileHeld();
     if (packet.pts == AV_NOPTS_VALUE) return;
     const double time = file_.seconds(packet.pts, file_.audioIndex());
-    while (!superseded() && !audible_ && clock_.position() < time - kDropLead) nap(5ms);
+    while (!superseded() && !audible_ && clock_.position() < time - kDropLead)
+        napUntilClock(time - kDropLead);
 }
 
 void AudioDecoder::checkRefusal(int answer) {
@@ -243,7 +256,8 @@ void AudioDecoder::writeAll(const float* samples, std::size_t frames, double fra
             steerClock(writtenUpTo);
             // Sound made for another speed is dropped: it would be heard at the old pace.
             if (behindClock(writtenUpTo) || speedChanged()) return restartAtClock();
-            nap(kFullOutputNap);
+            // A paused output stays full until a run, which wakes us.
+            nap(clock_.running() ? kFullOutputNap : kLongestClockNap);
             continue;
         }
         writtenRate_ = frameSeconds * output_.sampleRate();
@@ -276,7 +290,7 @@ void AudioDecoder::play(const AVFrame* frame) {
         muted_ = true;
         waitWhileHeld();
         while (!superseded() && clock_.rate() == rate && clock_.position() < start - kFastLead)
-            nap(5ms);
+            napUntilClock(start - kFastLead);
         rate = clock_.rate();
         if (superseded() || !heard(rate)) return;
     }
@@ -334,7 +348,7 @@ void AudioDecoder::rejoin(double rate) {
         // the clock forward to itself.
         while (!superseded() && clock_.rate() == rate &&
                clock_.position() < keptFrom - output_.latency() * rate)
-            nap(2ms);
+            napUntilClock(keptFrom - output_.latency() * rate);
         // A new speed is taken up with the next piece of sound.
         if (superseded() || clock_.rate() != rate) return;
         due = keptFrom;

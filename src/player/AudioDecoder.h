@@ -73,6 +73,8 @@ private:
     bool superseded() const;
     // Sleeps for `duration` or until woken.
     void nap(std::chrono::milliseconds duration);
+    // Sleeps until the clock is expected at `time`, or until woken; the caller looks again.
+    void napUntilClock(double time);
     void waitWhileHeld();
     // Writes, waiting for room; `frameSeconds` is the media time of one output frame and
     // `endTime` the media time where the sound written ends.

@@ -9,14 +9,23 @@ void FrameSlot::attach(std::function<void()> onPublished) {
     onPublished_ = std::move(onPublished);
 }
 
+void FrameSlot::watch(std::function<void()> onAsked) {
+    std::lock_guard lock(mutex_);
+    onAsked_ = std::move(onAsked);
+}
+
 void FrameSlot::setTargetSize(QSize size) {
     std::lock_guard lock(mutex_);
+    if (size == target_) return;
     target_ = size;
+    if (onAsked_) onAsked_();
 }
 
 void FrameSlot::setView(const ZoomView& view) {
     std::lock_guard lock(mutex_);
+    if (view == view_) return;
     view_ = view;
+    if (onAsked_) onAsked_();
 }
 
 QSize FrameSlot::targetSize() const {

@@ -33,6 +33,9 @@ public:
     void setTargetSize(QSize size);
     void setView(const ZoomView& view);
 
+    // Presenter's: what wakes it when the widget asks for another size or view (called on
+    // the GUI thread), or empty when it goes away.
+    void watch(std::function<void()> onAsked);
     // Presenter thread.
     QSize targetSize() const;
     ZoomView view() const;
@@ -44,6 +47,7 @@ public:
 private:
     mutable std::mutex mutex_;
     std::function<void()> onPublished_;
+    std::function<void()> onAsked_;
     QSize target_;
     ZoomView view_;
     Shown shown_;

@@ -23,6 +23,11 @@ struct PacketItem {
 // The packets waiting for one stream's decoder.
 class PacketQueue {
 public:
+    // How long a decoder waits for a packet before it looks again. A stop aborts the queue
+    // and a seek queues its flush, which end the wait at once: this only bounds it, and a
+    // decoder at rest wakes seldom.
+    static constexpr std::chrono::milliseconds kDecoderWait{500};
+
     void push(PacketItem item);
     // Drops everything queued and queues a Flush for the new generation.
     void flush(int generation, double target);

@@ -125,6 +125,9 @@ void Pipeline::run() {
     clock_->run();
     running_ = true;
     updateSound();
+    // Both may be resting on the standing clock.
+    demuxer_->resume();
+    if (audioDecoder_) audioDecoder_->wake();
     presenter_->wake();
 }
 

@@ -18,9 +18,12 @@ using namespace std::chrono_literals;
 
 // How often the clock is looked at while a seek's first picture or a step is awaited.
 constexpr auto kTick = 4ms;
-// The longest sleep while the clock stands: a resize or an injected clock moved by hand is
-// still seen soon.
+// The longest sleep while the clock is held, or only the end is awaited: another camera's
+// picture lets go of the clock, and the end comes with the clock, neither waking us.
 constexpr auto kLongestWait = 20ms;
+// The sleep of a presenter with nothing due: paused, or past the end. Runs, seeks, steps,
+// speeds and new sizes or views wake it.
+constexpr auto kRestingWait = 250ms;
 // The longest sleep while playing. The presenter sleeps until the next picture is due: a
 // seek, a run, a pause and a new speed wake it, and a resize is seen with the next picture.
 // Waking in between cost two panels more than scaling their pictures.
@@ -40,7 +43,13 @@ Presenter::Presenter(MediaClock& clock, Streams streams, const std::atomic<int>&
       generation_(generation),
       duration_(duration),
       onEnd_(std::move(onEnd)),
-      failures_(std::move(failures)) {}
+      failures_(std::move(failures)) {
+    if (streams_.slot != nullptr) streams_.slot->watch([this] { wake(); });
+}
+
+Presenter::~Presenter() {
+    if (streams_.slot != nullptr) streams_.slot->watch({});
+}
 
 void Presenter::stop() {
     worker_.stop();
@@ -118,7 +127,9 @@ std::chrono::microseconds Presenter::nextWait(int generation) {
         std::lock_guard lock(mutex_);
         if (stepsWanted_ > 0) return kTick;
     }
-    if (!clock_.running() || clock_.held()) return kLongestWait;  // Run and seeks wake us
+    if (clock_.held()) return kLongestWait;
+    if (!clock_.running() || endReportedGeneration_ == generation) return kRestingWait;
+    if (videoEndedGeneration_ == generation) return kLongestWait;
     bool end = false;
     const std::optional<double> due = streams_.frames->frontTime(generation, end);
     if (!due || end) return kTick;  // the decoder is behind, or the end is near

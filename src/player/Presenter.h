@@ -41,6 +41,7 @@ public:
 
     Presenter(MediaClock& clock, Streams streams, const std::atomic<int>& generation,
               double duration, std::function<void(int generation)> onEnd, Failures failures);
+    ~Presenter();
     Presenter(const Presenter&) = delete;
     Presenter& operator=(const Presenter&) = delete;
 

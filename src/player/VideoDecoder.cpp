@@ -156,7 +156,7 @@ void VideoDecoder::finishGeneration() {
 
 void VideoDecoder::run() {
     while (!worker_.stopping()) {
-        std::optional<PacketItem> item = packets_.pop(50ms);
+        std::optional<PacketItem> item = packets_.pop(PacketQueue::kDecoderWait);
         if (!item) continue;
         switch (item->kind) {
             case PacketItem::Kind::Flush:
