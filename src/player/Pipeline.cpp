@@ -118,7 +118,15 @@ void Pipeline::updateSound() {
     if (!output_) return;
     // The clock follows a device that plays at its own pace, and only while it is heard.
     clock_->setSoundSource(audible_ && output_->drivesClock());
-    output_->setPlaying(running_ && audible_);
+    updateStream();
+}
+
+void Pipeline::updateStream() {
+    if (!output_) return;
+    // Under the lock the end is reported with, which stops the stream (onEnd): past the
+    // end it would play only silence, waking the sound threads for it.
+    std::lock_guard lock(endMutex_);
+    output_->setPlaying(running_ && audible_ && endedGeneration_ != generation_.load());
 }
 
 void Pipeline::run() {
@@ -190,6 +198,7 @@ void Pipeline::seekTo(double target, bool snapToPicture) {
     clock_->seek(generation, target);
     generation_.store(generation);
     if (frames_) frames_->wake();  // a decoder waiting for room gives up the old pictures
+    updateStream();                // a seek from the end plays on
     // The file has nothing to read before its start.
     demuxer_->seek(generation, std::max(0.0, target));
     if (audioDecoder_) audioDecoder_->wake();
@@ -246,6 +255,7 @@ void Pipeline::onEnd(int generation) {
     {
         std::lock_guard lock(endMutex_);
         endedGeneration_ = generation;
+        if (output_ && generation == generation_.load()) output_->setPlaying(false);
     }
     endChanged_.notify_all();
 }

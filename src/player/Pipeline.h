@@ -114,6 +114,7 @@ private:
     void startThreads();
     void seekTo(double target, bool snapToPicture);
     void updateSound();
+    void updateStream();
     void onEnd(int generation);
     bool endedIn(int generation);
     void onFault(const std::function<void()>& tell);

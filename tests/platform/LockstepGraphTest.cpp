@@ -247,5 +247,19 @@ TEST_F(LockstepGraphTest, pauseAndPlay_andCameraSwitch_moveBothWithoutAJump) {
     EXPECT_TRUE(samePicture());
 }
 
+TEST_F(LockstepGraphTest, end_stopsTheStreamHeard_andASeekBackPlaysItAgain) {
+    load();
+    both([](FfmpegGraph& g) { g.put_CurrentPosition(11.5); });
+    play(1.0);  // past the end, where the stream would play only silence
+    EXPECT_TRUE(eventually([&] { return !device1->playing(); }, 5000));
+    both([](FfmpegGraph& g) { g.put_CurrentPosition(5.0); });
+    EXPECT_TRUE(eventually([&] { return device1->playing(); }, 5000));
+    const double heard = device1->heardSeconds();
+    play(0.5);
+    EXPECT_GT(device1->heardSeconds(), heard + 0.3);
+    EXPECT_NEAR(camera1->get_CurrentPosition(), 5.5, 0.1);
+    EXPECT_TRUE(samePicture());
+}
+
 }  // namespace
 }  // namespace corvid
