@@ -44,7 +44,13 @@ Presenter::Presenter(MediaClock& clock, Streams streams, const std::atomic<int>&
       duration_(duration),
       onEnd_(std::move(onEnd)),
       failures_(std::move(failures)) {
-    if (streams_.slot != nullptr) streams_.slot->watch([this] { wake(); });
+    // Only a resting presenter is woken for a new size: otherwise it sees it within a
+    // picture or a look at a held clock, and a panel placed and corrected in one go while
+    // it loads is not rendered at each size on the way.
+    if (streams_.slot != nullptr)
+        streams_.slot->watch([this] {
+            if (resting_) wake();
+        });
 }
 
 Presenter::~Presenter() {
@@ -122,6 +128,19 @@ void Presenter::run() {
 }
 
 std::chrono::microseconds Presenter::nextWait(int generation) {
+    const std::chrono::microseconds wait = lookAgainIn(generation);
+    resting_ = wait == kRestingWait;
+    // A new size asked for just before we rest woke nobody.
+    return resting_ && sizeAskedFor() ? kTick : wait;
+}
+
+bool Presenter::sizeAskedFor() const {
+    return current_ && streams_.slot != nullptr &&
+           (streams_.slot->targetSize() != renderedSize_ ||
+            !(streams_.slot->view() == renderedView_));
+}
+
+std::chrono::microseconds Presenter::lookAgainIn(int generation) {
     if (streams_.frames == nullptr || shownGeneration_.load() != generation) return kTick;
     {
         std::lock_guard lock(mutex_);
@@ -214,8 +233,7 @@ void Presenter::presentVideo(int generation) {
     }
     if (due) {
         show(std::move(*due));
-    } else if (current_ && (streams_.slot->targetSize() != renderedSize_ ||
-                            !(streams_.slot->view() == renderedView_))) {
+    } else if (sizeAskedFor()) {
         render();
     }
 }

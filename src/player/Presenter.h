@@ -66,8 +66,11 @@ public:
 
 private:
     void run();
-    // How long to sleep before looking at the clock again.
+    // How long to sleep before looking at the clock again; notes whether it rests.
     std::chrono::microseconds nextWait(int generation);
+    std::chrono::microseconds lookAgainIn(int generation);
+    // Whether the widget asks for the picture on show at another size or view.
+    bool sizeAskedFor() const;
     void presentVideo(int generation);
     void show(VideoFrame frame);
     void render();
@@ -97,6 +100,7 @@ private:
     int stepsWanted_ = 0;
     int snapGeneration_ = -1;
 
+    std::atomic<bool> resting_{false};  // nothing due until woken: paused, or past the end
     std::atomic<int> stepsDone_{0};
     std::atomic<int> shownGeneration_{-1};
     std::atomic<double> shownTime_{0};

@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QElapsedTimer>
+#include <QWheelEvent>
 #include <iostream>
 #include <map>
 
+#include "player_control/QVRControl.h"
+#include "player_output/VideoWindowWidget.h"
 #include "support/ProcessThreads.h"
 #include "support/TestMedia.h"
 #include "support/WindowTest.h"
@@ -77,6 +81,17 @@ TEST_F(PairWakeupsRealTimeTest, threads_wakeAboutOncePerPicture_whilePlaying_and
     // Presenters looked at the standing clock every 20 ms, the sound decoders every 5 or 20,
     // the readers at their full queues every 40: over 300 times a second in all.
     EXPECT_LE(total(paused), 80) << described(paused);
+    // A resting presenter is woken for a new view: the picture is made for a zoom at once,
+    // not at its next look a quarter of a second on.
+    VideoWindowWidget* video = panel(1)->PicVid->findChild<VideoWindowWidget*>();
+    const QPointF centre = QRectF(video->rect()).center();
+    QWheelEvent wheel(centre, video->mapToGlobal(centre), QPoint(), QPoint(0, 120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(video, &wheel);
+    QElapsedTimer zoomed;
+    zoomed.start();
+    EXPECT_TRUE(waitFor([&] { return video->pictureFitsView(); }, 2000));
+    EXPECT_LT(zoomed.elapsed(), 150);
 
     press(Qt::Key_Space);
     ASSERT_TRUE(waitFor([&] { return position(1) >= kSeconds - 0.05; }));
