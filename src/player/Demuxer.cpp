@@ -13,15 +13,11 @@ using namespace std::chrono_literals;
 
 constexpr std::size_t kEnoughPackets = 48;
 constexpr std::size_t kMaxBytes = 24 * 1024 * 1024;
-// Full queues drain at the pace of playback and are looked at this often; queues still full
-// after a wait (a paused clock) are looked at half as often each time, down to the longest.
-constexpr auto kFullWait = 40ms;
-constexpr auto kLongestFullWait = 320ms;
 
 }  // namespace
 
 Demuxer::Demuxer(MediaSource& file, PacketQueue* video, PacketQueue* audio, PlaybackFault& fault)
-    : file_(file), video_(video), audio_(audio), fault_(fault), fullWait_(kFullWait) {}
+    : file_(file), video_(video), audio_(audio), fault_(fault) {}
 
 void Demuxer::stop() {
     worker_.stop();
@@ -30,14 +26,6 @@ void Demuxer::stop() {
 void Demuxer::interrupt() {
     { std::lock_guard lock(mutex_); }  // a waiter between its check and its wait sees the stop
     file_.interrupt();
-    wake_.notify_all();
-}
-
-void Demuxer::resume() {
-    {
-        std::lock_guard lock(mutex_);
-        resumed_ = true;
-    }
     wake_.notify_all();
 }
 
@@ -121,11 +109,8 @@ void Demuxer::run() {
             if (ended) {
                 wake_.wait(lock, called);
             } else if (queuesFull()) {
-                wake_.wait_for(lock, fullWait_, [&] { return called() || resumed_; });
-                const bool drained = resumed_ || !queuesFull();
-                fullWait_ = drained ? kFullWait : std::min(2 * fullWait_, kLongestFullWait);
+                wake_.wait_for(lock, 40ms, called);
             }
-            resumed_ = false;
             if (worker_.stopping()) return;
             request.swap(pending_);
         }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <optional>
@@ -23,8 +22,6 @@ public:
     Demuxer& operator=(const Demuxer&) = delete;
 
     void seek(int generation, double target);
-    // Playback runs again: full queues are looked at now, not after a paused wait.
-    void resume();
     void stop();
 
 private:
@@ -47,8 +44,6 @@ private:
     std::mutex mutex_;
     std::condition_variable wake_;
     std::optional<SeekRequest> pending_;
-    bool resumed_ = false;
-    std::chrono::milliseconds fullWait_;
     int generation_ = 0;
     WorkerThread worker_{"corvid-demux", [this] { run(); }, [this] { interrupt(); }};
 };

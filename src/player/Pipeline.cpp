@@ -133,9 +133,7 @@ void Pipeline::run() {
     clock_->run();
     running_ = true;
     updateSound();
-    // Both may be resting on the standing clock.
-    demuxer_->resume();
-    if (audioDecoder_) audioDecoder_->wake();
+    if (audioDecoder_) audioDecoder_->wake();  // it may be resting on the standing clock
     presenter_->wake();
 }
 

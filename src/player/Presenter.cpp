@@ -21,8 +21,8 @@ constexpr auto kTick = 4ms;
 // The longest sleep while the clock is held, or only the end is awaited: another camera's
 // picture lets go of the clock, and the end comes with the clock, neither waking us.
 constexpr auto kLongestWait = 20ms;
-// The sleep of a presenter with nothing due: paused, or past the end. Runs, seeks, steps,
-// speeds and new sizes or views wake it.
+// The sleep of a presenter with nothing due: paused with the next picture ready, or past
+// the end. Runs, seeks, steps, speeds and new sizes or views wake it.
 constexpr auto kRestingWait = 250ms;
 // The longest sleep while playing. The presenter sleeps until the next picture is due: a
 // seek, a run, a pause and a new speed wake it, and a resize is seen with the next picture.
@@ -147,10 +147,16 @@ std::chrono::microseconds Presenter::lookAgainIn(int generation) {
         if (stepsWanted_ > 0) return kTick;
     }
     if (clock_.held()) return kLongestWait;
-    if (!clock_.running() || endReportedGeneration_ == generation) return kRestingWait;
+    if (endReportedGeneration_ == generation) return kRestingWait;
     if (videoEndedGeneration_ == generation) return kLongestWait;
     bool end = false;
     const std::optional<double> due = streams_.frames->frontTime(generation, end);
+    if (!clock_.running()) {
+        // Paused, it rests once the next picture waiting is not due: a decoder still behind
+        // may yet bring the one due where the clock stopped, and nobody wakes us for it.
+        const bool notDue = due && !end && *due > clock_.position() + kEarly;
+        return notDue ? kRestingWait : kLongestWait;
+    }
     if (!due || end) return kTick;  // the decoder is behind, or the end is near
     const double seconds = (*due - kEarly - clock_.position()) / std::max(clock_.rate(), 1e-3);
     const auto until = std::chrono::microseconds(static_cast<long long>(seconds * 1e6));
