@@ -50,9 +50,4 @@ FrameSlot::Shown FrameSlot::shown() const {
     return shown_;
 }
 
-QImage FrameSlot::picture() const {
-    std::lock_guard lock(mutex_);
-    return shown_.picture;
-}
-
 }  // namespace corvid

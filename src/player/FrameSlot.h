@@ -42,7 +42,6 @@ public:
     void publish(Shown shown);
 
     Shown shown() const;
-    QImage picture() const;
 
 private:
     mutable std::mutex mutex_;

@@ -141,7 +141,10 @@ bool Presenter::sizeAskedFor() const {
 }
 
 std::chrono::microseconds Presenter::lookAgainIn(int generation) {
-    if (streams_.frames == nullptr || shownGeneration_.load() != generation) return kTick;
+    // Without pictures only the end is awaited, which comes with the clock.
+    if (streams_.frames == nullptr)
+        return endReportedGeneration_ == generation ? kRestingWait : kLongestWait;
+    if (shownGeneration_.load() != generation) return kTick;
     {
         std::lock_guard lock(mutex_);
         if (stepsWanted_ > 0) return kTick;

@@ -15,6 +15,7 @@
 #include "player_control/QVRControl.h"
 #include "support/MessageBoxRecorder.h"
 #include "support/PictureReader.h"
+#include "support/ProcessThreads.h"
 #include "support/TestMedia.h"
 
 namespace corvid {
@@ -183,6 +184,10 @@ TEST_F(QVRControlMediaRealTimeTest, soundOnlyFile_playsWithAQuietNoteOnTheSurfac
     EXPECT_EQ(panel.hint(), "sound only");
     EXPECT_TRUE(panel.notice().isEmpty());
     EXPECT_TRUE(QTest::qWaitFor([&] { return factory->probe->framesWritten > 0; }, 5000));
+    // With no picture to show its presenter only awaits the end: it looked every 4 ms.
+    const long before = test::sleepsOfThreadsNamed("corvid-present");
+    QTest::qWait(500);
+    EXPECT_LE(test::sleepsOfThreadsNamed("corvid-present") - before, 50);
 }
 
 TEST_F(QVRControlMediaRealTimeTest, UserControl_Initialize_endsPictureAndSoundAtOnce) {
