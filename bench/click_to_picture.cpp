@@ -10,7 +10,10 @@
 #include <QElapsedTimer>
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "main_window/DefaultServices.h"
 #include "player_control/QVRControl.h"
@@ -35,18 +38,37 @@ double floorMs(const std::string& camera1, const std::string& camera2) {
     return timer.nsecsElapsed() / 1e6;
 }
 
-// The four parts of each click, in milliseconds, and the process's CPU time over it.
+// The four parts of each click, in milliseconds, and the process's CPU time over it, also
+// by thread name.
 struct Parts {
     Timings beforeOpens;
     Timings opens;
     Timings setUp;
     Timings painting;
     Timings cpu;
+    std::map<std::string, Timings> cpuByThread;
 };
+
+// Splits the CPU time of a click by thread name. Threads that ended meanwhile (the opens,
+// those of the recording shown before) are what the live ones leave of the process's time.
+void addCpuByThread(Parts& parts, const std::map<int, ProcessStats::Task>& before,
+                    double processMs) {
+    std::map<std::string, double> spent;
+    double live = 0;
+    for (const auto& [tid, task] : ProcessStats::runTimeByTask()) {
+        const auto then = before.find(tid);
+        const double ms = (task.ns - (then == before.end() ? 0.0 : then->second.ns)) / 1e6;
+        spent[task.name] += ms;
+        live += ms;
+    }
+    spent["(threads that ended)"] = std::max(0.0, processMs - live);
+    for (const auto& [name, ms] : spent) parts.cpuByThread[name].add(ms);
+}
 
 // Milliseconds from the click until both panels painted, or -1 when they did not.
 double clickMs(BenchWindow& window, const QString& line, Parts* parts = nullptr) {
     PaintProbe& probe = window.probe();
+    const auto tasks0 = ProcessStats::runTimeByTask();
     const double cpu0 = ProcessStats::cpuSeconds();
     const qint64 start = probe.now();
     window.clickLine(line);
@@ -58,7 +80,11 @@ double clickMs(BenchWindow& window, const QString& line, Parts* parts = nullptr)
         return left && right;
     });
     if (!painted) return -1;
-    if (parts != nullptr) parts->cpu.add((ProcessStats::cpuSeconds() - cpu0) * 1000);
+    if (parts != nullptr) {
+        const double cpuMs = (ProcessStats::cpuSeconds() - cpu0) * 1000;
+        parts->cpu.add(cpuMs);
+        addCpuByThread(*parts, tasks0, cpuMs);
+    }
     const qint64 end = std::max(left->ns, right->ns);
     std::optional<qint64> prepared, ready;
     for (const PaintProbe::FactoryCall& call : probe.factoryCalls(start)) {
@@ -129,6 +155,13 @@ int main(int argc, char** argv) {
             "process CPU from click to painted: median %.1f ms (the floor, on one thread, about "
             "its time)\n",
             parts.cpu.median());
+    std::vector<std::pair<double, std::string>> byThread;
+    for (const auto& [name, timings] : parts.cpuByThread)
+        if (timings.median() >= 0.1) byThread.emplace_back(timings.median(), name);
+    std::sort(byThread.rbegin(), byThread.rend());
+    std::printf("its threads (medians, ms):");
+    for (const auto& [ms, name] : byThread) std::printf(" %s %.1f;", name.c_str(), ms);
+    std::printf("\n");
     std::printf("result corvid %.1f ms  floor %.1f ms  ratio %.2f  (target <= 1.5)\n",
                 corvid.median(), floor.median(), corvid.median() / floor.median());
     return 0;

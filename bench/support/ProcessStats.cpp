@@ -57,6 +57,20 @@ std::map<std::string, double> ProcessStats::cpuSecondsByThread() {
     return byName;
 }
 
+std::map<int, ProcessStats::Task> ProcessStats::runTimeByTask() {
+    std::map<int, Task> tasks;
+    std::error_code error;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task", error)) {
+        std::ifstream comm(task.path() / "comm");
+        std::ifstream schedstat(task.path() / "schedstat");
+        Task entry;
+        if (!std::getline(comm, entry.name) || !(schedstat >> entry.ns)) continue;
+        std::replace(entry.name.begin(), entry.name.end(), ' ', '_');  // as cpuSecondsByThread
+        tasks[std::stoi(task.path().filename().string())] = entry;
+    }
+    return tasks;
+}
+
 std::map<std::string, double> ProcessStats::switchesByThread() {
     std::map<std::string, double> byName;
     std::error_code error;

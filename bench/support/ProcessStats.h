@@ -12,6 +12,13 @@ public:
     static double cpuSeconds();
     // CPU time of the live threads, in seconds, summed by thread name.
     static std::map<std::string, double> cpuSecondsByThread();
+    // The time each live thread ran, in nanoseconds, by thread id, with its name: precise
+    // where the CPU times above count in ticks of 10 ms.
+    struct Task {
+        std::string name;
+        double ns = 0;
+    };
+    static std::map<int, Task> runTimeByTask();
     // Times the live threads were switched out (slept, waited or were preempted), summed by
     // thread name: each is a wake-up, which costs more than the work of many a one.
     static std::map<std::string, double> switchesByThread();
