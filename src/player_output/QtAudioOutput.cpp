@@ -43,9 +43,15 @@ QtAudioOutput::QtAudioOutput() {
     context_ = new QObject;
     context_->moveToThread(&thread_);
     thread_.start();
-    // The stream starts on its own thread while the caller goes on: the sound server's
-    // round trips stay off a click's path. Sound written meanwhile waits in the ring.
-    onSinkThread([this, device, format] { startStream(device, format); }, false);
+    // The stream starts on its own thread once there is sound for it, while the caller
+    // goes on. A pair writes its first sound once both its pictures are on their way to the
+    // screen: the sound server's work then no longer takes the cores the opens and the first
+    // pictures of a click need. Sound written meanwhile waits in the ring.
+    startStream_ = [this, device, format] { startStream(device, format); };
+}
+
+void QtAudioOutput::startStreamOnce() {
+    std::call_once(streamRequested_, [this] { onSinkThread(startStream_, false); });
 }
 
 void QtAudioOutput::startStream(const QAudioDevice& device, const QAudioFormat& format) {
@@ -60,12 +66,13 @@ void QtAudioOutput::startStream(const QAudioDevice& device, const QAudioFormat& 
     probe_->setTimerType(Qt::PreciseTimer);
     QObject::connect(probe_, &QTimer::timeout, context_, [this] { probeHeard(); });
     probeHeard();
+    applyPlaying();  // as asked before the stream was there
 }
 
 QtAudioOutput::~QtAudioOutput() {
     onSinkThread(
         [this] {
-            sink_->stop();
+            if (sink_ != nullptr) sink_->stop();
             delete context_;  // the sink and the device with it
         },
         true);
@@ -83,6 +90,7 @@ std::size_t QtAudioOutput::writable() {
 }
 
 void QtAudioOutput::write(const float* samples, std::size_t frames) {
+    startStreamOnce();
     ring_->write(samples, frames * kChannels);
 }
 
@@ -130,23 +138,28 @@ void QtAudioOutput::restartStream(double now) {
 void QtAudioOutput::setPlaying(bool playing) {
     onSinkThread(
         [this, playing] {
-            if (playing == playing_) return;
-            if (playing) {
-                heardAtResume_ = heard_;
-                resumedAt_ = steadySeconds();
-                progressAt_ = resumedAt_;
-                sink_->resume();
-                probe_->start(kProbeMs);
-                playing_ = true;
-                probeHeard();
-            } else {
-                sink_->suspend();
-                probe_->stop();
-                probeHeard();  // what was heard up to the pause
-                playing_ = false;
-            }
+            wantPlaying_ = playing;
+            if (sink_ != nullptr) applyPlaying();
         },
         false);
+}
+
+void QtAudioOutput::applyPlaying() {
+    if (wantPlaying_ == playing_) return;
+    if (wantPlaying_) {
+        heardAtResume_ = heard_;
+        resumedAt_ = steadySeconds();
+        progressAt_ = resumedAt_;
+        sink_->resume();
+        probe_->start(kProbeMs);
+        playing_ = true;
+        probeHeard();
+    } else {
+        sink_->suspend();
+        probe_->stop();
+        probeHeard();  // what was heard up to the pause
+        playing_ = false;
+    }
 }
 
 void QtAudioOutput::discard() {

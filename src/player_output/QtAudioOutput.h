@@ -4,6 +4,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 #include "player/AudioRing.h"
 #include "player/ChannelGains.h"
@@ -42,7 +43,11 @@ public:
     bool failed() const override { return failed_.load(); }
 
 private:
+    // Asks for the stream the first time there is sound for it.
+    void startStreamOnce();
     void startStream(const QAudioDevice& device, const QAudioFormat& format);
+    // On the sink thread: plays or holds the stream as last asked.
+    void applyPlaying();
     void onSinkThread(std::function<void()> work, bool wait);
     // On the sink thread: how much of the sound handed to the server is not heard yet.
     void probeHeard();
@@ -53,6 +58,9 @@ private:
     QObject* context_ = nullptr;  // lives on thread_
     QAudioSink* sink_ = nullptr;  // lives on thread_
     QTimer* probe_ = nullptr;     // lives on thread_
+    std::function<void()> startStream_;
+    std::once_flag streamRequested_;
+    bool wantPlaying_ = false;  // on the sink thread
     // On the sink thread: sound heard when play last resumed, and when that was.
     double heard_ = 0;
     double heardAtResume_ = 0;

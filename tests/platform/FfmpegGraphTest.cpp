@@ -809,6 +809,35 @@ TEST(QtAudioOutputRealTimeTest, defaultDevice_consumesWhilePlaying_andHoldsWhile
     EXPECT_GT(output->latency(), 0.0);
 }
 
+// The streams the sound server holds for this process's clients, or -1 without its tools.
+int soundStreams() {
+    QProcess list;
+    list.start("pactl", {"list", "short", "sink-inputs"});
+    if (!list.waitForFinished(3000) || list.exitCode() != 0) return -1;
+    return static_cast<int>(list.readAllStandardOutput().count('\n'));
+}
+
+// The stream is made once there is sound for it, so that the server's work stays off a
+// click; a play asked for before that is kept.
+TEST(QtAudioOutputRealTimeTest, stream_startsWithTheFirstSound_andPlaysAsAskedBefore) {
+    const int before = soundStreams();
+    std::unique_ptr<QtAudioOutput> output;
+    try {
+        output = std::make_unique<QtAudioOutput>();
+    } catch (const Failure&) {
+        GTEST_SKIP() << "no audio device";
+    }
+    if (before < 0) GTEST_SKIP() << "no sound server tools";
+    output->setPlaying(true);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(soundStreams(), before);
+    const std::size_t room = output->writable();
+    const std::vector<float> silence(room * 2, 0.0f);
+    output->write(silence.data(), room);
+    EXPECT_TRUE(eventually([&] { return soundStreams() == before + 1; }, 3000));
+    EXPECT_TRUE(eventually([&] { return output->writable() == room; }, 3000));
+}
+
 // What the sound card plays, recorded from its monitor where the test machine has a
 // PulseAudio server (a null sink will do).
 TEST(QtAudioOutputRealTimeTest, playback_isHeardOnTheDevice_withBalanceApplied) {
