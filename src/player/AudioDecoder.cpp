@@ -315,6 +315,12 @@ void AudioDecoder::play(const AVFrame* frame) {
     const std::size_t frames = static_cast<std::size_t>(converted) - skip;
     keep(samples, frames, nextTime_);
     waitWhileHeld();
+    // Silenced while it waited (a pair choosing the camera heard as it starts): written, it
+    // would have made a sound stream that plays nothing.
+    if (!audible_) {
+        passedUnheard_ = true;
+        return;
+    }
     if (muted_) return rejoin(rate);
     deliver(samples, frames, rate, nextTime_);
 }

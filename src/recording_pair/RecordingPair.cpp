@@ -153,7 +153,10 @@ void RecordingPair::finishLoad() {
         applyOffsets(start());
         hintTimer_->start();
     }
-    opening_.reset();  // the clock goes once both cameras are in place
+    // The clock goes once both cameras are in place and the camera heard is chosen: a
+    // camera that sounded meanwhile would have started a sound stream for nothing.
+    const std::shared_ptr<ClockHold> hold = std::move(opening_->hold);
+    opening_.reset();
     if (then) then();
 }
 

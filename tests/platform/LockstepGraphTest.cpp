@@ -56,6 +56,9 @@ protected:
             const ClockHold hold(clock);
             camera1 = openOnClock(camera(0x4060C0, 440), device1);
             camera2 = openOnClock(camera(0xC06040, 660), device2);
+            // The window chooses the camera heard once both are set up: each has decoded
+            // some sound by then, and waits for the clock to write it.
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
             camera1->put_Volume(0);
             camera2->put_Volume(-10000);
             both([](FfmpegGraph& g) { g.Run(); });
@@ -119,16 +122,16 @@ protected:
 
 TEST_F(LockstepGraphTest, load_startsBothAtOneInstant_andTheCameraNotHeardPlaysNoSound) {
     load();
-    play(0.2);  // a frame camera 2 had in hand when it was silenced is written, unheard
-    const double written2 = device2->writtenSeconds();
-    play(1.8);
+    play(2.0);
     // The clock follows the sound heard, whose first sample is stamped a little late.
     EXPECT_NEAR(camera1->get_CurrentPosition(), 2.0, 0.12);
     EXPECT_TRUE(samePicture());
     EXPECT_GT(device1->heardSeconds(), 1.5);
     EXPECT_FALSE(device2->playing());
     EXPECT_EQ(device2->heardSeconds(), 0.0);
-    EXPECT_EQ(device2->writtenSeconds(), written2);  // nothing decoded for it while playing
+    // Nothing is written for it, not even what it had decoded when it was silenced: a
+    // sound device would make a stream for it.
+    EXPECT_EQ(device2->writtenSeconds(), 0.0);
 }
 
 TEST_F(LockstepGraphTest, heldClock_keepsOnePictureReady_andDecodingGoesOnOnceLetGo) {
