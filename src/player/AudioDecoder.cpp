@@ -78,8 +78,8 @@ void AudioDecoder::nap(std::chrono::milliseconds duration) {
 
 void AudioDecoder::napUntilClock(double time) {
     if (!clock_.running()) return nap(kLongestClockNap);
-    const double seconds = (time - clock_.position()) / std::max(clock_.rate(), 1e-3);
-    const auto until = std::chrono::milliseconds(static_cast<long long>(seconds * 1e3));
+    const auto until =
+        std::chrono::milliseconds(static_cast<long long>(clock_.secondsUntil(time) * 1e3));
     nap(std::clamp<std::chrono::milliseconds>(until, kShortestClockNap, kLongestClockNap));
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <memory>
 
 #include "player/IClock.h"
@@ -25,6 +26,8 @@ public:
     void pause() { clock_->pause(); }
     bool running() const { return clock_->running(); }
     double rate() const { return clock_->rate(); }
+    // Seconds until the clock, going at its rate, reaches `time` (negative once past it).
+    double secondsUntil(double time) const { return (time - position()) / std::max(rate(), 1e-3); }
     void setRate(double rate) { clock_->setRate(rate); }
     void seek(int generation, double target) { clock_->seek(member_, generation, target); }
     void setPosition(int generation, double seconds) {

@@ -161,7 +161,7 @@ std::chrono::microseconds Presenter::lookAgainIn(int generation) {
         return notDue ? kRestingWait : kLongestWait;
     }
     if (!due || end) return kTick;  // the decoder is behind, or the end is near
-    const double seconds = (*due - kEarly - clock_.position()) / std::max(clock_.rate(), 1e-3);
+    const double seconds = clock_.secondsUntil(*due - kEarly);
     const auto until = std::chrono::microseconds(static_cast<long long>(seconds * 1e6));
     return std::clamp<std::chrono::microseconds>(until, kTick / 4, kLongestPlayingWait);
 }
